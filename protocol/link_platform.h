@@ -1,0 +1,17 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "serial_line.h"
+
+// What the controller link takes from its surroundings: a fresh serial line for every
+// frame it sends or receives, and short pauses. The running program uses the real port
+// and real time; tests hand in a simulated line on virtual time.
+class LinkPlatform {
+public:
+    virtual ~LinkPlatform() = default;
+
+    virtual std::unique_ptr<SerialLine> NewLine() = 0;
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+};
