@@ -1,0 +1,1 @@
+// The POSIX serial port.
