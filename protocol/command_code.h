@@ -52,7 +52,9 @@ enum class CommandCode : std::uint8_t {
 
 inline constexpr std::uint8_t kHighestCommandCode = 44;
 
-constexpr std::uint8_t ToByte(CommandCode code) { return static_cast<std::uint8_t>(code); }
+constexpr std::uint8_t ToByte(CommandCode code) {
+    return static_cast<std::uint8_t>(code);
+}
 
 // Controller statuses carried in byte 3 of a reply.
 namespace ControllerStatus {
