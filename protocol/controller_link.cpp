@@ -1,0 +1,101 @@
+#include "controller_link.h"
+
+#include <algorithm>
+
+ControllerLink::ControllerLink(LinkOwner &owner, LinkPlatform &platform)
+    : m_owner(owner), m_platform(platform) {}
+
+bool ControllerLink::OpenLine(SerialLine &line, const std::string &portName) const {
+    return line.Open(portName, kBaudRate, SerialLine::Parity::None, SerialLine::StopBits::One,
+                     kByteSize);
+}
+
+int ControllerLink::Send(const CommandFrame &frame) {
+    m_lastSent = frame;
+    const CommandFrame outgoing = frame;  // the caller's frame may be the one just copied
+
+    auto line = m_platform.NewLine();
+    // A port that does not open is not tested here: every read on it fails at once, and
+    // those count as NAKs, so the send ends quickly.
+    OpenLine(*line, m_owner.PortName());
+
+    std::size_t acknowledged = 0;
+    int naks = 0;
+    int strayAnswers = 0;
+    while (acknowledged < kFrameSize) {
+        const std::uint8_t byte = outgoing[acknowledged];
+        line->WriteData(&byte, 1);
+        // Reset before every read: a read that brings nothing must not be taken for the
+        // previous byte's answer.
+        std::uint8_t answer = 0;
+        const int got = line->ReadData(&answer, 1, kReadLimitMs);
+        if (got == 1 && answer == kAck) {
+            ++acknowledged;
+        } else if (got != 1 || answer == kNak) {
+            if (++naks > kMaxNaks) {
+                line->Close();
+                return -1;
+            }
+        } else if (++strayAnswers > kMaxStrayAnswers) {
+            line->Close();
+            return -1;
+        }
+    }
+    line->Close();
+    return 0;
+}
+
+int ControllerLink::Receive(CommandFrame &reply) {
+    auto line = m_platform.NewLine();
+    OpenLine(*line, m_owner.PortName());
+
+    bool synced = false;
+    for (int attempt = 0; attempt < kSyncTries && !synced; ++attempt) {
+        std::uint8_t byte = 0;
+        synced = line->ReadData(&byte, 1, kReadLimitMs) == 1 && byte == kSyncByte1;
+        if (!synced) {
+            m_platform.Pause(kSyncPause);
+        }
+    }
+    if (!synced) {
+        line->Close();
+        return -1;
+    }
+
+    m_receiveBuffer[0] = kSyncByte1;
+    // Exchange n acknowledges the byte taken last and reads byte n. The 22nd acknowledges
+    // the checksum byte; its read normally finds nothing and waits out its limit.
+    for (std::size_t n = 1; n <= kFrameSize; ++n) {
+        line->WriteData(&kAck, 1);
+        std::uint8_t byte = kAck;  // a byte that does not arrive in time is taken as ACK
+        line->ReadData(&byte, 1, kReadLimitMs);
+        m_receiveBuffer[n] = byte;
+    }
+    line->Close();
+    std::copy_n(m_receiveBuffer.begin(), kFrameSize, reply.bytes.begin());
+    return 0;
+}
+
+int ControllerLink::Check(const CommandFrame &reply) {
+    // One right sync byte is enough: only a frame with both wrong counts as no sync.
+    if (reply[0] != kSyncByte1 && reply[1] != kSyncByte2) {
+        m_owner.Report(LinkOwner::kNoSync);
+        return LinkOwner::kNoSync;
+    }
+    if (!reply.ChecksumValid()) {
+        m_owner.Report(LinkOwner::kChecksumFailure);
+        return LinkOwner::kChecksumFailure;
+    }
+    return m_owner.Decode(reply);
+}
+
+int ControllerLink::Resend() {
+    return Send(m_lastSent);
+}
+
+bool ControllerLink::TestOpen(const std::string &portName) {
+    auto line = m_platform.NewLine();
+    const bool opened = OpenLine(*line, portName);
+    line->Close();
+    return opened;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+
+#include "command_frame.h"
+#include "link_owner.h"
+#include "link_platform.h"
+
+// Moves one frame at a time between the workstation and the controller, every byte
+// acknowledged on its own. No port is held between calls: every Send and every Receive
+// opens a fresh line and closes it on every way out, so a port name changed in the
+// meantime takes effect at the next frame.
+class ControllerLink {
+public:
+    static constexpr int kReadLimitMs = 500;
+    static constexpr std::chrono::milliseconds kSyncPause{10};
+    static constexpr int kSyncTries = 50;
+    static constexpr int kMaxNaks = 3;
+    // Answers that are neither ACK nor NAK are not counted as refusals, but a line that
+    // answers nothing but garbage (a controller at the wrong baud rate) must not keep
+    // Send writing the same byte for ever.
+    static constexpr int kMaxStrayAnswers = 100;
+
+    ControllerLink(LinkOwner &owner, LinkPlatform &platform);
+
+    // 0 when all 22 bytes were acknowledged; -1 after the fourth NAK (a missing answer
+    // counts as a NAK) or too many stray answers.
+    int Send(const CommandFrame &frame);
+    // 0 when a frame was taken; -1 when no sync byte came in 50 tries, the reply left as it was.
+    int Receive(CommandFrame &reply);
+    // Tests sync and checksum; hands a good frame to the owner's decoder and returns its
+    // result, otherwise reports the problem code and returns it.
+    int Check(const CommandFrame &reply);
+    // Sends the last sent frame again; no reply is received.
+    int Resend();
+    // Opens the named port with the line settings and closes it again at once.
+    bool TestOpen(const std::string &portName);
+
+    const CommandFrame &LastSentFrame() const { return m_lastSent; }
+
+private:
+    bool OpenLine(SerialLine &line, const std::string &portName) const;
+
+    LinkOwner &m_owner;
+    LinkPlatform &m_platform;
+    CommandFrame m_lastSent;
+    // The 22 frame bytes plus the spare byte of the last receive exchange.
+    std::array<std::uint8_t, kFrameSize + 1> m_receiveBuffer{};
+};
