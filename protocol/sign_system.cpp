@@ -1,0 +1,356 @@
+#include "sign_system.h"
+
+#include <ctime>
+#include <iostream>
+
+#include "reply_decoder.h"
+#include "status_handler.h"
+
+std::string CutToRoom(const std::string &text, std::size_t room) {
+    std::string cut = text.substr(0, text.find('\0'));
+    if (room > 0 && cut.size() > room - 1) {
+        cut.resize(room - 1);
+    }
+    return cut;
+}
+
+namespace {
+
+bool IsLineNumber(int line) {
+    return line >= 1 && line <= SignSystem::kMaxLines;
+}
+bool IsIndex(int index, int count) {
+    return index >= 0 && index < count;
+}
+
+}  // namespace
+
+SignSystem::SignSystem(LinkPlatform &platform, OperatorConsole &console)
+    : m_console(console),
+      m_diagnostics(&std::cout),
+      m_builder(std::make_unique<FrameBuilder>()),
+      m_link(std::make_unique<ControllerLink>(*this, platform)),
+      m_decoder(std::make_unique<ReplyDecoder>(*this)),
+      m_statusHandler(std::make_unique<StatusHandler>(*this)) {
+    m_faceTags.fill("Not Installed");
+    m_lineTags.fill("Not Installed");
+    m_lineFormats = {"8.889", "8.889", "8.889", "8.88", "88.88", "88.88", "8.88", "8.88"};
+
+    // Until the controller tells its own, its clock reads as the workstation's, the hour
+    // on the status line's 12-hour rule (0-12 as AM, 13-23 as 1-11 PM).
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const bool pm = local.tm_hour > 12;
+    m_ccTime = TimeRecord{pm ? local.tm_hour - 12 : local.tm_hour, local.tm_min, local.tm_sec,
+                          pm ? "PM" : "AM"};
+    m_ccDate = DateRecord{local.tm_mon + 1, local.tm_mday, local.tm_year + 1900};
+}
+
+SignSystem::~SignSystem() {
+    // The frame builder goes first, then the link.
+    m_builder.reset();
+    m_link.reset();
+}
+
+// ---- Accessors ----
+
+std::string SignSystem::GetFaceTag(int face) const {
+    return IsIndex(face, kFaces) ? m_faceTags[face] : std::string();
+}
+
+void SignSystem::SetFaceTag(int face, const std::string &text) {
+    if (IsIndex(face, kFaces)) m_faceTags[face] = CutToRoom(text, kTagRoom);
+}
+
+std::string SignSystem::GetLineTag(int lineIndex) const {
+    return IsIndex(lineIndex, kMaxLines) ? m_lineTags[lineIndex] : std::string();
+}
+
+void SignSystem::SetLineTag(int lineIndex, const std::string &text) {
+    if (IsIndex(lineIndex, kMaxLines)) m_lineTags[lineIndex] = CutToRoom(text, kTagRoom);
+}
+
+std::string SignSystem::GetLineFormat(int line) const {
+    return IsLineNumber(line) ? m_lineFormats[line - 1] : std::string();
+}
+
+std::uint8_t SignSystem::GetFaceMask(int lineIndex) const {
+    return IsIndex(lineIndex, kMaxLines) ? m_faceMasks[lineIndex] : 0;
+}
+
+int SignSystem::InstalledLineCount() const {
+    return m_numberOfLines > kMaxLines ? kMaxLines : m_numberOfLines;
+}
+
+void SignSystem::SetPortName(const std::string &name) {
+    m_portName = CutToRoom(name, kPortNameRoom);
+}
+
+bool SignSystem::LineChanged(int line) const {
+    return IsLineNumber(line) && m_lineChanged[line - 1];
+}
+
+void SignSystem::SetLineChanged(int line, bool changed) {
+    if (IsLineNumber(line)) m_lineChanged[line - 1] = changed;
+}
+
+void SignSystem::SetSignTestResultText(const std::string &text) {
+    m_signTestResultText = CutToRoom(text, kLogRoom);
+}
+
+// ---- Transactions ----
+
+int SignSystem::RunTransaction(const CommandFrame &request) {
+    if (m_programEndRequested) {
+        return m_lastOutcome;
+    }
+    CommandFrame reply{};
+    m_link->Send(request);
+    m_link->Receive(reply);
+    m_lastOutcome = m_link->Check(reply);
+    if (m_lastOutcome != 0) {
+        ++m_failedTransactions;
+    }
+    return m_lastOutcome;
+}
+
+int SignSystem::Decode(const CommandFrame &reply) {
+    return m_decoder->Decode(reply);
+}
+
+void SignSystem::Report(int code) {
+    m_decoder->Report(code);
+}
+
+void SignSystem::HandleStatus(int code) {
+    m_statusHandler->Handle(code);
+}
+
+void SignSystem::ResetFailureCounters() {
+    m_failureCounters.fill(0);
+}
+
+void SignSystem::RequestProgramEnd() {
+    if (!m_programEndRequested) {
+        m_programEndRequested = true;
+        m_console.RequestEnd();
+    }
+}
+
+// ---- Controller commands ----
+
+void SignSystem::ReadLineFormats() {
+    for (int n = 0; n < InstalledLineCount(); ++n) {
+        RunTransaction(m_builder->GetLineFormat(n));
+        // Copied whatever happened: a failed read repeats the format read before it.
+        m_lineFormats[n] = m_lineFormatScratch;
+    }
+}
+
+void SignSystem::SetLinePrice(int line, const std::string &price) {
+    RunTransaction(m_builder->SetLinePrice(line - 1, price));
+}
+
+std::string SignSystem::GetLinePrice(int line) {
+    RunTransaction(m_builder->GetLinePrice(line - 1));
+    return m_lastLinePrice;
+}
+
+int SignSystem::GetNumberOfLines() {
+    RunTransaction(m_builder->GetNumberOfLines());
+    return m_numberOfLines;
+}
+
+void SignSystem::ChangePassword(const std::string &password) {
+    RunTransaction(m_builder->ChangePassword(password));
+}
+
+void SignSystem::SetDaylightSaving(bool on) {
+    RunTransaction(m_builder->SetDaylightSaving(on));
+}
+
+bool SignSystem::GetDaylightSaving() {
+    RunTransaction(m_builder->GetDaylightSaving());
+    return m_daylightSaving;
+}
+
+void SignSystem::SetTime(const TimeRecord &time) {
+    RunTransaction(m_builder->SetTime(time));
+}
+
+TimeRecord SignSystem::GetTime() {
+    RunTransaction(m_builder->GetTime());
+    return m_ccTime;
+}
+
+DateRecord SignSystem::GetDate() {
+    RunTransaction(m_builder->GetDate());
+    return m_ccDate;
+}
+
+void SignSystem::SetDate(const DateRecord &date) {
+    RunTransaction(m_builder->SetDate(date));
+}
+
+void SignSystem::ClearResetLog() {
+    RunTransaction(m_builder->ClearResetLog());
+}
+
+std::string SignSystem::GetResetCount() {
+    RunTransaction(m_builder->GetResetCount());
+    return m_resetLogText;
+}
+
+void SignSystem::ClearFailLog() {
+    RunTransaction(m_builder->ClearFailLog());
+}
+
+std::string SignSystem::GetFailLog() {
+    RunTransaction(m_builder->GetFailLog());
+    return m_failLogText;
+}
+
+void SignSystem::StartSignTest() {
+    RunTransaction(m_builder->StartSignTest());
+}
+
+void SignSystem::SetOnOffTime(int index, const ShortTimeRecord &time) {
+    RunTransaction(m_builder->SetOnOffTime(index, time));
+}
+
+ShortTimeRecord SignSystem::GetOnOffTime(int index) {
+    RunTransaction(m_builder->GetOnOffTime(index));
+    return m_onOffTime;
+}
+
+void SignSystem::SetOnOffTimerSwitch(bool on) {
+    RunTransaction(m_builder->SetOnOffTimerSwitch(on));
+}
+
+bool SignSystem::GetOnOffTimerSwitch() {
+    RunTransaction(m_builder->GetOnOffTimerSwitch());
+    return m_onOffTimerSwitch;
+}
+
+void SignSystem::SetDutyCycle(int level, int percent) {
+    RunTransaction(m_builder->SetDutyCycle(level, percent));
+}
+
+int SignSystem::GetDutyCycle(int level) {
+    RunTransaction(m_builder->GetDutyCycle(level));
+    return m_lastDutyCycle;
+}
+
+void SignSystem::SetSwitchTime(int /*face*/, int index, const ShortTimeRecord &time) {
+    RunTransaction(m_builder->SetSwitchTime(index, time));
+}
+
+ShortTimeRecord SignSystem::GetSwitchTime(int /*face*/, int index) {
+    RunTransaction(m_builder->GetSwitchTime(index));
+    return m_switchTime;
+}
+
+void SignSystem::SetFaceLevel(int face, int slot, int level) {
+    RunTransaction(m_builder->SetFaceLevel(face, slot, level));
+}
+
+int SignSystem::GetFaceLevel(int face, int slot) {
+    RunTransaction(m_builder->GetFaceLevel(face, slot));
+    return m_lastFaceLevel;
+}
+
+void SignSystem::SetManualLevel(int face, int level) {
+    RunTransaction(m_builder->SetManualLevel(face, level));
+}
+
+int SignSystem::GetManualLevel(int face) {
+    RunTransaction(m_builder->GetManualLevel(face));
+    return m_lastManualLevel;
+}
+
+IntensityMode SignSystem::GetIntensityMode(int face) {
+    RunTransaction(m_builder->GetIntensityMode(face));
+    switch (m_lastIntensityMode) {
+        case 2:
+            return IntensityMode::TimeOfDay;
+        case 3:
+            return IntensityMode::LightSensor;
+        default:
+            return IntensityMode::Manual;
+    }
+}
+
+void SignSystem::SetIntensityMode(int face, int mode) {
+    RunTransaction(m_builder->SetIntensityMode(face, mode));
+}
+
+void SignSystem::ReadFaceMasks() {
+    for (int n = 0; n < InstalledLineCount(); ++n) {
+        RunTransaction(m_builder->GetLineFaceMask(n));
+        m_faceMasks[n] = m_lastFaceMask;
+    }
+}
+
+bool SignSystem::VerifyPassword(const std::string &password) {
+    // Cleared first, so a verification whose transaction fails answers false.
+    m_passwordAccepted = false;
+    RunTransaction(m_builder->VerifyPassword(password));
+    return m_passwordAccepted;
+}
+
+bool SignSystem::GetCcStatus() {
+    RunTransaction(m_builder->GetCcStatus());
+    return m_nvramUpdateFlag;
+}
+
+int SignSystem::GetNvramSize() {
+    RunTransaction(m_builder->GetNvramSize());
+    return m_nvramSize;
+}
+
+NvramBlock SignSystem::ReadNvramBlock(int address, int *outcome) {
+    const int result = RunTransaction(m_builder->ReadNvramBlock(address));
+    if (outcome != nullptr) *outcome = result;
+    return m_lastNvramBlock;
+}
+
+void SignSystem::WriteNvramBlock(int address, const NvramBlock &data, int *outcome) {
+    const int result = RunTransaction(m_builder->WriteNvramBlock(address, data));
+    if (outcome != nullptr) *outcome = result;
+}
+
+std::string SignSystem::GetCcSoftwarePartNumber() {
+    RunTransaction(m_builder->GetCcSoftwarePartNumber());
+    return m_ccSoftwarePartNumber;
+}
+
+bool SignSystem::PriceCheck(const std::string &price, int line) const {
+    const std::string format = GetLineFormat(line);
+    if (price.size() > format.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (i >= price.size()) {
+            return false;
+        }
+        const char c = price[i];
+        switch (format[i]) {
+            case '8':
+                if (c < '0' || c > '9') return false;
+                break;
+            case '9':
+            case '.':
+            case ',':
+                if (c != format[i]) return false;
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+bool SignSystem::TestOpen(const std::string &portName) {
+    return m_link->TestOpen(portName);
+}
