@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "device_map.h"
+#include "serial_line.h"
+
+// The operating system's serial device behind the four line operations. The port is
+// held exclusively while open, so that no other program can talk to the controller in
+// the middle of a frame, and every wait is bounded: a dead or unplugged adapter ends a
+// call with a failure instead of freezing the workstation.
+class SerialPort : public SerialLine {
+public:
+    // How long a write may wait for the driver to take more bytes before it fails.
+    static constexpr std::chrono::milliseconds kWriteTimeLimit{2000};
+
+    explicit SerialPort(const DeviceMap &devices,
+                        std::chrono::milliseconds writeTimeLimit = kWriteTimeLimit);
+    ~SerialPort() override;
+
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
+    bool Open(const std::string &portName, int baudRate, Parity parity, StopBits stopBits,
+              int byteSize) override;
+    void Close() override;
+    int WriteData(const std::uint8_t *bytes, int count) override;
+    int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) override;
+    std::string LastError() const override;
+
+    bool IsOpen() const;
+
+private:
+    bool FailOpen(const std::string &where, int error);
+    void RecordFailure(const std::string &where, int error);
+    void RecordText(const std::string &text);
+    void ReleaseAndClose();
+
+    const DeviceMap &m_devices;
+    std::chrono::milliseconds m_writeTimeLimit;
+    int m_fd = -1;
+    bool m_holdsLock = false;
+    bool m_setExclusive = false;
+    // Set when a transfer failed: whatever output is still queued may never leave, and
+    // close() would wait for it.
+    bool m_discardOutputOnClose = false;
+    std::string m_lastError;
+};

@@ -1,0 +1,608 @@
+#include "serial_port.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device_map.h"
+#include "system_link_platform.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Parity = SerialLine::Parity;
+using StopBits = SerialLine::StopBits;
+
+constexpr uid_t kNobody = 65534;
+constexpr int kShortLimitMs = 50;
+constexpr auto kPromptly = 1500ms;
+constexpr const char *kTimeOutText = "Error ReadData(): no byte arrived within the time limit\n";
+
+bool OpenAtLineSettings(SerialPort &port, const std::string &name) {
+    return port.Open(name, kBaudRate, Parity::None, StopBits::One, kByteSize);
+}
+
+std::chrono::milliseconds Since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+int ExclusiveMode(int fd) {
+    int exclusive = -1;
+    return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 ? exclusive : -1;
+}
+
+// A pseudo-terminal stands in for the adapter: the port opens the slave as COM1, the
+// test plays the controller on the master.
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::array<char, 128> name{};
+        ASSERT_EQ(::openpty(&m_master, &m_slave, name.data(), nullptr, nullptr), 0);
+        m_slavePath = name.data();
+        m_devices.Set(1, m_slavePath);
+    }
+
+    void TearDown() override {
+        CloseMaster();
+        if (m_slave >= 0) {
+            ::close(m_slave);
+        }
+    }
+
+    void CloseMaster() {
+        if (m_master >= 0) {
+            ::close(m_master);
+            m_master = -1;
+        }
+    }
+
+    void SendFromController(const std::vector<std::uint8_t> &bytes) const {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t n = ::write(m_master, bytes.data() + sent, bytes.size() - sent);
+            ASSERT_GT(n, 0);
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+
+    // What reaches the controller within the limit, at most count bytes.
+    std::vector<std::uint8_t> ReceiveAtController(std::size_t count,
+                                                  std::chrono::milliseconds limit = 2000ms) const {
+        std::vector<std::uint8_t> bytes;
+        const auto deadline = Clock::now() + limit;
+        while (bytes.size() < count && Clock::now() < deadline) {
+            pollfd watch{m_master, POLLIN, 0};
+            if (::poll(&watch, 1, 10) <= 0 || (watch.revents & POLLIN) == 0) {
+                continue;
+            }
+            std::array<std::uint8_t, 4096> chunk{};
+            const ssize_t n =
+                ::read(m_master, chunk.data(), std::min(chunk.size(), count - bytes.size()));
+            if (n <= 0) {
+                break;
+            }
+            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+        }
+        return bytes;
+    }
+
+    // Opens COM1 in a child process that has given up root, as an ordinary user would run
+    // the workstation; returns what the child's port reported.
+    std::string OpenAsOrdinaryUser() const {
+        int channel[2];
+        if (::pipe(channel) != 0) {
+            return "pipe failed";
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            std::string result = "could not drop root";
+            if (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0) {
+                SerialPort port(m_devices);
+                result = OpenAtLineSettings(port, "COM1") ? "opened" : port.LastError();
+            }
+            [[maybe_unused]] const ssize_t n = ::write(channel[1], result.data(), result.size());
+            ::_exit(0);
+        }
+        ::close(channel[1]);
+        std::string result;
+        std::array<char, 512> chunk{};
+        ssize_t n = 0;
+        while ((n = ::read(channel[0], chunk.data(), chunk.size())) > 0) {
+            result.append(chunk.data(), static_cast<std::size_t>(n));
+        }
+        ::close(channel[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return result;
+    }
+
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+    DeviceMap m_devices;
+};
+
+TEST_F(SerialPortTest, OpenSetsRawLineAtTheGivenSettings) {
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.LastError(), "");
+
+    termios line{};
+    ASSERT_EQ(::tcgetattr(m_slave, &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(line.c_oflag & OPOST, 0u);
+    EXPECT_EQ(line.c_cc[VMIN], 1);
+    EXPECT_EQ(line.c_cc[VTIME], 0);
+}
+
+struct FramingRow {
+    int baudRate;
+    Parity parity;
+    StopBits stopBits;
+    int byteSize;
+    speed_t speed;
+    tcflag_t framing;
+};
+
+class SerialPortFraming : public SerialPortTest,
+                          public ::testing::WithParamInterface<FramingRow> {};
+
+TEST_P(SerialPortFraming, TakesEachSetting) {
+    const FramingRow row = GetParam();
+    SerialPort port(m_devices);
+    ASSERT_TRUE(port.Open("COM1", row.baudRate, row.parity, row.stopBits, row.byteSize))
+        << port.LastError();
+    termios line{};
+    ASSERT_EQ(::tcgetattr(m_slave, &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), row.speed);
+    EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB), row.framing);
+}
+
+// A pseudo-terminal keeps the speed and the stop bits it is given but always reports 8 data
+// bits without parity, so only those framings can be seen to take here.
+INSTANTIATE_TEST_SUITE_P(
+    SerialPort, SerialPortFraming,
+    ::testing::Values(FramingRow{9600, Parity::None, StopBits::One, 8, B9600, CS8},
+                      FramingRow{4800, Parity::None, StopBits::Two, 8, B4800, CS8 | CSTOPB},
+                      FramingRow{115200, Parity::None, StopBits::One, 8, B115200, CS8}));
+
+// A driver that quietly keeps its own framing would garble every frame; the pseudo-terminal
+// is such a driver for parity and byte size.
+TEST_F(SerialPortTest, FramingTheDriverDidNotTakeFailsTheOpen) {
+    for (const auto parity : {Parity::Even, Parity::Odd}) {
+        SerialPort port(m_devices);
+        EXPECT_FALSE(port.Open("COM1", kBaudRate, parity, StopBits::One, kByteSize));
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(port.LastError(),
+                  "Open(): tcsetattr() failed, the line settings did not take: (22) Invalid "
+                  "argument\n");
+    }
+    SerialPort port(m_devices);
+    EXPECT_FALSE(port.Open("COM1", kBaudRate, Parity::None, StopBits::One, 7));
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+    EXPECT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+}
+
+TEST_F(SerialPortTest, RefusesSettingsItCannotApply) {
+    struct Row {
+        int baudRate;
+        int byteSize;
+    };
+    for (const Row row : {Row{12345, 8}, Row{0, 8}, Row{9600, 9}, Row{9600, 4}}) {
+        SerialPort port(m_devices);
+        EXPECT_FALSE(port.Open("COM1", row.baudRate, Parity::None, StopBits::One, row.byteSize))
+            << row.baudRate << " " << row.byteSize;
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_NE(port.LastError().find(": (22) "), std::string::npos) << port.LastError();
+    }
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+}
+
+TEST_F(SerialPortTest, EveryByteValueCrossesUnchangedBothWays) {
+    std::vector<std::uint8_t> all(256);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    ASSERT_EQ(port.WriteData(all.data(), static_cast<int>(all.size())), 256);
+    EXPECT_EQ(ReceiveAtController(all.size()), all);
+
+    SendFromController(all);
+    std::vector<std::uint8_t> received;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        std::uint8_t byte = 0;
+        ASSERT_EQ(port.ReadData(&byte, 1, 500), 1) << "byte " << i << ": " << port.LastError();
+        received.push_back(byte);
+    }
+    EXPECT_EQ(received, all);
+}
+
+TEST_F(SerialPortTest, WriteHandsOverABlockLargerThanTheDriverTakesAtOnce) {
+    std::vector<std::uint8_t> block(256 * 1024);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    }
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    std::vector<std::uint8_t> received;
+    std::thread controller([&] { received = ReceiveAtController(block.size(), 10s); });
+    const int written = port.WriteData(block.data(), static_cast<int>(block.size()));
+    controller.join();
+    EXPECT_EQ(written, static_cast<int>(block.size())) << port.LastError();
+    EXPECT_TRUE(received == block) << "received " << received.size() << " bytes";
+}
+
+TEST_F(SerialPortTest, SilentLineTimesOutAndLeavesTheBufferAlone) {
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    std::uint8_t byte = 0xA5;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+    const auto elapsed = Since(start);
+    EXPECT_GE(elapsed, 40ms);
+    EXPECT_LT(elapsed, 2s);
+    EXPECT_EQ(byte, 0xA5);
+    EXPECT_EQ(port.LastError(), kTimeOutText);
+}
+
+TEST_F(SerialPortTest, ReadReturnsWhatArrivedWithinTheLimit) {
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    SendFromController({0xD6, 0x19, 0x02});
+    std::array<std::uint8_t, 5> buffer{};
+    ASSERT_EQ(port.ReadData(buffer.data(), 3, 500), 3) << port.LastError();
+    EXPECT_EQ(buffer, (std::array<std::uint8_t, 5>{0xD6, 0x19, 0x02, 0, 0}));
+
+    buffer.fill(0xEE);
+    SendFromController({0x06, 0x15});
+    EXPECT_EQ(port.ReadData(buffer.data(), 5, kShortLimitMs), 2);
+    EXPECT_EQ(buffer, (std::array<std::uint8_t, 5>{0x06, 0x15, 0xEE, 0xEE, 0xEE}));
+}
+
+TEST_F(SerialPortTest, CountOfZeroDoesNoIo) {
+    SerialPort port(m_devices);
+    std::uint8_t byte = 0x5A;
+    // Not even open: a count of 0 never reaches the device.
+    EXPECT_EQ(port.WriteData(&byte, 0), 0);
+    EXPECT_EQ(port.ReadData(&byte, 0, 2000), 0);
+    EXPECT_EQ(port.LastError(), "");
+
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+    SendFromController({0x06});
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadData(&byte, 0, 2000), 0);
+    EXPECT_LT(Since(start), kPromptly);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_EQ(port.WriteData(&byte, 0), 0);
+    EXPECT_TRUE(ReceiveAtController(1, 50ms).empty());
+    // The byte the zero-count read left alone is still there.
+    EXPECT_EQ(port.ReadData(&byte, 1, 500), 1);
+    EXPECT_EQ(byte, 0x06);
+    EXPECT_EQ(port.LastError(), "");
+}
+
+TEST_F(SerialPortTest, OpenDiscardsBytesFromBeforeTheOpen) {
+    SendFromController({'s', 't', 'a', 'l', 'e', '\n', 0xD6});
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+    EXPECT_EQ(port.LastError(), kTimeOutText);
+}
+
+TEST_F(SerialPortTest, MissingDeviceFailsWithTheSystemText) {
+    m_devices.Set(2, "/nonexistent/ttyVOXA0");
+    SerialPort port(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(port, "COM2"));
+    EXPECT_FALSE(port.IsOpen());
+    const std::string error = port.LastError();
+    EXPECT_EQ(error.rfind("Open(): open() failed, /nonexistent/ttyVOXA0 not found", 0), 0u)
+        << error;
+    EXPECT_TRUE(error.ends_with(": (2) No such file or directory\n")) << error;
+}
+
+TEST_F(SerialPortTest, DiagnosticIsCutTo255Characters) {
+    m_devices.Set(2, "/nonexistent/" + std::string(400, 'x'));
+    SerialPort port(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(port, "COM2"));
+    EXPECT_EQ(port.LastError().size(), 255u);
+}
+
+// Changes into a scratch directory holding files named like the bad port names, so that
+// opening a name relative to the working directory would succeed and show.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+        : m_previous(std::filesystem::current_path()),
+          m_path(std::filesystem::temp_directory_path() /
+                 ("voxa_serial_" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(m_path);
+        std::filesystem::current_path(m_path);
+    }
+    ~ScratchDirectory() {
+        std::filesystem::current_path(m_previous);
+        std::filesystem::remove_all(m_path);
+    }
+    ScratchDirectory(const ScratchDirectory &) = delete;
+    ScratchDirectory &operator=(const ScratchDirectory &) = delete;
+
+    void AddFile(const std::string &name) const {
+        const int fd = ::open((m_path / name).c_str(), O_CREAT | O_WRONLY, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+
+private:
+    std::filesystem::path m_previous;
+    std::filesystem::path m_path;
+};
+
+TEST_F(SerialPortTest, NameThatIsNoPortFailsWithoutTouchingFiles) {
+    ScratchDirectory scratch;
+    for (const std::string name : {"XXX", "COM0", "COM", "COM1x", ""}) {
+        if (!name.empty()) {
+            scratch.AddFile(name);
+        }
+        SerialPort port(m_devices);
+        EXPECT_FALSE(OpenAtLineSettings(port, name)) << name;
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(port.LastError(), "Open(): \"" + name +
+                                        "\" is not a port name of the form COMn: (2) No such "
+                                        "file or directory\n");
+    }
+}
+
+TEST_F(SerialPortTest, RelativeDevicePathIsRefused) {
+    ScratchDirectory scratch;
+    scratch.AddFile("ttyVOXA");
+    m_devices.Set(3, "ttyVOXA");
+    SerialPort port(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(port, "COM3"));
+    EXPECT_NE(port.LastError().find("is not an absolute path: (2) "), std::string::npos)
+        << port.LastError();
+}
+
+TEST_F(SerialPortTest, SecondOpenWhileHeldIsRefusedAndFreedByClose) {
+    SerialPort first(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(first, "COM1")) << first.LastError();
+    EXPECT_EQ(ExclusiveMode(m_slave), 1);
+    const std::uint8_t ack = 0x06;
+    ASSERT_EQ(first.WriteData(&ack, 1), 1);
+
+    SerialPort second(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(second, "COM1"));
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_NE(second.LastError().find("is in use by another program"), std::string::npos)
+        << second.LastError();
+
+    // The refused open must neither undo the holder's claim nor drop its output.
+    EXPECT_EQ(ExclusiveMode(m_slave), 1);
+    EXPECT_EQ(ReceiveAtController(1), std::vector<std::uint8_t>{0x06});
+
+    first.Close();
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+    EXPECT_TRUE(OpenAtLineSettings(second, "COM1")) << second.LastError();
+}
+
+// Serial programs that run as root see no TIOCEXCL; the advisory lock is what they share.
+TEST_F(SerialPortTest, DeviceLockedByAnotherProgramCountsAsInUse) {
+    const int other = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+
+    SerialPort port(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(port, "COM1"));
+    EXPECT_EQ(port.LastError(), "Open(): flock() failed, " + m_slavePath +
+                                    " is in use by another program: (11) Resource temporarily "
+                                    "unavailable\n");
+    ::close(other);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    // Held the same way while open, so that such programs keep out in turn.
+    const int probe = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    port.Close();
+    EXPECT_EQ(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    ::close(probe);
+}
+
+TEST_F(SerialPortTest, DeviceHeldExclusivelyByAnotherProgramCountsAsInUse) {
+    ASSERT_EQ(::ioctl(m_slave, TIOCEXCL), 0);
+    SerialPort port(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(port, "COM1"));
+    EXPECT_EQ(port.LastError(), "Open(): ioctl(TIOCGEXCL) shows " + m_slavePath +
+                                    " is in use by another program: (16) Device or resource "
+                                    "busy\n");
+    EXPECT_EQ(ExclusiveMode(m_slave), 1);
+
+    ASSERT_EQ(::ioctl(m_slave, TIOCNXCL), 0);
+    EXPECT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+}
+
+TEST_F(SerialPortTest, OpenAndCloseLeavesThePortFreeEveryTime) {
+    for (int round = 0; round < 3; ++round) {
+        SerialPort port(m_devices);
+        ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << round << ": " << port.LastError();
+        port.Close();
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(ExclusiveMode(m_slave), 0) << round;
+    }
+    {
+        SerialPort dropped(m_devices);
+        ASSERT_TRUE(OpenAtLineSettings(dropped, "COM1"));
+    }
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+
+    // Opening an open port starts over instead of colliding with its own claim.
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1"));
+    EXPECT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+    SerialPort other(m_devices);
+    EXPECT_FALSE(OpenAtLineSettings(other, "COM1"));
+}
+
+TEST_F(SerialPortTest, CloseOfAClosedPortDoesNothing) {
+    SerialPort port(m_devices);
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1"));
+    port.Close();
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastError(), "");
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+}
+
+TEST_F(SerialPortTest, TransfersOnAClosedPortFailAtOnce) {
+    SerialPort port(m_devices);
+    std::uint8_t byte = 0x11;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadData(&byte, 1, 2000), -1);
+    EXPECT_LT(Since(start), kPromptly);
+    EXPECT_EQ(byte, 0x11);
+    EXPECT_NE(port.LastError().find("ReadData(): port not open: (9) "), std::string::npos);
+    EXPECT_EQ(port.WriteData(&byte, 1), -1);
+    EXPECT_NE(port.LastError().find("WriteData(): port not open: (9) "), std::string::npos);
+}
+
+TEST_F(SerialPortTest, HangUpBeforeAReadEndsItAtOnce) {
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1"));
+    CloseMaster();
+
+    std::uint8_t byte = 0x42;
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadData(&byte, 1, 2000), -1);
+    EXPECT_LT(Since(start), kPromptly);
+    EXPECT_EQ(byte, 0x42);
+    EXPECT_NE(port.LastError().find("(5) Input/output error"), std::string::npos)
+        << port.LastError();
+
+    EXPECT_EQ(port.WriteData(&byte, 1), -1);
+    EXPECT_NE(port.LastError().find("WriteData(): "), std::string::npos) << port.LastError();
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(SerialPortTest, HangUpDuringAReadEndsItAtOnce) {
+    SerialPort port(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1"));
+
+    std::uint8_t byte = 0x42;
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(100ms);
+        CloseMaster();
+    });
+    const auto start = Clock::now();
+    const int result = port.ReadData(&byte, 1, 2000);
+    const auto elapsed = Since(start);
+    unplug.join();
+    EXPECT_EQ(result, -1);
+    EXPECT_LT(elapsed, kPromptly);
+    EXPECT_EQ(byte, 0x42);
+    EXPECT_NE(port.LastError().find("hung up"), std::string::npos) << port.LastError();
+}
+
+TEST_F(SerialPortTest, WriteToALineThatTakesNothingFailsInBoundedTime) {
+    SerialPort port(m_devices, 100ms);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1"));
+
+    // Nobody reads the master: the driver's buffers fill and then take nothing more.
+    const std::vector<std::uint8_t> flood(4 * 1024 * 1024, 0x55);
+    const auto start = Clock::now();
+    EXPECT_EQ(port.WriteData(flood.data(), static_cast<int>(flood.size())), -1);
+    EXPECT_LT(Since(start), 5s);
+    EXPECT_NE(port.LastError().find("WriteData(): poll() failed"), std::string::npos)
+        << port.LastError();
+    EXPECT_NE(port.LastError().find("(110) "), std::string::npos) << port.LastError();
+
+    const auto closing = Clock::now();
+    port.Close();
+    EXPECT_LT(Since(closing), kPromptly);
+    EXPECT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+}
+
+TEST_F(SerialPortTest, OrdinaryUserIsToldWhichGroupToJoin) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to open the device as another user";
+    }
+    const group *dialout = ::getgrnam("dialout");
+    if (dialout == nullptr) {
+        GTEST_SKIP() << "no group dialout on this machine";
+    }
+    ASSERT_EQ(::fchown(m_slave, 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::fchmod(m_slave, 0660), 0);
+
+    const std::string error = OpenAsOrdinaryUser();
+    EXPECT_EQ(error, "Open(): open() failed, permission denied on " + m_slavePath +
+                         "; add the user to the group \"dialout\" and log out and in again: "
+                         "(13) Permission denied\n");
+}
+
+TEST_F(SerialPortTest, OrdinaryUserFindsAHeldPortInUse) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to open the device as another user";
+    }
+    ASSERT_EQ(::fchown(m_slave, kNobody, static_cast<gid_t>(-1)), 0);
+    SerialPort holder(m_devices);
+    ASSERT_TRUE(OpenAtLineSettings(holder, "COM1"));
+
+    const std::string error = OpenAsOrdinaryUser();
+    EXPECT_EQ(error, "Open(): open() failed, " + m_slavePath +
+                         " is in use by another program: (16) Device or resource busy\n");
+
+    holder.Close();
+    EXPECT_EQ(OpenAsOrdinaryUser(), "opened");
+}
+
+TEST_F(SerialPortTest, PlatformLinesFollowTheMapAsItIsAtOpen) {
+    DeviceMap devices;
+    SystemLinkPlatform platform(devices);
+    devices.Set(4, m_slavePath);
+
+    std::unique_ptr<SerialLine> line = platform.NewLine();
+    ASSERT_TRUE(line->Open("COM4", kBaudRate, Parity::None, StopBits::One, kByteSize))
+        << line->LastError();
+    const std::uint8_t sync = 0xD6;
+    EXPECT_EQ(line->WriteData(&sync, 1), 1);
+    EXPECT_EQ(ReceiveAtController(1), std::vector<std::uint8_t>{0xD6});
+    line.reset();
+    EXPECT_EQ(ExclusiveMode(m_slave), 0);
+
+    const auto start = Clock::now();
+    platform.Pause(20ms);
+    EXPECT_GE(Since(start), 20ms);
+}
+
+}  // namespace
