@@ -1,0 +1,300 @@
+// voxa-ccsim run as its own process, talked to through its pseudo-terminal the way the
+// workstation's serial port does.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "command_code.h"
+#include "command_frame.h"
+
+extern char **environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kIoLimitMs = 3000;
+const std::string kAnnouncement = "voxa-ccsim: listening on ";
+
+// One voxa-ccsim child with its standard output and error on pipes.
+class Ccsim {
+public:
+    explicit Ccsim(const std::vector<std::string> &args) {
+        int out[2];
+        int err[2];
+        if (pipe(out) != 0 || pipe(err) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        std::vector<std::string> all{VOXA_CCSIM_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &arg : all) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, VOXA_CCSIM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+    }
+
+    ~Ccsim() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) close(m_out);
+        if (m_err >= 0) close(m_err);
+    }
+
+    bool Started() const { return m_pid > 0; }
+
+    // The first line of standard output, without its newline.
+    std::optional<std::string> ReadLine() {
+        std::string line;
+        char c = 0;
+        while (ReadWithin(m_out, &c) == 1) {
+            if (c == '\n') return line;
+            line.push_back(c);
+        }
+        return std::nullopt;
+    }
+
+    // Everything written to standard error, once the process has ended.
+    std::string ErrorText() {
+        std::string text;
+        char c = 0;
+        while (ReadWithin(m_err, &c) == 1) text.push_back(c);
+        return text;
+    }
+
+    // The exit status, or nothing if the process did not end within the limit.
+    std::optional<int> Wait() {
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            const pid_t done = waitpid(m_pid, &status, WNOHANG);
+            if (done == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<int> Terminate() {
+        kill(m_pid, SIGTERM);
+        return Wait();
+    }
+
+private:
+    static int ReadWithin(int fd, char *c) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, kIoLimitMs) != 1) return -1;
+        return static_cast<int>(read(fd, c, 1));
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+// The workstation's end of the line: opened raw, like its serial port.
+class Port {
+public:
+    explicit Port(const std::string &path) : m_fd(open(path.c_str(), O_RDWR | O_NOCTTY)) {
+        termios settings{};
+        if (m_fd >= 0 && tcgetattr(m_fd, &settings) == 0) {
+            cfmakeraw(&settings);
+            cfsetspeed(&settings, B9600);
+            tcsetattr(m_fd, TCSANOW, &settings);
+        }
+    }
+    ~Port() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    bool IsOpen() const { return m_fd >= 0; }
+
+    bool Write(std::uint8_t byte) { return write(m_fd, &byte, 1) == 1; }
+    std::optional<std::uint8_t> Read() {
+        pollfd p{m_fd, POLLIN, 0};
+        std::uint8_t byte = 0;
+        if (poll(&p, 1, kIoLimitMs) != 1 || read(m_fd, &byte, 1) != 1) return std::nullopt;
+        return byte;
+    }
+
+private:
+    int m_fd;
+};
+
+CommandFrame GetNumberOfLines() {
+    CommandFrame frame;
+    frame[0] = kSyncByte1;
+    frame[1] = kSyncByte2;
+    frame[2] = ToByte(CommandCode::GetNumberOfLines);
+    frame.StoreChecksum();
+    return frame;
+}
+
+void SendRequest(const std::string &line) {
+    Port port(line);
+    ASSERT_TRUE(port.IsOpen());
+    const CommandFrame request = GetNumberOfLines();
+    for (std::size_t i = 0; i < kFrameSize; ++i) {
+        ASSERT_TRUE(port.Write(request[i]));
+        ASSERT_EQ(port.Read(), std::optional<std::uint8_t>(kAck)) << "request byte " << i;
+    }
+}
+
+std::optional<CommandFrame> ReceiveReply(const std::string &line) {
+    Port port(line);
+    if (!port.IsOpen() || port.Read() != kSyncByte1) return std::nullopt;
+    CommandFrame reply;
+    reply[0] = kSyncByte1;
+    for (std::size_t i = 1; i < kFrameSize; ++i) {
+        port.Write(kAck);
+        const auto byte = port.Read();
+        if (!byte) return std::nullopt;
+        reply[i] = *byte;
+    }
+    port.Write(kAck);
+    return reply;
+}
+
+std::string ListeningPath(const std::string &announcement) {
+    if (announcement.rfind(kAnnouncement, 0) != 0) return {};
+    std::string path = announcement.substr(kAnnouncement.size());
+    return path.substr(0, path.find(' '));
+}
+
+class CcsimProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ccsim-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override {
+        unlink(LinkPath().c_str());
+        rmdir(m_dir.c_str());
+    }
+    std::string LinkPath() const { return m_dir + "/ttyVOXA"; }
+
+    std::string m_dir;
+};
+
+TEST_F(CcsimProcessTest, AnswersATransactionAndEndsCleanlyOnSigterm) {
+    Ccsim sim({"--lines", "3", "--trace"});
+    ASSERT_TRUE(sim.Started());
+    const auto announcement = sim.ReadLine();
+    ASSERT_TRUE(announcement);
+    const std::string line = ListeningPath(*announcement);
+    ASSERT_EQ(line.rfind("/dev/pts/", 0), 0u) << *announcement;
+
+    // The workstation closes its port between the request and the reply.
+    SendRequest(line);
+    const auto reply = ReceiveReply(line);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)[0], kSyncByte1);
+    EXPECT_EQ((*reply)[1], kSyncByte2);
+    EXPECT_EQ(reply->Code(), 4);
+    EXPECT_EQ(reply->Status(), 0);
+    EXPECT_EQ((*reply)[4], 3);
+    EXPECT_TRUE(reply->ChecksumValid());
+
+    EXPECT_EQ(sim.Terminate(), 0);
+    const std::string trace = sim.ErrorText();
+    EXPECT_NE(trace.find("WS->CC Get number of lines (4): D6 19 04"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("CC->WS Get number of lines (4) status 0: D6 19 04 00 03"),
+              std::string::npos)
+        << trace;
+}
+
+TEST_F(CcsimProcessTest, SyncBytesSentWhileThePortIsClosedDoNotPileUp) {
+    Ccsim sim({});
+    const auto announcement = sim.ReadLine();
+    ASSERT_TRUE(announcement);
+    const std::string line = ListeningPath(*announcement);
+    SendRequest(line);
+    // Long enough for the sync byte and at least two repeats to go out to nobody.
+    std::this_thread::sleep_for(700ms);
+    const auto reply = ReceiveReply(line);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)[1], kSyncByte2);
+    EXPECT_TRUE(reply->ChecksumValid());
+    EXPECT_EQ(sim.Terminate(), 0);
+}
+
+TEST_F(CcsimProcessTest, LinkAppearsAndIsRemovedOnExit) {
+    // A stale link from an earlier run is replaced.
+    ASSERT_EQ(symlink("/dev/pts/does-not-exist", LinkPath().c_str()), 0);
+    Ccsim sim({"--link", LinkPath()});
+    const auto announcement = sim.ReadLine();
+    ASSERT_TRUE(announcement);
+    const std::string line = ListeningPath(*announcement);
+    EXPECT_EQ(*announcement, kAnnouncement + line + " (link " + LinkPath() + ")");
+    std::array<char, 256> target{};
+    const ssize_t length = readlink(LinkPath().c_str(), target.data(), target.size() - 1);
+    ASSERT_GT(length, 0);
+    EXPECT_EQ(std::string(target.data(), static_cast<std::size_t>(length)), line);
+
+    // The link works as the port name.
+    SendRequest(LinkPath());
+    EXPECT_TRUE(ReceiveReply(LinkPath()));
+
+    EXPECT_EQ(sim.Terminate(), 0);
+    struct stat info {};
+    EXPECT_NE(lstat(LinkPath().c_str(), &info), 0);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(CcsimProcessTest, RegularFileIsNeverReplacedByTheLink) {
+    {
+        std::ofstream file(LinkPath());
+        file << "keep me";
+    }
+    Ccsim sim({"--link", LinkPath()});
+    EXPECT_EQ(sim.Wait(), 1);
+    EXPECT_NE(sim.ErrorText().find("not a symlink"), std::string::npos);
+    std::ifstream file(LinkPath());
+    std::string content;
+    std::getline(file, content);
+    EXPECT_EQ(content, "keep me");
+}
+
+TEST_F(CcsimProcessTest, BadOptionsExitWithStatusTwo) {
+    Ccsim sim({"--lines", "many"});
+    EXPECT_EQ(sim.Wait(), 2);
+    EXPECT_NE(sim.ErrorText().find("invalid value 'many' for option '--lines'"), std::string::npos);
+    Ccsim help({"--help"});
+    const auto first = help.ReadLine();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->rfind("Usage: voxa-ccsim", 0), 0u);
+    EXPECT_EQ(help.Wait(), 0);
+}
+
+}  // namespace
