@@ -1,0 +1,44 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "time_records.h"
+
+class SignSystem;
+
+// voxa-ctl: one controller operation per run, for field engineers and scripts. Values
+// go to standard output one per line; the status handler's messages go to standard error.
+class CommandLineClient {
+public:
+    // Exit statuses.
+    static constexpr int kOk = 0;
+    static constexpr int kTransactionFailed = 1;  // no sync, checksum, or a controller status
+    static constexpr int kUsage = 2;
+    static constexpr int kRefused = 3;  // a price that does not fit its line, a rejected password
+
+    CommandLineClient(std::ostream &out, std::ostream &err) : m_out(out), m_err(err) {}
+
+    // Runs with the program's arguments (without the program name), in the current
+    // directory, whose ./voxa.ini supplies the port and the [Devices] map when present.
+    int Run(const std::vector<std::string> &arguments);
+
+    // The same against a given sign system, after the options were taken: the subcommand
+    // and its arguments.
+    int RunSubcommand(SignSystem &system, const std::vector<std::string> &words);
+
+    void PrintHelp(std::ostream &stream) const;
+
+    // "12:30:05 PM" or "7:05 AM" (seconds optional when allowed); AM/PM in any case.
+    static std::optional<TimeRecord> ParseTime(const std::string &text, bool withSeconds);
+    // "6/7/2002".
+    static std::optional<DateRecord> ParseDate(const std::string &text);
+    static std::optional<int> ParseNumber(const std::string &text, int low, int high);
+    static std::optional<bool> ParseSwitch(const std::string &text);
+
+private:
+    std::ostream &m_out;
+    std::ostream &m_err;
+};
