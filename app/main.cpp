@@ -1,0 +1,23 @@
+#include <QApplication>
+
+#include "device_map.h"
+#include "main_window.h"
+#include "qt_console.h"
+#include "system_link_platform.h"
+
+int main(int argc, char *argv[]) {
+    // The caption of every message box is the program's name, as the executable has it.
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    DeviceMap devices;
+    SystemLinkPlatform platform(devices);
+    QtConsole console;
+    MainWindow window(platform, console, devices);
+    console.SetOwner(&window);
+    console.SetEndHandler([&window] { window.RequestEnd(); });
+
+    window.Initialise();
+    window.exec();
+    return 0;
+}

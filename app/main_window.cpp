@@ -1,0 +1,302 @@
+#include "main_window.h"
+
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <iostream>
+
+#include "about_dialog.h"
+#include "cm_edit.h"
+#include "device_map.h"
+#include "dialog_units.h"
+#include "main_menu.h"
+#include "operator_console.h"
+#include "resource_ids.h"
+#include "settings_binding.h"
+#include "settings_file.h"
+#include "sign_system.h"
+#include "splash_window.h"
+
+namespace {
+
+QString Id(int id) {
+    return QString::fromStdString(Ids::ObjectNameFor(id));
+}
+
+const char *const kNotInstalled = "not installed ................";
+
+}  // namespace
+
+// Marks a handler of this window as running; an end requested meanwhile waits for the
+// outermost one to return.
+class MainWindow::HandlerScope {
+public:
+    explicit HandlerScope(MainWindow &window) : m_window(window) { ++m_window.m_handlerDepth; }
+    ~HandlerScope() {
+        if (--m_window.m_handlerDepth == 0 && m_window.m_endPending) {
+            QMetaObject::invokeMethod(&m_window, &MainWindow::EndProgram, Qt::QueuedConnection);
+        }
+    }
+    HandlerScope(const HandlerScope &) = delete;
+    HandlerScope &operator=(const HandlerScope &) = delete;
+
+private:
+    MainWindow &m_window;
+};
+
+MainWindow::MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
+                       QString settingsPath, QWidget *parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_platform(platform),
+      m_console(console),
+      m_devices(devices),
+      m_settingsPath(std::move(settingsPath)) {
+    setObjectName(Id(Ids::Dialog::kMainWindow));
+    setWindowTitle("Lumivane Electronic Sign Workstation");
+    QIcon icon;
+    for (int size : Ids::Icon::kSizes) {
+        icon.addFile(
+            QString::fromStdString(Ids::Icon::ResourcePath(Ids::Icon::kApplication, size)));
+    }
+    setWindowIcon(icon);
+    m_pollTimer.setObjectName(Id(Ids::Timer::kPoll));
+    m_pollTimer.setInterval(kPollPeriod);
+    connect(&m_pollTimer, &QTimer::timeout, this, &MainWindow::Tick);
+    BuildControls();
+}
+
+MainWindow::~MainWindow() {
+    if (g_signSystem == m_system.get()) g_signSystem = nullptr;
+}
+
+void MainWindow::BuildControls() {
+    setFont(DialogUnits::DialogFont());
+    const DialogUnits du(font());
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setMenuBar(MainMenu::Build(this, m_commands));
+    for (const auto &[id, action] : m_commands) {
+        connect(action, &QAction::triggered, this, [this, id = id] { RunCommand(id); });
+    }
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(du.ToPixelsX(289), du.ToPixelsY(196));
+    layout->addWidget(client);
+
+    // Frames first, so that the controls inside them stay on top.
+    auto *linesFrame = new QGroupBox("Lumivane Electronic Signs", client);
+    linesFrame->setObjectName(Id(Ids::Main::kLinesFrame));
+    linesFrame->setGeometry(du.ToPixels(6, 3, 278, 177));
+    auto *sendFrame = new QGroupBox(client);
+    sendFrame->setGeometry(du.ToPixels(191, 125, 85, 45));
+
+    for (int line = 1; line <= SignSystem::kMaxLines; ++line) {
+        const int row = 20 * (line - 1);
+        auto *tag = new QLabel(kNotInstalled, client);
+        tag->setObjectName(Id(Ids::Main::kTagFieldIds[line - 1]));
+        tag->setGeometry(du.ToPixels(15, 17 + row, 104, 14));
+        tag->setWordWrap(false);
+        tag->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        tag->setEnabled(false);
+        m_tagFields[line - 1] = tag;
+
+        auto *price = new CmEdit(client);
+        price->setObjectName(Id(Ids::Main::kPriceFieldIds[line - 1]));
+        price->setGeometry(du.ToPixels(125, 15 + row, 58, 14));
+        price->setEnabled(false);
+        m_priceFields[line - 1] = price;
+    }
+
+    m_lastUpdate = new QLabel("Last Update:\nXX:XX xm 12/12/2001", client);
+    m_lastUpdate->setObjectName(Id(Ids::Main::kLastUpdate));
+    m_lastUpdate->setGeometry(du.ToPixels(194, 132, 78, 19));
+    m_lastUpdate->setAlignment(Qt::AlignCenter);
+    m_lastUpdate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    m_sendUpdate = new QPushButton("Send &Update >>", client);
+    m_sendUpdate->setObjectName(Id(Ids::Main::kSendUpdate));
+    m_sendUpdate->setGeometry(du.ToPixels(194, 152, 79, 15));
+    m_sendUpdate->setDefault(true);
+    m_sendUpdate->setEnabled(false);
+    connect(m_sendUpdate, &QPushButton::clicked, this, [this] {
+        HandlerScope scope(*this);
+        if (m_panel) m_panel->SendUpdate();
+    });
+
+    m_menuPrompt = new QLabel("Press F1 For Help.", client);
+    m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
+    m_menuPrompt->setGeometry(du.ToPixels(0, 184, 112, 12));
+
+    m_clock = new QLabel(client);
+    m_clock->setObjectName(Id(Ids::Main::kClock));
+    m_clock->setGeometry(du.ToPixels(113, 184, 77, 12));
+    m_clock->setAlignment(Qt::AlignCenter);
+
+    m_statusText = new QLabel("Status: All Signs Ready. ", client);
+    m_statusText->setObjectName(Id(Ids::Main::kStatusText));
+    m_statusText->setGeometry(du.ToPixels(192, 184, 97, 12));
+    m_statusText->setAlignment(Qt::AlignCenter);
+    // The text is centred beside the icon rather than under it.
+    m_statusText->setContentsMargins(du.ToPixelsX(195 + 13 - 192), 0, 0, 0);
+
+    m_statusIcon = new QLabel(client);
+    m_statusIcon->setObjectName(Id(Ids::Main::kStatusIcon));
+    m_statusIcon->setGeometry(du.ToPixels(195, 185, 13, 9));
+    m_statusIcon->setPixmap(StatusLine::StatusPixmap(Ids::Bitmap::kReadyStatus, palette()));
+
+    m_statusLine = std::make_unique<StatusLine>(m_clock, m_statusText, m_statusIcon, m_tagFields);
+}
+
+bool MainWindow::Initialise() {
+    HandlerScope scope(*this);
+    m_system = std::make_unique<SignSystem>(m_platform, m_console);
+    g_signSystem = m_system.get();
+    m_panel = std::make_unique<PricePanel>(
+        *m_system, m_console,
+        PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock});
+    m_panel->SetEditsArmed(false);
+    m_supervisor = false;
+
+    auto *splash = new SplashWindow(this);
+    m_splash = splash;
+    splash->ShowNow();
+
+    LoadSettings();
+    m_panel->ApplyNormalFont();
+    if (m_system->ShowPortDialog() && m_portDialogHook) {
+        m_portDialogHook();
+        splash->repaint();
+    }
+
+    if (m_system->GetCcStatus()) {
+        // The controller wants its memory updated: stop here, with the price fields
+        // unmasked and disabled, no timer, and the splash left open.
+        m_console.Wait(kNvramStopPause);
+        return true;
+    }
+    m_panel->SetUpPriceFields();
+    m_pollTimer.start();
+    m_panel->EnableInstalledLines();
+    m_panel->LoadPrices();
+    CloseSplash();
+    m_statusLine->SetShown(StatusLine::Shown::Nothing);
+    return true;
+}
+
+void MainWindow::CloseSplash() {
+    delete m_splash;
+    m_splash = nullptr;
+}
+
+void MainWindow::Tick() {
+    HandlerScope scope(*this);
+    if (!m_system) return;
+    m_statusLine->Tick(*m_system, m_now());
+    m_panel->SetEditsArmed(true);
+}
+
+void MainWindow::LoadSettings() {
+    SettingsFile file(m_settingsPath.toStdString());
+    file.Load();
+    const std::string lastUpdate = SettingsBinding::Load(file, *m_system, m_devices);
+    m_lastUpdate->setText(QString::fromStdString(lastUpdate));
+}
+
+void MainWindow::SaveSettings() {
+    std::array<std::string, 8> tagTexts;
+    for (std::size_t i = 0; i < tagTexts.size(); ++i) {
+        tagTexts[i] = m_tagFields[i]->text().toStdString();
+    }
+    SettingsFile file(m_settingsPath.toStdString());
+    file.Load();
+    SettingsBinding::Save(file, *m_system, tagTexts, m_lastUpdate->text().toStdString());
+    if (!file.Save()) {
+        // Nothing on screen reports it; the old file stays as it was.
+        std::cerr << "voxa: settings not saved: " << file.LastError() << std::endl;
+    }
+}
+
+void MainWindow::RequestEnd() {
+    m_endPending = true;
+    if (m_handlerDepth == 0) {
+        QMetaObject::invokeMethod(this, &MainWindow::EndProgram, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::EndProgram() {
+    if (m_handlerDepth > 0 || !m_endPending) {
+        return;
+    }
+    m_endPending = false;
+    reject();
+}
+
+void MainWindow::done(int result) {
+    if (m_handlerDepth > 0) {
+        // A handler is still on the stack (a message box of the status handler, say):
+        // end once it has returned.
+        m_endPending = true;
+        return;
+    }
+    if (!m_ended) {
+        m_ended = true;
+        m_pollTimer.stop();
+        m_console.Wait(kShutdownPause);
+        if (m_system) {
+            SaveSettings();
+        }
+        CloseSplash();
+        m_panel.reset();
+        g_signSystem = nullptr;
+        m_system.reset();
+    }
+    QDialog::done(result);
+}
+
+QAction *MainWindow::Command(int commandId) const {
+    const auto found = m_commands.find(commandId);
+    return found == m_commands.end() ? nullptr : found->second;
+}
+
+void MainWindow::RunCommand(int commandId) {
+    HandlerScope scope(*this);
+    switch (commandId) {
+        case Ids::Menu::kExit:
+            if (m_console.AskYesNo("Exit VOXA?")) {
+                RequestEnd();
+            }
+            break;
+        case Ids::Menu::kAbout:
+            ShowAbout();
+            break;
+        default:
+            // The configuration and maintenance dialogs are not part of this window.
+            break;
+    }
+}
+
+void MainWindow::ShowAbout() {
+    if (!m_system) return;
+    HandlerScope scope(*this);
+    AboutDialog about(*m_system, this);
+    about.exec();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
+    // Where the window system offers no window menu, the window's own context menu
+    // carries its About item.
+    QMenu menu(this);
+    QAction *about = menu.addAction(Ids::String::kAboutMenuItemText);
+    about->setObjectName(Id(Ids::Menu::kSystemAbout));
+    if (menu.exec(event->globalPos()) == about) {
+        ShowAbout();
+    }
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDialog>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "price_panel.h"
+#include "status_line.h"
+
+class CmEdit;
+class DeviceMap;
+class LinkPlatform;
+class OperatorConsole;
+class QAction;
+class QLabel;
+class QPushButton;
+class SignSystem;
+
+// The workstation's main window, run modally for the whole life of the program: the
+// eight price lines, Send Update, the status line and the menu. Its initialisation
+// creates the one sign system and asks the controller for the installation; its end
+// saves the settings and deletes the sign system.
+class MainWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kNvramStopPause{5000};
+    static constexpr std::chrono::milliseconds kShutdownPause{1000};
+    static constexpr std::chrono::milliseconds kPollPeriod{1000};
+
+    MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
+               QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Everything from creating the sign system to closing the splash, in order.
+    bool Initialise();
+    // Ends the program once no handler of this window is running any more, so nothing on
+    // the stack outlives the sign system or the window.
+    void RequestEnd();
+    // The window's end, whatever its cause: timer stopped, a pause, settings saved, sign
+    // system deleted.
+    void done(int result) override;
+
+    void Tick();
+    void RunCommand(int commandId);
+    void ShowAbout();
+
+    SignSystem *System() const { return m_system.get(); }
+    PricePanel *Panel() const { return m_panel.get(); }
+    StatusLine &Status() { return *m_statusLine; }
+    const QTimer &PollTimer() const { return m_pollTimer; }
+    QAction *Command(int commandId) const;
+    bool SplashOpen() const { return m_splash != nullptr; }
+
+    // Runs the port dialog at start-up when the settings ask for it.
+    void SetPortDialogHook(std::function<void()> hook) { m_portDialogHook = std::move(hook); }
+    void SetClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    class HandlerScope;
+
+    void BuildControls();
+    void LoadSettings();
+    void SaveSettings();
+    void CloseSplash();
+    void EndProgram();
+
+    LinkPlatform &m_platform;
+    OperatorConsole &m_console;
+    DeviceMap &m_devices;
+    QString m_settingsPath;
+
+    std::array<CmEdit *, 8> m_priceFields{};
+    std::array<QLabel *, 8> m_tagFields{};
+    QLabel *m_lastUpdate = nullptr;
+    QPushButton *m_sendUpdate = nullptr;
+    QLabel *m_clock = nullptr;
+    QLabel *m_menuPrompt = nullptr;
+    QLabel *m_statusText = nullptr;
+    QLabel *m_statusIcon = nullptr;
+    std::map<int, QAction *> m_commands;
+
+    std::unique_ptr<SignSystem> m_system;
+    std::unique_ptr<PricePanel> m_panel;
+    std::unique_ptr<StatusLine> m_statusLine;
+    QWidget *m_splash = nullptr;
+    QTimer m_pollTimer;
+    bool m_supervisor = false;
+
+    std::function<void()> m_portDialogHook;
+    std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };
+
+    int m_handlerDepth = 0;
+    bool m_endPending = false;
+    bool m_ended = false;
+};

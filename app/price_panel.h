@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFont>
+#include <QLabel>
+#include <QObject>
+#include <QPushButton>
+#include <array>
+
+class CmEdit;
+class OperatorConsole;
+class SignSystem;
+
+// The eight price lines of the main window: masks from the line formats, the prices the
+// controller holds, operator edits shown in bold, and Send Update.
+class PricePanel : public QObject {
+    Q_OBJECT
+
+public:
+    struct Controls {
+        std::array<CmEdit *, 8> priceFields{};
+        std::array<QLabel *, 8> tagFields{};
+        QPushButton *sendUpdate = nullptr;
+        QLabel *lastUpdate = nullptr;
+        QLabel *clock = nullptr;
+    };
+
+    static constexpr int kNormalCellHeight = 20;
+    static constexpr int kBoldCellHeight = 19;
+
+    PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
+               QObject *parent = nullptr);
+
+    // The mask of a price field, from its line's format.
+    static QString MaskForFormat(const QString &format);
+
+    void SetUpPriceFields();
+    void EnableInstalledLines();
+    void LoadPrices();
+    void ApplyNormalFont();
+    void ApplyLineFont(int line, bool bold);
+    void PriceChanged(int line);
+    void SendUpdate();
+
+    bool EditsArmed() const { return m_editsArmed; }
+    void SetEditsArmed(bool armed) { m_editsArmed = armed; }
+
+private:
+    SignSystem &m_system;
+    OperatorConsole &m_console;
+    Controls m_controls;
+    QFont m_normalFont;
+    QFont m_boldFont;
+    bool m_editsArmed = false;
+};

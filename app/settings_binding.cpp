@@ -1,0 +1,72 @@
+#include "settings_binding.h"
+
+#include <cstdio>
+
+#include "device_map.h"
+#include "settings_file.h"
+#include "sign_system.h"
+
+namespace {
+
+std::string Key(const char *pattern, int index) {
+    char key[16];
+    std::snprintf(key, sizeof key, pattern, index);
+    return key;
+}
+
+constexpr std::size_t kLabelLength = 12;  // "Last Update:"
+
+}  // namespace
+
+std::string SettingsBinding::Load(const SettingsFile &file, SignSystem &system,
+                                  DeviceMap &devices) {
+    for (int i = 0; i < SignSystem::kMaxLines; ++i) {
+        system.SetLineTag(i, file.ReadString("Tags", Key("tag%d", i), kMissing));
+    }
+    const std::string lastUpdate =
+        "Last Update:\n" + file.ReadString("UpdateStatus", "lastmsg", kMissing);
+    for (int i = 0; i < SignSystem::kFaces; ++i) {
+        system.SetFaceTag(i, file.ReadString("FaceTags", Key("face%d", i), kMissing));
+    }
+    system.SetPortName(file.ReadString("Communications", "Port", kMissing));
+    system.SetShowPortDialog(file.ReadString("Communications", "ShowStartup", kMissing) == "Yes");
+
+    devices.Clear();
+    for (int n = 1; n <= kDevicePorts; ++n) {
+        const std::string path = file.ReadString("Devices", Key("COM%d", n), "");
+        if (!path.empty()) devices.Set(n, path);
+    }
+    return lastUpdate;
+}
+
+void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
+                           const std::array<std::string, 8> &tagFieldTexts,
+                           const std::string &lastUpdateText) {
+    for (int i = 0; i < SignSystem::kMaxLines; ++i) {
+        file.WriteString("Tags", Key("tag%d", i), TagFromField(tagFieldTexts[i]));
+    }
+    if (const auto lastMessage = LastMessageFromField(lastUpdateText)) {
+        file.WriteString("UpdateStatus", "lastmsg", *lastMessage);
+    }
+    for (int i = 0; i < SignSystem::kFaces; ++i) {
+        file.WriteString("FaceTags", Key("face%d", i), system.GetFaceTag(i));
+    }
+    file.WriteString("Communications", "Port", system.GetPortName());
+    file.WriteString("Communications", "ShowStartup", system.ShowPortDialog() ? "Yes" : "No");
+}
+
+std::string SettingsBinding::TagFromField(const std::string &fieldText) {
+    const std::size_t dots = fieldText.find(" .");
+    return dots == std::string::npos ? fieldText : fieldText.substr(0, dots);
+}
+
+std::optional<std::string> SettingsBinding::LastMessageFromField(const std::string &fieldText) {
+    const std::size_t label = fieldText.find("e:\n");
+    if (label == std::string::npos || label == 0) {
+        return std::nullopt;
+    }
+    std::string rest =
+        fieldText.size() > kLabelLength ? fieldText.substr(kLabelLength) : std::string();
+    const std::size_t first = rest.find_first_not_of(" \t\r\n\v\f");
+    return first == std::string::npos ? std::string() : rest.substr(first);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+class DeviceMap;
+class SettingsFile;
+class SignSystem;
+
+// What the workstation keeps in its settings file and where each value goes: line tags,
+// the last update, face tags, the port and the start-up switch, plus the [Devices] map
+// of port names to device paths. Read once at start-up, written once at the end.
+class SettingsBinding {
+public:
+    static constexpr const char *kMissing = "XXX";
+    static constexpr int kDevicePorts = 9;
+
+    // Fills the sign system and the device map, and returns the text for the last-update
+    // field ("Last Update:\n%s").
+    static std::string Load(const SettingsFile &file, SignSystem &system, DeviceMap &devices);
+
+    // Writes the values in their order. tagFieldTexts are the tag fields as shown (tag and
+    // leader dots); lastUpdateText is the last-update field as shown.
+    static void Save(SettingsFile &file, const SignSystem &system,
+                     const std::array<std::string, 8> &tagFieldTexts,
+                     const std::string &lastUpdateText);
+
+    // A tag field's text cut at its first " ." (the leader dots).
+    static std::string TagFromField(const std::string &fieldText);
+    // The time of a "Last Update:\n%s" text; nothing for any other text (an error shown
+    // there), so that the value stored before stays.
+    static std::optional<std::string> LastMessageFromField(const std::string &fieldText);
+};

@@ -1,0 +1,90 @@
+#include "status_line.h"
+
+#include <QImage>
+
+#include "resource_ids.h"
+#include "sign_system.h"
+
+namespace {
+
+constexpr int kLeaderWidth = 70;
+
+}  // namespace
+
+StatusLine::StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
+                       std::array<QLabel *, 8> tagFields)
+    : m_clock(clock), m_statusText(statusText), m_statusIcon(statusIcon), m_tagFields(tagFields) {}
+
+void StatusLine::Tick(SignSystem &system, const QDateTime &now) {
+    ShowClock(now);
+    if (system.LineTagsDisplayPending()) {
+        RefreshTagFields(system);
+    }
+    const bool failed = system.FailureFlag();
+    if (failed && m_shown != Shown::Error) {
+        ShowErrorStatus();
+        m_shown = Shown::Error;
+    } else if (!failed && m_shown != Shown::Ready) {
+        ShowReadyStatus();
+        m_shown = Shown::Ready;
+    }
+}
+
+QString StatusLine::ClockText(const QDateTime &now) {
+    const QDate date = now.date();
+    const QTime time = now.time();
+    const int hour = time.hour();
+    const bool pm = hour > 12;
+    return QString::asprintf("%d/%d/%d %d:%02d %s", date.month(), date.day(), date.year(),
+                             pm ? hour - 12 : hour, time.minute(), pm ? "PM" : "AM");
+}
+
+void StatusLine::ShowClock(const QDateTime &now) {
+    m_clock->setText(ClockText(now));
+}
+
+QString StatusLine::TagFieldText(const QString &tag) {
+    QString text = tag + " ";
+    for (int dots = 0; dots < kLeaderWidth - text.size(); ++dots) {
+        text += '.';
+    }
+    return text;
+}
+
+void StatusLine::RefreshTagFields(SignSystem &system) {
+    for (int line = 1; line <= system.InstalledLineCount(); ++line) {
+        m_tagFields[line - 1]->setText(
+            TagFieldText(QString::fromStdString(system.GetLineTag(line - 1))));
+    }
+    system.SetLineTagsDisplayPending(false);
+}
+
+QPixmap StatusLine::StatusPixmap(int bitmapId, const QPalette &palette) {
+    QImage image(QString::fromStdString(Ids::Bitmap::ResourcePath(bitmapId)));
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb face = palette.color(QPalette::Button).rgb();
+    const QRgb shadow = palette.color(QPalette::Dark).rgb();
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const unsigned rgb = row[x] & 0xFFFFFF;
+            if (rgb == Ids::Bitmap::kFaceGrey)
+                row[x] = face;
+            else if (rgb == Ids::Bitmap::kShadowGrey)
+                row[x] = shadow;
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+void StatusLine::ShowErrorStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Error Status: Check logs. ");
+}
+
+void StatusLine::ShowReadyStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kReadyStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Status: All signs ready. ");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLabel>
+#include <QPixmap>
+#include <array>
+
+class SignSystem;
+
+// The bottom line of the main window and the tag column, kept current by the one-second
+// tick: clock, line tags with leader dots, and the ready or error status, redrawn only
+// when it changes.
+class StatusLine {
+public:
+    enum class Shown { Nothing = 0, Error = 1, Ready = 2 };
+
+    StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
+               std::array<QLabel *, 8> tagFields);
+
+    // Everything a tick does except arming the price fields, which belongs to the panel.
+    void Tick(SignSystem &system, const QDateTime &now);
+
+    void ShowClock(const QDateTime &now);
+    void RefreshTagFields(SignSystem &system);
+    void ShowErrorStatus();
+    void ShowReadyStatus();
+    void SetShown(Shown shown) { m_shown = shown; }
+    Shown CurrentlyShown() const { return m_shown; }
+
+    // "%d/%d/%d %d:%02d %s": hours 0-12 as AM, 13-23 as 1-11 PM.
+    static QString ClockText(const QDateTime &now);
+    // The tag, a blank, and leader dots toward a width of 70 characters.
+    static QString TagFieldText(const QString &tag);
+    // A status picture with its face greys turned into the palette's colours.
+    static QPixmap StatusPixmap(int bitmapId, const QPalette &palette);
+
+private:
+    QLabel *m_clock;
+    QLabel *m_statusText;
+    QLabel *m_statusIcon;
+    std::array<QLabel *, 8> m_tagFields;
+    Shown m_shown = Shown::Nothing;
+};

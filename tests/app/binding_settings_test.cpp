@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "device_map.h"
+#include "settings_binding.h"
+#include "settings_file.h"
+#include "simulated_site.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file in a directory of its own, read and written through the binding on a
+// sign system of the simulated site.
+class SettingsBindingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("voxa-binding-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_path = m_dir / "voxa.ini";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    void WriteFile(const std::string &text) { std::ofstream(m_path, std::ios::binary) << text; }
+    std::string FileText() const {
+        std::ifstream in(m_path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    std::string Load() {
+        SettingsFile file(m_path);
+        file.Load();
+        return SettingsBinding::Load(file, m_site.system, m_devices);
+    }
+
+    // Saves as the main window does at its end: the tag fields as shown, the last-update
+    // field as shown.
+    void Save(const std::array<std::string, 8> &tagFields, const std::string &lastUpdate) {
+        SettingsFile file(m_path);
+        file.Load();
+        SettingsBinding::Save(file, m_site.system, tagFields, lastUpdate);
+        ASSERT_TRUE(file.Save()) << file.LastError();
+    }
+
+    std::string Read(const char *section, const char *key) const {
+        SettingsFile file(m_path);
+        file.Load();
+        return file.ReadString(section, key, "<missing>");
+    }
+
+    static std::array<std::string, 8> NotInstalledFields() {
+        std::array<std::string, 8> fields;
+        fields.fill("not installed ................");
+        return fields;
+    }
+
+    fs::path m_dir;
+    fs::path m_path;
+    SimulatedSite m_site;
+    DeviceMap m_devices;
+};
+
+TEST_F(SettingsBindingTest, NoFileReadsDefaultsAndTheFirstSaveWritesEverySectionInOrder) {
+    EXPECT_EQ(Load(), "Last Update:\nXXX");
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(m_site.system.GetLineTag(i), "XXX") << "line index " << i;
+        EXPECT_EQ(m_site.system.GetFaceTag(i), "XXX") << "face " << i;
+    }
+    EXPECT_EQ(m_site.system.GetPortName(), "XXX");
+    EXPECT_FALSE(m_site.system.ShowPortDialog());
+    EXPECT_EQ(m_devices.DevicePath("COM1"), "/dev/ttyS0");
+
+    Save(NotInstalledFields(), "Last Update:\nXXX");
+    const std::string text = FileText();
+    const auto tags = text.find("[Tags]");
+    const auto update = text.find("[UpdateStatus]");
+    const auto faces = text.find("[FaceTags]");
+    const auto communications = text.find("[Communications]");
+    ASSERT_NE(tags, std::string::npos) << text;
+    ASSERT_NE(communications, std::string::npos) << text;
+    EXPECT_LT(tags, update);
+    EXPECT_LT(update, faces);
+    EXPECT_LT(faces, communications);
+    EXPECT_EQ(Read("Tags", "tag7"), "not installed");
+    EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "XXX");
+    EXPECT_EQ(Read("FaceTags", "face0"), "XXX");
+    EXPECT_EQ(Read("Communications", "Port"), "XXX");
+    EXPECT_EQ(Read("Communications", "ShowStartup"), "No");
+}
+
+TEST_F(SettingsBindingTest, OnlyAnExactYesShowsThePortDialog) {
+    for (const char *value : {"yes", "1", "YES", "Yes "}) {
+        WriteFile(std::string("[Communications]\nShowStartup=") + value + "\n");
+        Load();
+        // Values are read trimmed, so "Yes " is still the exact word.
+        EXPECT_EQ(m_site.system.ShowPortDialog(), std::string(value) == "Yes ") << value;
+    }
+    WriteFile("[communications]\nshowstartup=yes\n");
+    Load();
+    Save(NotInstalledFields(), "Last Update:\nXXX");
+    EXPECT_EQ(Read("Communications", "ShowStartup"), "No");
+
+    WriteFile("[Communications]\nShowStartup=Yes\nPort=COM3\n");
+    Load();
+    EXPECT_TRUE(m_site.system.ShowPortDialog());
+    EXPECT_EQ(m_site.system.GetPortName(), "COM3");
+    Save(NotInstalledFields(), "Last Update:\nXXX");
+    EXPECT_EQ(Read("Communications", "ShowStartup"), "Yes");
+    EXPECT_EQ(Read("Communications", "Port"), "COM3");
+}
+
+TEST_F(SettingsBindingTest, TagsAreSavedUpToTheirLeaderDots) {
+    EXPECT_EQ(SettingsBinding::TagFromField("Regular ..............................."), "Regular");
+    EXPECT_EQ(SettingsBinding::TagFromField("Super .Unleaded ........................"), "Super");
+    const std::string longTag(69, 'T');
+    EXPECT_EQ(SettingsBinding::TagFromField(longTag + " "), longTag + " ");
+    EXPECT_EQ(SettingsBinding::TagFromField("not installed ................"), "not installed");
+
+    std::array<std::string, 8> fields = NotInstalledFields();
+    fields[0] = "Super .Unleaded ........................";
+    fields[7] = "Diesel ...............................";
+    Save(fields, "Last Update:\nXXX");
+    EXPECT_EQ(Read("Tags", "tag0"), "Super");
+    EXPECT_EQ(Read("Tags", "tag7"), "Diesel");
+
+    // Lines 7 and 8 come back like the others.
+    Load();
+    EXPECT_EQ(m_site.system.GetLineTag(0), "Super");
+    EXPECT_EQ(m_site.system.GetLineTag(6), "not installed");
+    EXPECT_EQ(m_site.system.GetLineTag(7), "Diesel");
+}
+
+TEST_F(SettingsBindingTest, LastMessageIsKeptWhileAnErrorIsShown) {
+    WriteFile("[UpdateStatus]\nlastmsg=12/6/2026 4:29 PM\n");
+    EXPECT_EQ(Load(), "Last Update:\n12/6/2026 4:29 PM");
+
+    Save(NotInstalledFields(), "Error:\nBad Value, Price #2");
+    EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "12/6/2026 4:29 PM");
+
+    Save(NotInstalledFields(), "Last Update:\n12/7/2026 9:05 AM");
+    EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "12/7/2026 9:05 AM");
+
+    EXPECT_EQ(SettingsBinding::LastMessageFromField("Last Update:\n"), "");
+    EXPECT_FALSE(SettingsBinding::LastMessageFromField("Last Update: 5 PM").has_value());
+    EXPECT_FALSE(SettingsBinding::LastMessageFromField("e:\nstarts the text").has_value());
+}
+
+TEST_F(SettingsBindingTest, LongValuesComeBackCutTo255Characters) {
+    const std::string tag(300, 'a');
+    WriteFile("[Tags]\ntag2=" + tag + "\n[FaceTags]\nface5=" + tag + "\n");
+    Load();
+    EXPECT_EQ(m_site.system.GetLineTag(2).size(), 255u);
+}
+
+TEST_F(SettingsBindingTest, SavingKeepsEverythingElseInTheFile) {
+    WriteFile(
+        "; site of station 14\n"
+        "[Devices]\n"
+        "COM1=/dev/ttyUSB0\n"
+        "COM4=/dev/serial/by-id/usb-cc-line\n"
+        "\n"
+        "[Tags]\n"
+        "tag0=Regular\n"
+        "[Notes]\n"
+        "fitter=visited 3/12\n");
+    Load();
+    EXPECT_EQ(m_devices.DevicePath("COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(m_devices.DevicePath("COM4"), "/dev/serial/by-id/usb-cc-line");
+    EXPECT_EQ(m_devices.DevicePath("COM2"), "/dev/ttyS1");
+
+    std::array<std::string, 8> fields = NotInstalledFields();
+    fields[0] = "Regular ...............................";
+    Save(fields, "Last Update:\nXXX");
+    const std::string text = FileText();
+    EXPECT_EQ(text.rfind("; site of station 14\n[Devices]\nCOM1=/dev/ttyUSB0\n", 0), 0u) << text;
+    EXPECT_NE(text.find("[Notes]\nfitter=visited 3/12\n"), std::string::npos) << text;
+    EXPECT_EQ(Read("Tags", "tag0"), "Regular");
+    EXPECT_EQ(Read("Devices", "COM4"), "/dev/serial/by-id/usb-cc-line");
+}
+
+TEST_F(SettingsBindingTest, ATagCannotInjectKeysOrSections) {
+    m_site.system.SetFaceTag(0, "North\n[Communications]\nPort=COM9");
+    m_site.system.SetPortName("COM2");
+    Save(NotInstalledFields(), "Last Update:\nXXX");
+    EXPECT_EQ(Read("Communications", "Port"), "COM2");
+    EXPECT_EQ(Read("FaceTags", "face0"), "North [Communications] Port=COM9");
+}
+
+}  // namespace
