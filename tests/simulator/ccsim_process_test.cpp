@@ -1,10 +1,11 @@
 // voxa-ccsim run as its own process, talked to through its pseudo-terminal the way the
 // workstation's serial port does.
+#include "ccsim_process.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -22,8 +23,6 @@
 #include "command_code.h"
 #include "command_frame.h"
 
-extern char **environ;
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -31,96 +30,10 @@ using namespace std::chrono_literals;
 constexpr int kIoLimitMs = 3000;
 const std::string kAnnouncement = "voxa-ccsim: listening on ";
 
-// One voxa-ccsim child with its standard output and error on pipes.
-class Ccsim {
+// One voxa-ccsim child.
+class Ccsim : public CcsimProcess {
 public:
-    explicit Ccsim(const std::vector<std::string> &args) {
-        int out[2];
-        int err[2];
-        if (pipe(out) != 0 || pipe(err) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
-        std::vector<std::string> all{VOXA_CCSIM_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char *> argv;
-        for (std::string &arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, VOXA_CCSIM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        close(err[1]);
-        m_out = out[0];
-        m_err = err[0];
-    }
-
-    ~Ccsim() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0) close(m_out);
-        if (m_err >= 0) close(m_err);
-    }
-
-    bool Started() const { return m_pid > 0; }
-
-    // The first line of standard output, without its newline.
-    std::optional<std::string> ReadLine() {
-        std::string line;
-        char c = 0;
-        while (ReadWithin(m_out, &c) == 1) {
-            if (c == '\n') return line;
-            line.push_back(c);
-        }
-        return std::nullopt;
-    }
-
-    // Everything written to standard error, once the process has ended.
-    std::string ErrorText() {
-        std::string text;
-        char c = 0;
-        while (ReadWithin(m_err, &c) == 1) text.push_back(c);
-        return text;
-    }
-
-    // The exit status, or nothing if the process did not end within the limit.
-    std::optional<int> Wait() {
-        const auto end = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            const pid_t done = waitpid(m_pid, &status, WNOHANG);
-            if (done == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return std::nullopt;
-    }
-
-    std::optional<int> Terminate() {
-        kill(m_pid, SIGTERM);
-        return Wait();
-    }
-
-private:
-    static int ReadWithin(int fd, char *c) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kIoLimitMs) != 1) return -1;
-        return static_cast<int>(read(fd, c, 1));
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
-    int m_err = -1;
+    explicit Ccsim(const std::vector<std::string> &args) : CcsimProcess(VOXA_CCSIM_PATH, args) {}
 };
 
 // The workstation's end of the line: opened raw, like its serial port.
