@@ -1,5 +1,6 @@
 #include "command_line_client.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -113,7 +114,13 @@ const std::map<std::string, Subcommand> &Subcommands() {
                       }}},
                     {"change-password",
                      {"NEW-PASSWORD", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &) {
+                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
+                          // The frame would cut a longer one without a word, and the
+                          // controller would keep a password nobody typed.
+                          constexpr std::size_t kLongest = FrameBuilder::kTextRoomFromByte3 - 1;
+                          if (w[0].size() > kLongest)
+                              return Bad(err, "NEW-PASSWORD must be at most " +
+                                                  std::to_string(kLongest) + " characters");
                           s.ChangePassword(w[0]);
                           return C::kOk;
                       }}},
@@ -469,10 +476,16 @@ int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::
         m_err << "voxa-ctl: usage: voxa-ctl " << words[0] << ' ' << subcommand.arguments << '\n';
         return kUsage;
     }
-    const int result = subcommand.run(system, arguments, m_out, m_err);
+    // Values are held back until every transaction has succeeded: a failed one leaves the
+    // previous value (or the one the sign system starts with) in place, and a script must
+    // not take that for the controller's answer. A failure also outranks the subcommand's
+    // own verdict: a password check that got no answer was not rejected.
+    std::ostringstream values;
+    const int result = subcommand.run(system, arguments, values, m_err);
+    if (system.FailedTransactionCount() > 0) return kTransactionFailed;
+    m_out << values.str();
     m_out.flush();
-    if (result != kOk) return result;
-    return system.FailedTransactionCount() > 0 ? kTransactionFailed : kOk;
+    return result;
 }
 
 int CommandLineClient::Run(const std::vector<std::string> &arguments) {

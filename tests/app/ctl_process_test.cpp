@@ -1,0 +1,325 @@
+// The real voxa-ctl against voxa-ccsim on a pseudo-terminal: the serial port code, the
+// settings file in the current directory and the exit statuses as a shell sees them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command_line_client.h"
+#include "controller_model.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kAnnouncement = "voxa-ccsim: listening on ";
+
+// A child process with its standard output and error on pipes.
+class Child {
+public:
+    // Runs path with the arguments, in directory when one is given.
+    Child(const std::string &path, const std::vector<std::string> &args,
+          const std::string &directory = {}) {
+        int out[2];
+        int err[2];
+        if (pipe2(out, O_CLOEXEC) != 0) return;
+        if (pipe2(err, O_CLOEXEC) != 0) {
+            close(out[0]);
+            close(out[1]);
+            return;
+        }
+        // Everything the child needs is made before the fork.
+        std::vector<std::string> all{path};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &arg : all) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        m_pid = fork();
+        if (m_pid < 0) {
+            for (const int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+            return;
+        }
+        if (m_pid == 0) {
+            if ((!directory.empty() && chdir(directory.c_str()) != 0) ||
+                dup2(out[1], STDOUT_FILENO) < 0 || dup2(err[1], STDERR_FILENO) < 0) {
+                _exit(126);
+            }
+            execv(path.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+    }
+
+    ~Child() {
+        if (m_pid > 0) Terminate();
+        if (m_out >= 0) close(m_out);
+        if (m_err >= 0) close(m_err);
+    }
+
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+
+    bool Started() const { return m_pid > 0; }
+
+    // One line of standard output without its newline, or nothing within the limit.
+    std::optional<std::string> ReadLine(std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        std::string line;
+        char c = 0;
+        while (WaitReadable(m_out, end) && read(m_out, &c, 1) == 1) {
+            if (c == '\n') return line;
+            line.push_back(c);
+        }
+        return std::nullopt;
+    }
+
+    // Reads both pipes until the child closes them or the limit passes, then collects
+    // its exit status; a child still running at the limit is killed and has none.
+    std::optional<int> Finish(std::chrono::milliseconds limit) {
+        if (m_pid <= 0) return std::nullopt;
+        const auto end = Clock::now() + limit;
+        while (m_out >= 0 || m_err >= 0) {
+            pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (left <= 0ms) break;
+            const int ready = poll(fds, 2, static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) break;
+            Drain(fds[0], m_out, m_outText);
+            Drain(fds[1], m_err, m_errText);
+        }
+        const bool ended = m_out < 0 && m_err < 0;
+        if (!ended) kill(m_pid, SIGKILL);
+        int status = 0;
+        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        if (!ended) return std::nullopt;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // Asks the child to end as voxa-ccsim is asked to, and waits for it (killing it if it
+    // does not end).
+    std::optional<int> Terminate() {
+        if (m_pid <= 0) return std::nullopt;
+        kill(m_pid, SIGTERM);
+        return Finish(5000ms);
+    }
+
+    const std::string &OutText() const { return m_outText; }
+    const std::string &ErrText() const { return m_errText; }
+
+private:
+    static bool WaitReadable(int fd, Clock::time_point end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        pollfd p{fd, POLLIN, 0};
+        return left > 0ms && poll(&p, 1, static_cast<int>(left.count())) == 1;
+    }
+
+    static void Drain(const pollfd &p, int &fd, std::string &text) {
+        if (fd < 0 || p.revents == 0) return;
+        char buffer[4096];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else {
+            close(fd);
+            fd = -1;
+        }
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_outText;
+    std::string m_errText;
+};
+
+// One run of voxa-ctl to its end.
+struct CtlRun {
+    std::optional<int> status;  // none: still running at the limit, and killed
+    std::string out;
+    std::string err;
+    Clock::duration took{};
+};
+
+CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory = {},
+              std::chrono::milliseconds limit = 20s) {
+    const auto start = Clock::now();
+    Child ctl(VOXA_CTL_PATH, args, directory);
+    CtlRun run;
+    if (!ctl.Started()) return run;
+    run.status = ctl.Finish(limit);
+    run.took = Clock::now() - start;
+    run.out = ctl.OutText();
+    run.err = ctl.ErrText();
+    return run;
+}
+
+std::string Hex(const std::string &text) {
+    std::string hex;
+    char byte[4];
+    for (const char c : text) {
+        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
+        hex += byte;
+    }
+    return hex;
+}
+
+std::size_t Occurrences(const std::string &text, const std::string &part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+class CtlProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/voxa-ctl-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override {
+        m_sim.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+
+    std::string LinkPath() const { return m_dir + "/ttyCC"; }
+
+    // Starts voxa-ccsim with its pseudo-terminal linked at LinkPath().
+    void StartSimulator(std::vector<std::string> args) {
+        args.insert(args.end(), {"--link", LinkPath()});
+        m_sim = std::make_unique<Child>(VOXA_CCSIM_PATH, args);
+        ASSERT_TRUE(m_sim->Started());
+        const auto announcement = m_sim->ReadLine(5000ms);
+        ASSERT_TRUE(announcement) << "voxa-ccsim did not announce its line";
+        ASSERT_EQ(announcement->rfind(kAnnouncement, 0), 0u) << *announcement;
+    }
+
+    std::string m_dir;
+    std::unique_ptr<Child> m_sim;
+    // The installation voxa-ccsim starts with.
+    const ControllerModel m_reference;
+};
+
+TEST_F(CtlProcess, ReadsTheLineCountAndFormatsThroughTheDevice) {
+    // Not the six lines the workstation assumes before it asks.
+    StartSimulator({"--lines", "2"});
+    const CtlRun count = RunCtl({"--device", LinkPath(), "get-number-of-lines"});
+    EXPECT_EQ(count.status, CommandLineClient::kOk) << count.err;
+    EXPECT_EQ(count.out, "2\n");
+    EXPECT_EQ(count.err, "");
+
+    const CtlRun formats = RunCtl({"--device", LinkPath(), "read-line-formats"});
+    EXPECT_EQ(formats.status, CommandLineClient::kOk) << formats.err;
+    EXPECT_EQ(formats.out, "1 " + m_reference.Current().lines[0].format + "\n2 " +
+                               m_reference.Current().lines[1].format + "\n");
+    EXPECT_EQ(formats.err, "");
+}
+
+TEST_F(CtlProcess, PriceSetIsThePriceReadAndAPriceThatDoesNotFitIsNeverSent) {
+    StartSimulator({"--lines", "2", "--trace"});
+    const std::string &format = m_reference.Current().lines[1].format;
+    std::string price = format;
+    for (char &c : price) c = c == '8' ? '4' : c;
+    ASSERT_NE(price, m_reference.Current().lines[1].price);
+
+    const CtlRun set = RunCtl({"--device", LinkPath(), "set-line-price", "2", price});
+    EXPECT_EQ(set.status, CommandLineClient::kOk) << set.err;
+    EXPECT_EQ(set.out, "");
+    EXPECT_EQ(set.err, "");
+
+    const CtlRun refused = RunCtl({"--device", LinkPath(), "set-line-price", "2", price + "4"});
+    EXPECT_EQ(refused.status, CommandLineClient::kRefused);
+    EXPECT_EQ(refused.err, "voxa-ctl: Error: Bad Value, Price #2 (format " + format + ")\n");
+
+    const CtlRun get = RunCtl({"--device", LinkPath(), "get-line-price", "2"});
+    EXPECT_EQ(get.status, CommandLineClient::kOk) << get.err;
+    EXPECT_EQ(get.out, price + "\n");
+
+    ASSERT_EQ(m_sim->Terminate(), 0);
+    const std::string &trace = m_sim->ErrText();
+    EXPECT_EQ(Occurrences(trace, "WS->CC Set line price (2)"), 1u) << trace;
+    EXPECT_NE(trace.find("WS->CC Set line price (2): D6 19 02 01" + Hex(price) + " 00"),
+              std::string::npos)
+        << trace;
+}
+
+TEST_F(CtlProcess, PortAndDeviceComeFromVoxaIniInTheCurrentDirectory) {
+    StartSimulator({"--lines", "5"});
+    {
+        std::ofstream ini(m_dir + "/voxa.ini");
+        ini << "[Communications]\nPort=COM4\n\n[Devices]\nCOM4=" << LinkPath() << "\nCOM5=" << m_dir
+            << "/no-such-tty\n";
+    }
+    const CtlRun fromIni = RunCtl({"get-number-of-lines"}, m_dir);
+    EXPECT_EQ(fromIni.status, CommandLineClient::kOk) << fromIni.err;
+    EXPECT_EQ(fromIni.out, "5\n");
+
+    // --port picks another name of the map; its device is missing, so nothing answers.
+    const CtlRun otherPort = RunCtl({"--port", "COM5", "get-number-of-lines"}, m_dir);
+    EXPECT_EQ(otherPort.status, CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(otherPort.out, "");
+    EXPECT_NE(otherPort.err, "");
+
+    // --device serves the port from its own path instead of the map's.
+    const CtlRun device =
+        RunCtl({"--port", "COM5", "--device", LinkPath(), "get-number-of-lines"}, m_dir);
+    EXPECT_EQ(device.status, CommandLineClient::kOk) << device.err;
+    EXPECT_EQ(device.out, "5\n");
+}
+
+TEST_F(CtlProcess, OptionsAreCheckedBeforeAnyPortIsUsed) {
+    const CtlRun help = RunCtl({"--help"});
+    EXPECT_EQ(help.status, CommandLineClient::kOk);
+    EXPECT_EQ(help.out.rfind("Usage: voxa-ctl", 0), 0u) << help.out;
+
+    const CtlRun incomplete = RunCtl({"--port"});
+    EXPECT_EQ(incomplete.status, CommandLineClient::kUsage);
+    EXPECT_NE(incomplete.err.find("--port"), std::string::npos) << incomplete.err;
+
+    const CtlRun notComN = RunCtl({"--port", "LPT1", "--device", LinkPath(), "get-time"});
+    EXPECT_EQ(notComN.status, CommandLineClient::kUsage);
+    EXPECT_NE(notComN.err.find("COMn"), std::string::npos) << notComN.err;
+    EXPECT_EQ(notComN.out, "");
+
+    const CtlRun unknown = RunCtl({"--device", LinkPath(), "get-everything"});
+    EXPECT_EQ(unknown.status, CommandLineClient::kUsage);
+}
+
+TEST_F(CtlProcess, SilentControllerEndsTheRunAfterOneFailedExchange) {
+    StartSimulator({"--silent"});
+    // One exchange with nobody answering takes about 27 s (four unanswered bytes, then
+    // fifty unanswered waits for the sync byte); the six format reads that would follow
+    // must not be tried, or the run would take minutes.
+    constexpr auto kBound = 60s;
+    const CtlRun run = RunCtl({"--device", LinkPath(), "read-line-formats"}, {}, kBound);
+    ASSERT_TRUE(run.status) << "voxa-ctl still running after " << kBound.count() << " s";
+    EXPECT_EQ(run.status, CommandLineClient::kTransactionFailed);
+    EXPECT_LT(run.took, kBound);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("voxa-ctl: Cmd Code: 04 Status:ffffffff\n"), std::string::npos)
+        << run.err;
+}
+
+}  // namespace
