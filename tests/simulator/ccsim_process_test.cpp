@@ -22,6 +22,7 @@
 
 #include "command_code.h"
 #include "command_frame.h"
+#include "raw_request.h"
 
 namespace {
 
@@ -65,12 +66,7 @@ private:
 };
 
 CommandFrame GetNumberOfLines() {
-    CommandFrame frame;
-    frame[0] = kSyncByte1;
-    frame[1] = kSyncByte2;
-    frame[2] = ToByte(CommandCode::GetNumberOfLines);
-    frame.StoreChecksum();
-    return frame;
+    return RawRequest(CommandCode::GetNumberOfLines);
 }
 
 void SendRequest(const std::string &line) {

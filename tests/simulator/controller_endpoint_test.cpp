@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_code.h"
+#include "raw_request.h"
 
 namespace {
 
@@ -16,14 +17,7 @@ using Phase = ControllerEndpoint::Phase;
 using Bytes = std::vector<std::uint8_t>;
 
 CommandFrame Request(CommandCode code, std::initializer_list<int> data = {}) {
-    CommandFrame frame;
-    frame[0] = kSyncByte1;
-    frame[1] = kSyncByte2;
-    frame[2] = ToByte(code);
-    std::size_t i = 3;
-    for (int byte : data) frame[i++] = static_cast<std::uint8_t>(byte);
-    frame.StoreChecksum();
-    return frame;
+    return RawRequest(code, data);
 }
 
 // Drives the endpoint byte by byte, as the workstation's side of the line would, on a

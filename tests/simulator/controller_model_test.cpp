@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_code.h"
+#include "raw_request.h"
 
 namespace {
 
@@ -17,14 +18,7 @@ using Code = CommandCode;
 const system_clock::time_point kStart = sys_days{year{2002} / 6 / 7} + 12h + 30min + 5s;
 
 CommandFrame Request(Code code, std::initializer_list<int> data = {}) {
-    CommandFrame frame;
-    frame[0] = kSyncByte1;
-    frame[1] = kSyncByte2;
-    frame[2] = ToByte(code);
-    std::size_t i = 3;
-    for (int byte : data) frame[i++] = static_cast<std::uint8_t>(byte);
-    frame.StoreChecksum();
-    return frame;
+    return RawRequest(code, data);
 }
 
 CommandFrame TextRequest(Code code, std::size_t start, const std::string &text,
