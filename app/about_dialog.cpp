@@ -1,63 +1,41 @@
 #include "about_dialog.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
-#include "dialog_units.h"
+#include "control_builder.h"
 #include "resource_ids.h"
+#include "scoped_wait_cursor.h"
 #include "sign_system.h"
 
-namespace {
-
-QString Id(int id) {
-    return QString::fromStdString(Ids::ObjectNameFor(id));
-}
-
-QLabel *Text(QWidget *parent, const QString &text, const QRect &geometry) {
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    return label;
-}
-
-}  // namespace
-
 AboutDialog::AboutDialog(SignSystem &system, QWidget *parent) : QDialog(parent) {
-    setObjectName(Id(Ids::Dialog::kAbout));
+    setObjectName(IdName(Ids::Dialog::kAbout));
     setWindowTitle("About VOXA");
     setFont(DialogUnits::DialogFont());
-    const DialogUnits du(font());
-    setFixedSize(du.ToPixelsX(288), du.ToPixelsY(90));
+    ControlBuilder b(this);
+    setFixedSize(b.Units().ToPixelsX(288), b.Units().ToPixelsY(90));
 
-    auto *icon = new QLabel(this);
-    icon->setPixmap(
-        QPixmap(QString::fromStdString(Ids::Icon::ResourcePath(Ids::Icon::kApplication, 32))));
-    icon->setGeometry(du.ToPixels(11, 10, 20, 20));
+    b.Static(QString(), {11, 10, 20, 20})
+        ->setPixmap(QPixmap(
+            QString::fromStdString(Ids::Icon::ResourcePath(Ids::Icon::kApplication, 32))));
+    b.Static(QString(), {236, 8, 44, 44}, Qt::AlignCenter)
+        ->setPixmap(
+            QPixmap(QString::fromStdString(Ids::Bitmap::ResourcePath(Ids::Bitmap::kAboutLogo))));
 
-    auto *logo = new QLabel(this);
-    logo->setPixmap(
-        QPixmap(QString::fromStdString(Ids::Bitmap::ResourcePath(Ids::Bitmap::kAboutLogo))));
-    logo->setGeometry(du.ToPixels(236, 8, 44, 44));
-    logo->setAlignment(Qt::AlignCenter);
-
+    QLabel *product = b.Static("VOXA Version 1.1", {40, 10, 180, 10});
     QFont bold = font();
     bold.setBold(true);
-    Text(this, "VOXA Version 1.1", du.ToPixels(40, 10, 180, 10))->setFont(bold);
-    Text(this, "Lumivane Electronic Sign Workstation", du.ToPixels(40, 22, 180, 10));
-    Text(this, "Copyright \u00A9 2026 Lumivane Electronic Signs", du.ToPixels(40, 34, 180, 10));
-    Text(this, "CC Embedded S/W P/N:", du.ToPixels(40, 52, 80, 10));
-    m_partNumber = Text(this, "No P/N", du.ToPixels(122, 52, 100, 10));
-    m_partNumber->setObjectName(Id(Ids::About::kPartNumber));
+    product->setFont(bold);
+    b.Static("Lumivane Electronic Sign Workstation", {40, 22, 180, 10});
+    b.Static("Copyright \u00A9 2026 Lumivane Electronic Signs", {40, 34, 180, 10});
+    b.Static("CC Embedded S/W P/N:", {40, 52, 80, 10});
+    m_partNumber = b.Static(Ids::About::kPartNumber, "No P/N", {122, 52, 100, 10});
 
-    auto *ok = new QPushButton("OK", this);
-    ok->setObjectName(Id(Ids::Result::kStandardOk));
-    ok->setGeometry(du.ToPixels(231, 68, 50, 14));
-    ok->setDefault(true);
+    QPushButton *ok = b.Button(Ids::Result::kStandardOk, "OK", {231, 68, 50, 14}, true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ScopedWaitCursor wait;
     m_partNumber->setText(QString::fromStdString(system.GetCcSoftwarePartNumber()));
-    QApplication::restoreOverrideCursor();
 }
 
 QString AboutDialog::PartNumberText() const {

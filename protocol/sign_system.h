@@ -152,6 +152,9 @@ public:
     void RequestProgramEnd();
     bool ProgramEndRequested() const { return m_programEndRequested; }
 
+    // The person at the screen, for the windows that show their own messages the same way.
+    OperatorConsole &Console() { return m_console; }
+
     // Where the problem report writes its console line (standard output by default).
     void SetDiagnosticStream(std::ostream &stream) { m_diagnostics = &stream; }
 

@@ -1,0 +1,37 @@
+#include "change_password_dialog.h"
+
+#include <QLineEdit>
+
+#include "frame_builder.h"
+#include "resource_ids.h"
+#include "sign_system.h"
+#include "text_room_validator.h"
+
+ChangePasswordDialog::ChangePasswordDialog(SignSystem &system, QWidget *parent)
+    : ControllerDialog(system, Ids::Dialog::kChangePassword, "Change Supervisor Password",
+                       {212, 90}, parent, Opening::Quiet) {
+    namespace C = Ids::ChangePassword;
+    constexpr int kRoom = FrameBuilder::kTextRoomFromByte3 - 1;
+    ControlBuilder &b = Build();
+    b.GroupBox("Password", {7, 7, 198, 54});
+    b.Static("New Password:", {15, 22, 80, 8});
+    m_newPassword = b.PasswordEdit(C::kNewPassword, {98, 20, 98, 12});
+    m_newPassword->setValidator(new TextRoomValidator(kRoom, m_newPassword));
+    b.Static("Verify New Password:", {15, 40, 80, 8});
+    m_verifyPassword = b.PasswordEdit(C::kVerifyPassword, {98, 38, 98, 12});
+    m_verifyPassword->setValidator(new TextRoomValidator(kRoom, m_verifyPassword));
+    AddOkButton({44, 69, 50, 14});
+    AddApplyButton({99, 69, 50, 14});
+    AddCancelButton({154, 69, 50, 14});
+    m_newPassword->setFocus();
+}
+
+void ChangePasswordDialog::Apply() {
+    const QString newPassword = m_newPassword->text();
+    // Exact: case and length count, and two empty entries are equal.
+    if (newPassword != m_verifyPassword->text()) {
+        ShowMessage("Passwords do not match.\nSystem Password NOT changed.\n");
+        return;
+    }
+    System().ChangePassword(newPassword.toStdString());
+}

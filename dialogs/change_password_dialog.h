@@ -1,0 +1,21 @@
+#pragma once
+
+#include "controller_dialog.h"
+
+class QLineEdit;
+
+// "Change Supervisor Password": the new password, typed twice, goes to the controller
+// when both entries are exactly equal.
+class ChangePasswordDialog : public ControllerDialog {
+    Q_OBJECT
+
+public:
+    explicit ChangePasswordDialog(SignSystem &system, QWidget *parent = nullptr);
+
+protected:
+    void Apply() override;
+
+private:
+    QLineEdit *m_newPassword;
+    QLineEdit *m_verifyPassword;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+
+// How the dialogs read what the user typed and write what the controller holds, in one
+// place: the lenient number reading, the fixed lists and the two-digit minutes.
+class EntryText {
+public:
+    // A number typed into an edit, read leniently: leading blanks skipped, an optional
+    // sign, then digits up to the first other character; no digits give 0. A number too
+    // large for an int reads as the nearest int, never as a wrapped value.
+    static int ToInt(const QString &text);
+
+    // The level lists, "1" to "5": level n is item n - 1.
+    static QStringList LevelItems();
+    // The meridian lists, "AM" (item 0) and "PM" (item 1).
+    static QStringList MeridianItems();
+
+    // "%02d": minutes and seconds, day and month.
+    static QString TwoDigits(int value);
+
+    // Selects level n in a level list; a level outside 1 to 5 leaves it without a
+    // selection. Returns whether one was selected.
+    static bool SelectLevel(QComboBox *list, int level);
+    // The selected level, or 0 when nothing is selected.
+    static int SelectedLevel(const QComboBox *list);
+    // "AM" selected when the text is exactly "AM", otherwise "PM".
+    static void SelectMeridian(QComboBox *list, const QString &ampm);
+};

@@ -1,0 +1,38 @@
+#include "password_dialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "frame_builder.h"
+#include "resource_ids.h"
+#include "scoped_wait_cursor.h"
+#include "sign_system.h"
+#include "text_room_validator.h"
+
+PasswordDialog::PasswordDialog(SignSystem &system, QWidget *parent)
+    : ControllerDialog(system, Ids::Dialog::kPassword, "Enter System Password", {186, 50}, parent,
+                       Opening::Quiet) {
+    namespace P = Ids::Password;
+    ControlBuilder &b = Build();
+    b.Static("Password:", {7, 9, 40, 8});
+    m_entry = b.PasswordEdit(P::kEntry, {50, 7, 129, 12});
+    m_entry->setValidator(new TextRoomValidator(FrameBuilder::kTextRoomFromByte3 - 1, m_entry));
+    m_message = b.Static(P::kMessage, QString(), {50, 21, 129, 8});
+    AddOkButton({74, 31, 50, 14});
+    AddCancelButton({129, 31, 50, 14});
+    m_entry->setFocus();
+}
+
+void PasswordDialog::Ok() {
+    bool accepted = false;
+    {
+        // Nothing is trimmed or folded: the controller compares the text as typed.
+        ScopedWaitCursor wait;
+        accepted = System().VerifyPassword(m_entry->text().toStdString());
+    }
+    if (accepted) {
+        done(Ids::Result::kOk);
+        return;
+    }
+    m_message->setText("Invalid Password.");
+}
