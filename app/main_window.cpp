@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <iostream>
 
@@ -13,7 +14,9 @@
 #include "cm_edit.h"
 #include "device_map.h"
 #include "dialog_units.h"
+#include "help_window.h"
 #include "main_menu.h"
+#include "menu_commands.h"
 #include "operator_console.h"
 #include "resource_ids.h"
 #include "settings_binding.h"
@@ -82,10 +85,14 @@ void MainWindow::BuildControls() {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->setMenuBar(MainMenu::Build(this, m_commands));
+    QMenuBar *menuBar = MainMenu::Build(this, m_commands);
+    layout->setMenuBar(menuBar);
+    m_menuCommands = std::make_unique<MenuCommands>(*this, m_commands);
     for (const auto &[id, action] : m_commands) {
         connect(action, &QAction::triggered, this, [this, id = id] { RunCommand(id); });
     }
+    auto *help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &MainWindow::ShowManual);
 
     auto *client = new QWidget(this);
     client->setFixedSize(du.ToPixelsX(289), du.ToPixelsY(196));
@@ -131,9 +138,12 @@ void MainWindow::BuildControls() {
         if (m_panel) m_panel->SendUpdate();
     });
 
-    m_menuPrompt = new QLabel("Press F1 For Help.", client);
+    m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
     m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
     m_menuPrompt->setGeometry(du.ToPixels(0, 184, 112, 12));
+    MainMenu::FollowPrompts(menuBar, [this](const QString &prompt) {
+        m_menuPrompt->setText(prompt);
+    });
 
     m_clock = new QLabel(client);
     m_clock->setObjectName(Id(Ids::Main::kClock));
@@ -163,7 +173,7 @@ bool MainWindow::Initialise() {
         *m_system, m_console,
         PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock});
     m_panel->SetEditsArmed(false);
-    m_supervisor = false;
+    m_menuCommands->ResetSupervisorMode();
 
     auto *splash = new SplashWindow(this);
     m_splash = splash;
@@ -266,21 +276,22 @@ QAction *MainWindow::Command(int commandId) const {
     return found == m_commands.end() ? nullptr : found->second;
 }
 
+QString MainWindow::MenuPrompt() const {
+    return m_menuPrompt->text();
+}
+
 void MainWindow::RunCommand(int commandId) {
     HandlerScope scope(*this);
-    switch (commandId) {
-        case Ids::Menu::kExit:
-            if (m_console.AskYesNo("Exit VOXA?")) {
-                RequestEnd();
-            }
-            break;
-        case Ids::Menu::kAbout:
-            ShowAbout();
-            break;
-        default:
-            // The configuration and maintenance dialogs are not part of this window.
-            break;
+    m_menuCommands->Run(commandId);
+}
+
+void MainWindow::ShowManual() {
+    if (m_help == nullptr) {
+        // A window of its own, but owned by this one: the modal main window lets its own
+        // windows take input.
+        m_help = new HelpWindow(this);
     }
+    m_help->ShowContents();
 }
 
 void MainWindow::ShowAbout() {

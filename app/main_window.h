@@ -14,6 +14,8 @@
 
 class CmEdit;
 class DeviceMap;
+class HelpWindow;
+class MenuCommands;
 class LinkPlatform;
 class OperatorConsole;
 class QAction;
@@ -47,14 +49,20 @@ public:
     void done(int result) override;
 
     void Tick();
+    // A menu command, behind its guard.
     void RunCommand(int commandId);
     void ShowAbout();
+    // The manual at its contents, in its own window; asked again, the window is raised.
+    void ShowManual();
 
     SignSystem *System() const { return m_system.get(); }
     PricePanel *Panel() const { return m_panel.get(); }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
     QAction *Command(int commandId) const;
+    MenuCommands &Commands() { return *m_menuCommands; }
+    HelpWindow *Help() const { return m_help; }
+    QString MenuPrompt() const;
     bool SplashOpen() const { return m_splash != nullptr; }
 
     // Runs the port dialog at start-up when the settings ask for it.
@@ -93,7 +101,8 @@ private:
     std::unique_ptr<StatusLine> m_statusLine;
     QWidget *m_splash = nullptr;
     QTimer m_pollTimer;
-    bool m_supervisor = false;
+    std::unique_ptr<MenuCommands> m_menuCommands;
+    HelpWindow *m_help = nullptr;
 
     std::function<void()> m_portDialogHook;
     std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };

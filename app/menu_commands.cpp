@@ -1,0 +1,158 @@
+#include "menu_commands.h"
+
+#include <QAction>
+#include <QDialog>
+
+#include "change_password_dialog.h"
+#include "main_window.h"
+#include "operator_console.h"
+#include "password_dialog.h"
+#include "resource_ids.h"
+#include "sign_system.h"
+
+const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
+    namespace M = Ids::Menu;
+    constexpr Guard kGuarded = Guard::PasswordUnlessSupervisor;
+    static const std::map<int, Command> commands = {
+        {M::kLoadNvramImage, {kGuarded, &MenuCommands::LoadNvramImage}},
+        {M::kSaveNvramImage, {kGuarded, &MenuCommands::SaveNvramImage}},
+        {M::kExit, {Guard::None, &MenuCommands::Exit}},
+        {M::kIntensityMode, {kGuarded, &MenuCommands::IntensityMode}},
+        {M::kDutyCycle, {kGuarded, &MenuCommands::DutyCycle}},
+        {M::kSignOnOffTime, {kGuarded, &MenuCommands::OnOffTime}},
+        {M::kPerformTest, {kGuarded, &MenuCommands::PerformTest}},
+        {M::kViewResetLog, {kGuarded, &MenuCommands::ViewResetLog}},
+        {M::kViewFailLog, {kGuarded, &MenuCommands::ViewFailLog}},
+        {M::kTags, {kGuarded, &MenuCommands::Tags}},
+        {M::kDateAndTime, {kGuarded, &MenuCommands::DateAndTime}},
+        // Asks for the password itself, also in supervisor mode.
+        {M::kPassword, {Guard::None, &MenuCommands::Password}},
+        {M::kCommunications, {kGuarded, &MenuCommands::Communications}},
+        // Asks for the password to switch on, not to switch off.
+        {M::kSupervisorMode, {Guard::None, &MenuCommands::SupervisorModeSwitch}},
+        {M::kManual, {Guard::None, &MenuCommands::Manual}},
+        {M::kAbout, {Guard::None, &MenuCommands::About}},
+    };
+    return commands;
+}
+
+MenuCommands::MenuCommands(MainWindow &window, const std::map<int, QAction *> &actions,
+                           QObject *parent)
+    : QObject(parent), m_window(window), m_actions(actions) {}
+
+void MenuCommands::Run(int commandId) {
+    const auto found = Commands().find(commandId);
+    if (found == Commands().end() || m_window.System() == nullptr) {
+        return;
+    }
+    const Command &command = found->second;
+    if (command.guard == Guard::PasswordUnlessSupervisor && !m_supervisor && !PasswordGiven()) {
+        return;
+    }
+    m_runHandler(commandId, [this, handler = command.handler] { (this->*handler)(); });
+}
+
+int MenuCommands::RunModal(QDialog &dialog) {
+    return m_runModal(dialog);
+}
+
+void MenuCommands::ResetSupervisorMode() {
+    SetSupervisorMode(false);
+}
+
+void MenuCommands::SetSupervisorMode(bool on) {
+    m_supervisor = on;
+    if (QAction *item = m_actions.at(Ids::Menu::kSupervisorMode)) {
+        item->setChecked(on);
+    }
+}
+
+bool MenuCommands::PasswordGiven() {
+    PasswordDialog dialog(*m_window.System(), &m_window);
+    return RunModal(dialog) == Ids::Result::kOk;
+}
+
+void MenuCommands::NotAvailableYet() {
+    m_window.System()->Console().ShowMessage(kNotAvailable);
+}
+
+void MenuCommands::LoadNvramImage() {
+    NotAvailableYet();
+}
+
+void MenuCommands::SaveNvramImage() {
+    NotAvailableYet();
+}
+
+void MenuCommands::Exit() {
+    if (m_window.System()->Console().AskYesNo("Exit VOXA?")) {
+        m_window.RequestEnd();
+    }
+}
+
+void MenuCommands::IntensityMode() {
+    NotAvailableYet();
+}
+
+void MenuCommands::DutyCycle() {
+    NotAvailableYet();
+}
+
+void MenuCommands::OnOffTime() {
+    NotAvailableYet();
+}
+
+void MenuCommands::PerformTest() {
+    NotAvailableYet();
+}
+
+void MenuCommands::ViewResetLog() {
+    NotAvailableYet();
+}
+
+void MenuCommands::ViewFailLog() {
+    NotAvailableYet();
+}
+
+void MenuCommands::Tags() {
+    NotAvailableYet();
+}
+
+void MenuCommands::DateAndTime() {
+    NotAvailableYet();
+}
+
+void MenuCommands::Password() {
+    if (!PasswordGiven()) return;
+    ChangePasswordDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
+}
+
+void MenuCommands::Communications() {
+    NotAvailableYet();
+}
+
+void MenuCommands::SupervisorModeSwitch() {
+    OperatorConsole &console = m_window.System()->Console();
+    // Qt flips a checkable item as it is chosen; the mark follows the flag alone.
+    SetSupervisorMode(m_supervisor);
+    if (m_supervisor) {
+        SetSupervisorMode(false);
+        console.ShowMessage("Supervisor Logged Out.");
+        return;
+    }
+    if (!PasswordGiven()) {
+        return;
+    }
+    m_supervisor = true;
+    console.ShowMessage("Supervisor Logged In.");
+    SetSupervisorMode(true);
+}
+
+void MenuCommands::Manual() {
+    m_window.ShowManual();
+}
+
+void MenuCommands::About() {
+    m_window.ShowAbout();
+}
