@@ -6,6 +6,8 @@
 #include <map>
 #include <string_view>
 
+#include "command_code.h"
+
 namespace {
 
 constexpr std::size_t kPasswordRoom = 17;  // a text from byte 3 of a request
@@ -106,6 +108,9 @@ std::string CcsimOptions::Usage() {
            "  --junk N             send N junk bytes before each reply's sync byte\n"
            "  --status N[:COUNT]   put status N (1-255) in the next COUNT replies (default\n"
            "                       every reply); the commands are not carried out\n"
+           "  --status-command C   only replies to command C (1-44) get the --status\n"
+           "  --report-nvram-size N  Get NVRAM size reports N bytes (0-65535) whatever the\n"
+           "                       memory holds\n"
            "  --sign-test-fails    the sign test finds failing segments\n"
            "  --help               show this text\n";
 }
@@ -152,6 +157,24 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
         {"--junk",
          [&](const std::string &v) { return ParseInteger(v, 0, kMaxJunk, f.junkBeforeSync); }},
         {"--status", [&](const std::string &v) { return ParseForcedStatus(v, f); }},
+        {"--status-command",
+         [&](const std::string &v) {
+             int code = 0;
+             if (!ParseInteger(v, 1, static_cast<int>(kHighestCommandCode), code)) {
+                 return false;
+             }
+             f.forcedStatusCommand = static_cast<std::uint8_t>(code);
+             return true;
+         }},
+        {"--report-nvram-size",
+         [&](const std::string &v) {
+             int size = 0;
+             if (!ParseInteger(v, 0, 0xFFFF, size)) {
+                 return false;
+             }
+             f.reportedNvramSize = static_cast<std::uint16_t>(size);
+             return true;
+         }},
         {"--cc-status",
          [&](const std::string &v) {
              int code = 0;

@@ -141,7 +141,9 @@ void ControllerEndpoint::AnswerRequestByte(std::uint8_t byte, Millis now) {
 }
 
 CommandFrame ControllerEndpoint::ReplyTo(const CommandFrame &request) {
-    if (m_faults.forcedStatusCount != 0) {
+    const bool forcedHere =
+        !m_faults.forcedStatusCommand || *m_faults.forcedStatusCommand == request.Code();
+    if (m_faults.forcedStatusCount != 0 && forcedHere) {
         if (m_faults.forcedStatusCount > 0) {
             --m_faults.forcedStatusCount;
         }
@@ -160,6 +162,12 @@ CommandFrame ControllerEndpoint::ReplyTo(const CommandFrame &request) {
         state.ccStatus = ownStatus;
     } else {
         reply = m_model.Handle(request);
+    }
+    if (m_faults.reportedNvramSize && request.Code() == ToByte(CommandCode::GetNvramSize) &&
+        reply.Status() == ControllerStatus::kOk) {
+        reply[4] = static_cast<std::uint8_t>(*m_faults.reportedNvramSize >> 8);
+        reply[5] = static_cast<std::uint8_t>(*m_faults.reportedNvramSize & 0xFF);
+        reply.StoreChecksum();
     }
     state.signTestFault = ownSignTestFault;
     return reply;

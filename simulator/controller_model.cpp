@@ -19,11 +19,6 @@ constexpr std::size_t kFailLogTextStart = 7;
 constexpr std::size_t kStatusTextStart = 6;
 constexpr int kHighestYear = 255 * 100 + 99;
 
-// Failing segments the sign test reports when it is told to find some: face bits 0
-// and 2, segment group 0x24, three segments.
-constexpr std::array<std::uint8_t, 3> kSignTestFailureCodes{0x05, 0x24, 0x03};
-constexpr const char *kSignTestFailureText = "SIGN TEST";
-
 std::string ReadText(const CommandFrame &frame, std::size_t start) {
     std::string text;
     for (std::size_t i = start; i <= kLastDataIndex && frame[i] != 0; ++i) {
@@ -198,7 +193,7 @@ std::uint8_t ControllerModel::Carry(const CommandFrame &request, CommandFrame &r
             // A stop without a running test reports a clean result: no test, no failures.
             s.lastSignTest = {};
             if (s.signTestRunning && s.signTestFault) {
-                s.lastSignTest = {kSignTestFailureCodes, kSignTestFailureText};
+                s.lastSignTest = s.signTestFailure;
                 s.failLog = s.lastSignTest;
             }
             s.signTestRunning = false;

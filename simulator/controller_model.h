@@ -89,6 +89,9 @@ public:
         CodedText ccStatus;  // codes[2] nonzero: a failure; 5: NVRAM must be updated
         bool signTestRunning = false;
         bool signTestFault = false;  // the sign test finds failing segments
+        // What a sign test that finds failing segments reports: face bits 0 and 2, segment
+        // group 0x24, three segments.
+        CodedText signTestFailure{{0x05, 0x24, 0x03}, "SIGN TEST"};
         CodedText lastSignTest;
         std::vector<std::uint8_t> nvram;
         TransferPhase transferPhase = TransferPhase::Idle;

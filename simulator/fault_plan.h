@@ -41,6 +41,12 @@ struct FaultPlan {
     // the real controller reports a failure. The count goes down by one per reply.
     std::uint8_t forcedStatus = 0;
     int forcedStatusCount = 0;
+    // When set, only replies to this command get the forced status, and only they count.
+    std::optional<std::uint8_t> forcedStatusCommand;
+
+    // When set, Get NVRAM size reports this many bytes whatever the memory holds, as a
+    // controller whose size report and memory disagree would.
+    std::optional<std::uint16_t> reportedNvramSize;
 
     // The sign test finds failing segments.
     bool signTestFails = false;

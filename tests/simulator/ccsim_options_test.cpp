@@ -53,7 +53,10 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
                                 "--seed",
                                 "42",
                                 "--cc-status",
-                                "7"});
+                                "7",
+                                "--status-command",
+                                "36",
+                                "--report-nvram-size=4096"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->device, "/dev/ttyS1");
     EXPECT_TRUE(options->trace);
@@ -73,6 +76,8 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(options->password, "night shift");
     EXPECT_EQ(options->seed, 42u);
     EXPECT_EQ(options->ccStatus, 7);
+    EXPECT_EQ(f.forcedStatusCommand, 36);
+    EXPECT_EQ(f.reportedNvramSize, 4096);
 }
 
 TEST(CcsimOptions, StatusWithoutCountIsForEveryReply) {
@@ -119,6 +124,9 @@ TEST(CcsimOptions, BadArgumentsAreRefusedWithAReason) {
         {"--status", "9:0"},
         {"--status", "9:"},
         {"--cc-status", "300"},
+        {"--status-command", "0"},
+        {"--status-command", "45"},
+        {"--report-nvram-size", "65536"},
         {"--password", std::string(18, 'p')},
         {"--seed", "4294967296"},
         {"--trace=yes"},

@@ -375,6 +375,27 @@ TEST_F(ControllerEndpointTest, ForcedStatusForTheNextReplies) {
     EXPECT_EQ(endpoint.Faults().forcedStatusCount, -1);
 }
 
+TEST_F(ControllerEndpointTest, ForcedStatusCanAimAtOneCommand) {
+    endpoint.Faults().forcedStatus = ControllerStatus::kReceiveTimeoutFailure;
+    endpoint.Faults().forcedStatusCount = 1;
+    endpoint.Faults().forcedStatusCommand = ToByte(CommandCode::ReadNvramBlock);
+    // Other commands pass untouched and do not use up the count.
+    EXPECT_EQ(Transaction(Request(CommandCode::GetNvramSize)).Status(), 0);
+    EXPECT_EQ(Transaction(Request(CommandCode::ReadNvramBlock, {0, 0x10})).Status(), 9);
+    EXPECT_EQ(Transaction(Request(CommandCode::ReadNvramBlock, {0, 0x10})).Status(), 0);
+}
+
+TEST_F(ControllerEndpointTest, ReportedNvramSizeStandsInForTheMemorysOwn) {
+    endpoint.Faults().reportedNvramSize = 0x1234;
+    const CommandFrame size = Transaction(Request(CommandCode::GetNvramSize));
+    EXPECT_EQ(size[4], 0x12);
+    EXPECT_EQ(size[5], 0x34);
+    EXPECT_TRUE(size.ChecksumValid());
+    // The memory itself keeps its size: an address past it is refused.
+    EXPECT_EQ(Transaction(Request(CommandCode::ReadNvramBlock, {0x08, 0x00})).Status(),
+              ControllerStatus::kNvramAddressInvalid);
+}
+
 TEST_F(ControllerEndpointTest, SignTestFaultFindsFailuresWithoutChangingTheModelsOwn) {
     endpoint.Faults().signTestFails = true;
     Transaction(Request(CommandCode::StartSignTest));

@@ -16,9 +16,15 @@ public:
         }
     }
 
-    bool Open(const std::string &, int, Parity, StopBits, int) override {
+    bool Open(const std::string &portName, int, Parity, StopBits, int) override {
+        if (m_platform != nullptr) m_platform->m_openTries.push_back(portName);
         if (m_platform == nullptr || m_platform->m_portMissing) {
             Fail("Open(): open() failed: (2) No such file or directory\n");
+            return false;
+        }
+        if (m_platform->m_heldPorts.count(portName) != 0) {
+            Fail("Open(): flock() failed, " + portName +
+                 " is in use by another program: (11) Resource temporarily unavailable\n");
             return false;
         }
         if (m_open) {

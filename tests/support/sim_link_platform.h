@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "controller_endpoint.h"  // simulator
@@ -43,7 +45,11 @@ public:
 
     // A missing port fails Open, and reads and writes on lines already open fail at once.
     void SetPortMissing(bool missing) { m_portMissing = missing; }
+    // Port names another program holds: opening them fails, the others open.
+    void SetHeldPorts(std::set<std::string> names) { m_heldPorts = std::move(names); }
     int OpenCount() const { return m_openCount; }
+    // The port name of every open tried, in order, whether it opened or not.
+    const std::vector<std::string> &OpenTries() const { return m_openTries; }
 
     ControllerEndpoint &Controller() { return m_controller; }
 
@@ -67,5 +73,7 @@ private:
     std::vector<Line *> m_lines;  // every line alive, open or not
     std::vector<Line *> m_openLines;
     bool m_portMissing = false;
+    std::set<std::string> m_heldPorts;
+    std::vector<std::string> m_openTries;
     int m_openCount = 0;
 };
