@@ -93,9 +93,10 @@ int ControllerLink::Resend() {
     return Send(m_lastSent);
 }
 
-bool ControllerLink::TestOpen(const std::string &portName) {
+bool ControllerLink::TestOpen(const std::string &portName, std::string *error) {
     auto line = m_platform.NewLine();
     const bool opened = OpenLine(*line, portName);
+    if (!opened && error != nullptr) *error = line->LastError();
     line->Close();
     return opened;
 }

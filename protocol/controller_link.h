@@ -33,8 +33,9 @@ public:
     int Check(const CommandFrame &reply);
     // Sends the last sent frame again; no reply is received.
     int Resend();
-    // Opens the named port with the line settings and closes it again at once.
-    bool TestOpen(const std::string &portName);
+    // Opens the named port with the line settings and closes it again at once. When it
+    // does not open and error is given, error receives the line's diagnostic text.
+    bool TestOpen(const std::string &portName, std::string *error = nullptr);
 
     const CommandFrame &LastSentFrame() const { return m_lastSent; }
 

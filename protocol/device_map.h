@@ -17,6 +17,8 @@ public:
     // entry, or else the n-th built-in UART /dev/ttyS{n-1}. Any other name gives an empty
     // path, so that no caller ever opens a name relative to the working directory.
     std::string DevicePath(const std::string &portName) const;
+    // The entries, by port number.
+    const std::map<int, std::string> &Entries() const { return m_paths; }
 
 private:
     std::map<int, std::string> m_paths;

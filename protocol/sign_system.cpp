@@ -351,6 +351,6 @@ bool SignSystem::PriceCheck(const std::string &price, int line) const {
     return true;
 }
 
-bool SignSystem::TestOpen(const std::string &portName) {
-    return m_link->TestOpen(portName);
+bool SignSystem::TestOpen(const std::string &portName, std::string *error) {
+    return m_link->TestOpen(portName, error);
 }

@@ -134,7 +134,9 @@ public:
     void WriteNvramBlock(int address, const NvramBlock &data, int *outcome = nullptr);
     std::string GetCcSoftwarePartNumber();
     bool PriceCheck(const std::string &price, int line) const;
-    bool TestOpen(const std::string &portName);
+    // Whether the named port opens; when it does not and error is given, error receives
+    // the reason.
+    bool TestOpen(const std::string &portName, std::string *error = nullptr);
 
     // One transaction: send the request, receive the reply, check and decode it. Returns
     // 0 for an accepted command, the controller's status, or a negative problem code.

@@ -1,0 +1,129 @@
+#include "nvram_transfer.h"
+
+#include <algorithm>
+
+#include "command_code.h"
+#include "sign_system.h"
+
+namespace {
+
+void Tell(const NvramTransfer::Progress &progress, int done, int blocks) {
+    if (progress) progress(done, blocks);
+}
+
+}  // namespace
+
+int NvramTransfer::BlockCount(std::size_t bytes) {
+    return static_cast<int>((bytes + kBlockSize - 1) / kBlockSize);
+}
+
+NvramBlock NvramTransfer::BlockOf(const std::vector<std::uint8_t> &image, int index) {
+    NvramBlock block;
+    block.fill(kPadding);
+    const std::size_t start = static_cast<std::size_t>(index) * kBlockSize;
+    if (start < image.size()) {
+        const std::size_t length = std::min<std::size_t>(kBlockSize, image.size() - start);
+        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(start), length, block.begin());
+    }
+    return block;
+}
+
+bool NvramTransfer::Ending() const {
+    // Once the program's end is requested no transaction runs any more, and the model
+    // keeps the previous reply's values: nothing read after that point is real.
+    return m_system.ProgramEndRequested();
+}
+
+bool NvramTransfer::Run(const CommandFrame &request) {
+    const int outcome = m_system.RunTransaction(request);
+    return outcome == ControllerStatus::kOk && !Ending();
+}
+
+NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progress &progress) {
+    Result result;
+    std::string reason;
+    if (!CanWriteBeside(path, reason)) {
+        result.outcome = Outcome::FileRefused;
+        result.message = "NVRAM image not saved: cannot write " + path + " (" + reason + ").";
+        return result;
+    }
+
+    FrameBuilder &build = m_system.Builder();
+    result.commandsSent = true;
+    Tell(progress, 0, 0);
+    Run(build.NvramTransferBegin());
+    Run(build.NvramTransferPrepare());
+    const bool sizeKnown = Run(build.GetNvramSize());
+
+    std::vector<std::uint8_t> image;
+    result.outcome = sizeKnown ? Outcome::Complete : Outcome::Incomplete;
+    if (sizeKnown) {
+        result.blocks = BlockCount(static_cast<std::size_t>(m_system.NvramSize()));
+        Tell(progress, 0, result.blocks);
+        for (int block = 0; block < result.blocks; ++block) {
+            int status = 0;
+            const NvramBlock bytes = m_system.ReadNvramBlock(block * kBlockSize, &status);
+            if (status != ControllerStatus::kOk || Ending()) {
+                result.outcome = status == ControllerStatus::kNvramAddressInvalid
+                                     ? Outcome::AddressRefused
+                                     : Outcome::Incomplete;
+                break;
+            }
+            image.insert(image.end(), bytes.begin(), bytes.end());
+            ++result.blocksDone;
+            Tell(progress, result.blocksDone, result.blocks);
+        }
+    }
+
+    if (result.outcome == Outcome::Complete && !ReplaceWith(path, image, reason)) {
+        result.outcome = Outcome::FileRefused;
+        result.message = "NVRAM image not saved: cannot write " + path + " (" + reason + ").";
+    }
+    Run(build.NvramTransferEnd());
+    Run(build.NvramSaveComplete());
+    if (result.outcome == Outcome::Incomplete || result.outcome == Outcome::AddressRefused) {
+        result.message = kNotSavedText;
+    }
+    return result;
+}
+
+NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progress &progress) {
+    Result result;
+    std::vector<std::uint8_t> image;
+    bool tooLarge = false;
+    std::string reason;
+    if (!ReadImage(path, image, tooLarge, reason)) {
+        result.outcome = Outcome::FileRefused;
+        result.message = tooLarge
+                             ? std::string(kTooLargeText)
+                             : "NVRAM image not loaded: cannot read " + path + " (" + reason + ").";
+        return result;
+    }
+
+    FrameBuilder &build = m_system.Builder();
+    result.commandsSent = true;
+    result.blocks = BlockCount(image.size());
+    Tell(progress, 0, result.blocks);
+    Run(build.NvramTransferBegin());
+    Run(build.NvramTransferPrepare());
+    for (int block = 0; block < result.blocks; ++block) {
+        int status = 0;
+        m_system.WriteNvramBlock(block * kBlockSize, BlockOf(image, block), &status);
+        if (status != ControllerStatus::kOk || Ending()) {
+            result.outcome = status == ControllerStatus::kNvramAddressInvalid
+                                 ? Outcome::AddressRefused
+                                 : Outcome::Incomplete;
+            break;
+        }
+        ++result.blocksDone;
+        Tell(progress, result.blocksDone, result.blocks);
+    }
+    Run(build.NvramTransferEnd());
+    Run(build.NvramLoadComplete());
+    // The status handler has told of an address beyond the memory; any other failure may
+    // have been a quiet resend that showed nothing at all.
+    if (result.outcome == Outcome::Incomplete) {
+        result.message = kNotLoadedText;
+    }
+    return result;
+}

@@ -1,0 +1,337 @@
+#include "nvram_transfer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "command_code.h"
+#include "simulated_site.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using Outcome = NvramTransfer::Outcome;
+
+constexpr int kBegin = 39, kLoadComplete = 40, kSaveComplete = 41, kPrepare = 42, kEnd = 43;
+constexpr int kSize = 35, kRead = 36, kWrite = 37;
+
+Bytes Pattern(std::size_t size, int seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed);
+    return bytes;
+}
+
+class NvramTransferTest : public ::testing::Test {
+protected:
+    NvramTransferTest() {
+        folder = fs::temp_directory_path() /
+                 ("voxa-nvram-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    ~NvramTransferTest() override { fs::remove_all(folder); }
+
+    std::string PathOf(const std::string &name) const { return (folder / name).string(); }
+
+    void WriteFile(const std::string &path, const Bytes &bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    Bytes ReadFile(const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Names in the folder, to see that nothing was left behind.
+    std::vector<std::string> FolderNames() const {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The address of every block request sent, in order.
+    std::vector<int> BlockAddresses(int code) const {
+        std::vector<int> addresses;
+        for (const CommandFrame &frame : site.SentFrames())
+            if (frame.Code() == code) addresses.push_back(frame[3] << 8 | frame[4]);
+        return addresses;
+    }
+
+    SimulatedSite site;
+    ControllerModel::State &controller = site.model.Current();
+    NvramTransfer transfer{site.system};
+    fs::path folder;
+};
+
+TEST_F(NvramTransferTest, SaveOfAHundredBytesWritesSevenWholeBlocks) {
+    site.model.ResetNvram(100);
+    const std::string path = PathOf("site.nvr");
+    const NvramTransfer::Result result = transfer.Save(path);
+
+    EXPECT_EQ(result.outcome, Outcome::Complete);
+    EXPECT_EQ(result.blocksDone, 7);
+    EXPECT_TRUE(result.message.empty());
+    const Bytes image = ReadFile(path);
+    ASSERT_EQ(image.size(), 112u);
+    // The last block is written whole, as the controller sent it past its size.
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 100), ControllerModel::InitialNvram(100));
+    EXPECT_EQ(Bytes(image.begin() + 100, image.end()), Bytes(12, 0xFF));
+    EXPECT_EQ(site.SentCodes(),
+              (std::vector<int>{kBegin, kPrepare, kSize, kRead, kRead, kRead, kRead, kRead, kRead,
+                                kRead, kEnd, kSaveComplete}));
+    EXPECT_EQ(BlockAddresses(kRead), (std::vector<int>{0, 16, 32, 48, 64, 80, 96}));
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
+}
+
+TEST_F(NvramTransferTest, SaveOfAnEmptyMemoryWritesAnEmptyFileAndReplacesAnOldOne) {
+    site.model.ResetNvram(0);
+    const std::string path = PathOf("empty.nvr");
+    WriteFile(path, Pattern(64, 1));
+    EXPECT_EQ(transfer.Save(path).outcome, Outcome::Complete);
+    EXPECT_TRUE(ReadFile(path).empty());
+    EXPECT_EQ(site.SentCodes(), (std::vector<int>{kBegin, kPrepare, kSize, kEnd, kSaveComplete}));
+}
+
+TEST_F(NvramTransferTest, ProgressIsToldBeforeTheFirstCommandAndAfterEveryBlock) {
+    site.model.ResetNvram(40);
+    std::vector<std::pair<int, int>> calls;
+    std::vector<std::size_t> requestsAtCall;
+    const auto progress = [&](int done, int blocks) {
+        calls.emplace_back(done, blocks);
+        requestsAtCall.push_back(site.controller.Requests().size());
+    };
+    transfer.Save(PathOf("a.nvr"), progress);
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 0}, {0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_EQ(requestsAtCall.front(), 0u);
+
+    calls.clear();
+    requestsAtCall.clear();
+    site.controller.ClearRequests();
+    WriteFile(PathOf("b.nvr"), Pattern(20, 3));
+    transfer.Load(PathOf("b.nvr"), progress);
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+    EXPECT_EQ(requestsAtCall.front(), 0u);
+}
+
+// Loading files of the sizes around a block: how many blocks go out and how the last one
+// is completed.
+struct LoadCase {
+    std::size_t fileSize;
+    int blocks;
+};
+
+class NvramLoadSizes : public NvramTransferTest, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(NvramLoadSizes, BlocksFromOffsetZeroAndTheLastPaddedWithFF) {
+    const LoadCase c = GetParam();
+    const Bytes file = Pattern(c.fileSize, 11);
+    WriteFile(PathOf("in.nvr"), file);
+    const NvramTransfer::Result result = transfer.Load(PathOf("in.nvr"));
+
+    EXPECT_EQ(result.outcome, Outcome::Complete);
+    EXPECT_EQ(result.blocksDone, c.blocks);
+    std::vector<int> codes{kBegin, kPrepare};
+    codes.insert(codes.end(), static_cast<std::size_t>(c.blocks), kWrite);
+    codes.insert(codes.end(), {kEnd, kLoadComplete});
+    EXPECT_EQ(site.SentCodes(), codes);
+
+    Bytes sent;
+    for (const CommandFrame &frame : site.controller.Requests())
+        if (frame.Code() == kWrite)
+            sent.insert(sent.end(), frame.bytes.begin() + 5, frame.bytes.begin() + 21);
+    Bytes expected = file;
+    expected.resize(static_cast<std::size_t>(c.blocks) * 16, 0xFF);
+    EXPECT_EQ(sent, expected);
+    for (int i = 0; i < c.blocks; ++i) EXPECT_EQ(BlockAddresses(kWrite)[i], 16 * i);
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundABlock, NvramLoadSizes,
+                         ::testing::Values(LoadCase{0, 0}, LoadCase{15, 1}, LoadCase{16, 1},
+                                           LoadCase{17, 2}, LoadCase{20, 2}, LoadCase{2048, 128}));
+
+TEST_F(NvramTransferTest, BlockAddressesTravelHighByteFirst) {
+    site.model.ResetNvram(0x2000);
+    WriteFile(PathOf("in.nvr"), Pattern(0x1240, 5));
+    transfer.Load(PathOf("in.nvr"));
+    const auto &requests = site.controller.Requests();
+    const auto block = std::find_if(requests.begin(), requests.end(), [](const CommandFrame &f) {
+        return f.Code() == kWrite && f[3] == 0x12 && f[4] == 0x30;
+    });
+    ASSERT_NE(block, requests.end());
+    EXPECT_EQ((*block)[5], Pattern(0x1240, 5)[0x1230]);
+    EXPECT_EQ(controller.nvram[0x1230], Pattern(0x1240, 5)[0x1230]);
+}
+
+TEST_F(NvramTransferTest, LargestImageGoesUpToTheLastAddressWithoutWrapping) {
+    site.model.ResetNvram(ControllerModel::kMaxNvramSize);
+    const Bytes file = Pattern(NvramTransfer::kLargestImage, 9);
+    WriteFile(PathOf("full.nvr"), file);
+    const NvramTransfer::Result result = transfer.Load(PathOf("full.nvr"));
+    EXPECT_EQ(result.outcome, Outcome::Complete);
+    EXPECT_EQ(result.blocksDone, 4096);
+    const std::vector<int> addresses = BlockAddresses(kWrite);
+    EXPECT_EQ(addresses.back(), 0xFFF0);
+    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0), 1);
+    EXPECT_EQ(controller.nvram[0], file[0]);
+}
+
+TEST_F(NvramTransferTest, FileLongerThanTheAddressRangeIsRefusedBeforeAnyCommand) {
+    WriteFile(PathOf("big.nvr"), Pattern(NvramTransfer::kLargestImage + 1, 2));
+    const NvramTransfer::Result result = transfer.Load(PathOf("big.nvr"));
+    EXPECT_EQ(result.outcome, Outcome::FileRefused);
+    EXPECT_FALSE(result.commandsSent);
+    EXPECT_EQ(result.message, "NVRAM image file is larger than 65536 bytes.");
+    EXPECT_TRUE(site.controller.Requests().empty());
+    EXPECT_TRUE(site.console.messages.empty());
+}
+
+TEST_F(NvramTransferTest, UnreadableFileIsNamedWithItsReasonAndNothingIsSent) {
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {PathOf("missing.nvr"), "No such file or directory"},
+        {folder.string(), "Is a directory"},
+    };
+    for (const auto &c : cases) {
+        const NvramTransfer::Result result = transfer.Load(c.path);
+        EXPECT_EQ(result.outcome, Outcome::FileRefused);
+        EXPECT_EQ(result.message,
+                  "NVRAM image not loaded: cannot read " + c.path + " (" + c.reason + ").");
+    }
+    if (::geteuid() != 0) {
+        WriteFile(PathOf("locked.nvr"), Pattern(16, 0));
+        ::chmod(PathOf("locked.nvr").c_str(), 0);
+        EXPECT_EQ(transfer.Load(PathOf("locked.nvr")).message,
+                  "NVRAM image not loaded: cannot read " + PathOf("locked.nvr") +
+                      " (Permission denied).");
+    }
+    EXPECT_TRUE(site.controller.Requests().empty());
+}
+
+TEST_F(NvramTransferTest, AddressRefusedStopsTheLoadWhichStillEnds) {
+    site.model.ResetNvram(32);
+    WriteFile(PathOf("long.nvr"), Pattern(80, 4));
+    const NvramTransfer::Result result = transfer.Load(PathOf("long.nvr"));
+
+    EXPECT_EQ(result.outcome, Outcome::AddressRefused);
+    EXPECT_EQ(result.blocksDone, 2);
+    EXPECT_TRUE(result.commandsSent);
+    EXPECT_TRUE(result.message.empty());  // the status handler has said it
+    EXPECT_EQ(site.SentCodes(),
+              (std::vector<int>{kBegin, kPrepare, kWrite, kWrite, kWrite, kEnd, kLoadComplete}));
+    EXPECT_EQ(site.console.messages,
+              std::vector<std::string>{"NVRAM Address Invalid, Aborting Transfer"});
+    EXPECT_TRUE(site.system.FailureFlag());
+}
+
+TEST_F(NvramTransferTest, AddressRefusedStopsTheSaveAndWritesNothing) {
+    site.model.ResetNvram(32);
+    site.controller.Faults().reportedNvramSize = 64;
+    const std::string path = PathOf("site.nvr");
+    WriteFile(path, Pattern(48, 8));
+    const NvramTransfer::Result result = transfer.Save(path);
+
+    EXPECT_EQ(result.outcome, Outcome::AddressRefused);
+    EXPECT_EQ(BlockAddresses(kRead), (std::vector<int>{0, 16, 32}));
+    EXPECT_EQ(site.SentCodes().back(), kSaveComplete);
+    EXPECT_EQ(result.message,
+              "NVRAM image not saved: the Central Controller did not deliver every block.");
+    EXPECT_EQ(ReadFile(path), Pattern(48, 8));
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
+}
+
+TEST_F(NvramTransferTest, SilentControllerLeavesAGoodImageUntouchedAndNothingBehind) {
+    const std::string path = PathOf("good.nvr");
+    WriteFile(path, Pattern(2048, 6));
+    site.controller.Faults().silent = true;
+    const NvramTransfer::Result result = transfer.Save(path);
+
+    EXPECT_EQ(result.outcome, Outcome::Incomplete);
+    EXPECT_EQ(result.blocksDone, 0);
+    EXPECT_EQ(result.message,
+              "NVRAM image not saved: the Central Controller did not deliver every block.");
+    EXPECT_EQ(ReadFile(path), Pattern(2048, 6));
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"good.nvr"});
+    // The transfer's closing commands were still tried.
+    EXPECT_EQ(site.console.messages.size(), 5u);
+}
+
+TEST_F(NvramTransferTest, BlockReadFailureEndsTheLoopAndCreatesNoFile) {
+    site.model.ResetNvram(64);
+    FaultPlan &faults = site.controller.Faults();
+    faults.forcedStatus = ControllerStatus::kReceiveTimeoutFailure;
+    faults.forcedStatusCount = 1;
+    faults.forcedStatusCommand = kRead;
+    const NvramTransfer::Result result = transfer.Save(PathOf("new.nvr"));
+
+    EXPECT_EQ(result.outcome, Outcome::Incomplete);
+    // The first read was answered with a line failure: resent quietly, no reply taken.
+    EXPECT_EQ(BlockAddresses(kRead), (std::vector<int>{0, 0}));
+    EXPECT_TRUE(site.console.messages.empty());
+    EXPECT_EQ(result.message,
+              "NVRAM image not saved: the Central Controller did not deliver every block.");
+    EXPECT_TRUE(FolderNames().empty());
+}
+
+TEST_F(NvramTransferTest, LoadThatLostABlockSaysSo) {
+    FaultPlan &faults = site.controller.Faults();
+    faults.forcedStatus = ControllerStatus::kChecksumFailure;
+    faults.forcedStatusCount = 1;
+    faults.forcedStatusCommand = kWrite;
+    WriteFile(PathOf("in.nvr"), Pattern(64, 1));
+    const NvramTransfer::Result result = transfer.Load(PathOf("in.nvr"));
+
+    EXPECT_EQ(result.outcome, Outcome::Incomplete);
+    EXPECT_EQ(result.blocksDone, 0);
+    EXPECT_EQ(result.message,
+              "NVRAM image not loaded completely: the Central Controller did not accept every "
+              "block.");
+    EXPECT_EQ(site.SentCodes().back(), kLoadComplete);
+}
+
+TEST_F(NvramTransferTest, ProgramEndDuringASaveCountsNoStaleBlock) {
+    site.model.ResetNvram(64);
+    // Once the end is asked for, transactions stop and the model keeps the last reply: a
+    // block "read" after that would repeat the one before.
+    transfer.Save(PathOf("a.nvr"), [&](int done, int) {
+        if (done == 1) site.system.RequestProgramEnd();
+    });
+    EXPECT_EQ(BlockAddresses(kRead), std::vector<int>{0});
+    EXPECT_TRUE(FolderNames().empty());
+}
+
+TEST_F(NvramTransferTest, SaveIntoAFolderThatCannotTakeIt) {
+    const std::string path = (folder / "no-such-folder" / "x.nvr").string();
+    const NvramTransfer::Result result = transfer.Save(path);
+    EXPECT_EQ(result.outcome, Outcome::FileRefused);
+    EXPECT_FALSE(result.commandsSent);
+    EXPECT_EQ(result.message,
+              "NVRAM image not saved: cannot write " + path + " (No such file or directory).");
+    EXPECT_EQ(transfer.Save(folder.string()).message,
+              "NVRAM image not saved: cannot write " + folder.string() + " (Is a directory).");
+    EXPECT_TRUE(site.controller.Requests().empty());
+}
+
+TEST_F(NvramTransferTest, ImageRoundTripsByteForByte) {
+    site.model.ResetNvram(300);
+    const Bytes original = controller.nvram;
+    ASSERT_EQ(transfer.Save(PathOf("before.nvr")).outcome, Outcome::Complete);
+
+    controller.nvram.assign(300, 0);
+    ASSERT_EQ(transfer.Load(PathOf("before.nvr")).outcome, Outcome::Complete);
+    EXPECT_EQ(controller.nvram, original);
+    ASSERT_EQ(transfer.Save(PathOf("after.nvr")).outcome, Outcome::Complete);
+    EXPECT_EQ(ReadFile(PathOf("after.nvr")), ReadFile(PathOf("before.nvr")));
+}
+
+}  // namespace
