@@ -203,6 +203,9 @@ inline constexpr int kVerifyPassword = 1035;
 // Modeless notice shown during an NVRAM image transfer (template 159).
 namespace Wait {
 inline constexpr int kText = 1083;
+// How far the transfer is: a bar, and "Block k of n" beneath it.
+inline constexpr int kProgress = 1086;
+inline constexpr int kBlock = 1087;
 }  // namespace Wait
 
 // Serial port choice (template 157).
@@ -212,6 +215,11 @@ inline constexpr int kPortList = 1082;
 // "Show this screen at startup"
 inline constexpr int kShowAtStartup = 1085;
 inline constexpr int kOk = Result::kStandardOk;
+// Beneath the list: the selected port's device path and, for a USB adapter, its maker and
+// product.
+inline constexpr int kDevice = 1086;
+// Why the chosen port was not taken.
+inline constexpr int kMessage = 1087;
 }  // namespace Port
 
 // The controller's failure log (template 149).

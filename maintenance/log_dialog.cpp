@@ -1,0 +1,55 @@
+#include "log_dialog.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "resource_ids.h"
+#include "scoped_wait_cursor.h"
+
+namespace {
+
+// Both logs share one frame, in dialog units.
+constexpr int kWidth = 186;
+constexpr int kHeight = 95;
+
+}  // namespace
+
+LogDialog::LogDialog(SignSystem &system, const Template &layout, QWidget *parent)
+    : ControllerDialog(system, layout.templateId, layout.title, {kWidth, kHeight}, parent) {
+    // A caption without a close box.
+    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
+                   ~(Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
+    ControlBuilder &b = Build();
+    m_log = new QPlainTextEdit(this);
+    m_log->setObjectName(IdName(layout.logTextId));
+    m_log->setGeometry(b.Units().ToPixels(7, 7, kWidth - 14, 60));
+    m_log->setReadOnly(true);
+    m_log->setVerticalScrollBarPolicy(layout.scrollBar ? Qt::ScrollBarAlwaysOn
+                                                       : Qt::ScrollBarAlwaysOff);
+    m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    QPushButton *clear = b.Button(Ids::Result::kStandardCancel, "&Clear", {7, 74, 50, 14});
+    clear->setAutoDefault(false);
+    connect(clear, &QPushButton::clicked, this, [this] { WhenIdle([this] { Clear(); }); });
+    AddOkButton({kWidth - 57, 74, 50, 14});
+}
+
+void LogDialog::Read() {
+    m_log->setPlainText(QString::fromStdString(ReadLog()));
+}
+
+void LogDialog::Clear() {
+    ScopedWaitCursor wait;
+    ClearLog();
+    m_log->setPlainText(QString::fromStdString(ReadLog()));
+    Cleared();
+}
+
+void LogDialog::reject() {
+    if (Busy()) return;
+    done(Ids::Result::kOk);
+}
+
+QString LogDialog::LogText() const {
+    return m_log->toPlainText();
+}

@@ -1,0 +1,136 @@
+#include "port_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "device_map.h"
+#include "entry_text.h"
+#include "resource_ids.h"
+#include "scoped_wait_cursor.h"
+#include "sign_system.h"
+
+namespace {
+
+// The port name without its leading "C", "O" and "M" characters: "COM3" gives "3".
+QString PortNumberText(const std::string &portName) {
+    const QString name = QString::fromStdString(portName);
+    qsizetype i = 0;
+    while (i < name.size() && (name[i] == 'C' || name[i] == 'O' || name[i] == 'M')) ++i;
+    return name.mid(i);
+}
+
+// The line the link's diagnostic gives for a port that did not open, without the name of
+// the operation and the line end.
+QString Reason(const std::string &diagnostic) {
+    QString text = QString::fromStdString(diagnostic).trimmed();
+    if (text.startsWith("Open(): ")) text.remove(0, 8);
+    return text;
+}
+
+}  // namespace
+
+PortDialog::PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscovery &discovery,
+                       QWidget *parent)
+    : ControllerDialog(system, Ids::Dialog::kPort, "Com Port Configuration", {212, 128}, parent,
+                       Opening::Quiet),
+      m_devices(devices),
+      m_discovery(discovery) {
+    namespace P = Ids::Port;
+    // A caption without a close box.
+    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
+                   ~(Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
+    ControlBuilder &b = Build();
+    b.GroupBox("Serial Communications Facilities", {7, 7, 198, 92});
+    b.Static("COM Port:", {15, 22, 40, 8});
+    m_list = b.DropDownList(P::kPortList, {}, {58, 20, 40, 80});
+    m_device = b.Static(P::kDevice, QString(), {15, 36, 182, 26}, Qt::AlignLeft | Qt::AlignTop);
+    m_device->setWordWrap(true);
+    m_message = b.Static(P::kMessage, QString(), {15, 62, 182, 20}, Qt::AlignLeft | Qt::AlignTop);
+    m_message->setWordWrap(true);
+    b.Static(kInformation, {15, 85, 182, 8}, Qt::AlignCenter);
+    m_startup = b.CheckBox(P::kShowAtStartup, "Show this screen at startup", {15, 108, 120, 10});
+    QPushButton *ok = b.Button(P::kOk, "&OK", {155, 106, 50, 14}, true);
+
+    connect(ok, &QPushButton::clicked, this, [this] { WhenIdle([this] { Ok(); }); });
+    // Stored at once: the change stays even when the dialog is then cancelled.
+    connect(m_startup, &QCheckBox::clicked, this,
+            [this](bool checked) { System().SetShowPortDialog(checked); });
+    connect(m_list, &QComboBox::currentIndexChanged, this, [this] {
+        m_message->clear();
+        ShowDevice();
+    });
+}
+
+void PortDialog::Read() {
+    // Rebuilt at every showing; nothing is opened to find the ports.
+    m_ports = m_discovery.Ports(m_devices);
+    m_list->clear();
+    for (const PortDiscovery::Port &port : m_ports) {
+        m_list->addItem(QString::number(port.number));
+    }
+    m_list->resize(m_list->width(), m_list->sizeHint().height());
+    // The first entry that begins with the current port's number; none for a name such as
+    // "XXX" or a port that is not listed.
+    m_list->setCurrentIndex(
+        m_list->findText(PortNumberText(System().GetPortName()), Qt::MatchStartsWith));
+    m_startup->setChecked(System().ShowPortDialog());
+    ShowDevice();
+}
+
+const PortDiscovery::Port *PortDialog::PortFor(int number) const {
+    for (const PortDiscovery::Port &port : m_ports) {
+        if (port.number == number) return &port;
+    }
+    return nullptr;
+}
+
+void PortDialog::ShowDevice() {
+    const PortDiscovery::Port *port =
+        m_list->currentIndex() < 0 ? nullptr : PortFor(EntryText::ToInt(m_list->currentText()));
+    if (port == nullptr) {
+        m_device->setText(m_ports.empty() ? "No serial port found." : QString());
+        return;
+    }
+    QStringList lines{QString::fromStdString(port->device)};
+    const QString usb = QString::fromStdString(port->maker + " " + port->product).simplified();
+    if (!usb.isEmpty()) lines << usb;
+    if (port->offered) lines << QString("New adapter: OK names it COM%1.").arg(port->number);
+    m_device->setText(lines.join('\n'));
+}
+
+void PortDialog::Ok() {
+    if (m_list->currentIndex() < 0) {
+        // Nothing chosen: the port stays as it was.
+        System().SetShowPortDialog(m_startup->isChecked());
+        done(Ids::Result::kOk);
+        return;
+    }
+    const int number = EntryText::ToInt(m_list->currentText());
+    const std::string name = "COM" + std::to_string(number);
+    const PortDiscovery::Port *port = PortFor(number);
+    const bool offered = port != nullptr && port->offered;
+    // An offered adapter is tried under the name it is offered with.
+    if (offered) m_devices.Set(number, port->device);
+
+    std::string diagnostic;
+    bool opened = false;
+    {
+        ScopedWaitCursor wait;
+        opened = System().TestOpen(name, &diagnostic);
+    }
+    if (!opened) {
+        if (offered) m_devices.Set(number, "");
+        const QString current = QString::fromStdString(System().GetPortName());
+        const QString stays = current.startsWith("COM")
+                                  ? QString("so the port stays %1").arg(current)
+                                  : QString("so no port is set yet");
+        m_message->setText(QString("%1 could not be opened, %2.\n%3")
+                               .arg(QString::fromStdString(name), stays, Reason(diagnostic)));
+        return;
+    }
+    System().SetPortName(name);
+    System().SetShowPortDialog(m_startup->isChecked());
+    done(Ids::Result::kOk);
+}

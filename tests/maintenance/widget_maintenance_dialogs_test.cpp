@@ -1,0 +1,544 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtTest>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "control_builder.h"
+#include "device_map.h"
+#include "fail_log_dialog.h"
+#include "fake_device_tree.h"
+#include "nvram_image_commands.h"
+#include "port_dialog.h"
+#include "reset_log_dialog.h"
+#include "resource_ids.h"
+#include "sign_test.h"
+#include "simulated_site.h"
+#include "wait_dialog.h"
+
+namespace {
+
+using Choice = NvramImageCommands::Choice;
+
+// Runs a hook from inside a message, as a user looking at the screen while a message box
+// is open would.
+class HookedConsole : public RecordingConsole {
+public:
+    void ShowMessage(const std::string &text) override {
+        RecordingConsole::ShowMessage(text);
+        if (onMessage) onMessage(text);
+    }
+    std::function<void(const std::string &)> onMessage;
+};
+
+struct Site {
+    Site() {
+        system.SetPortName("COM1");
+        system.SetDiagnosticStream(diagnostics);
+    }
+    std::vector<int> Codes() const {
+        std::vector<int> codes;
+        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
+        return codes;
+    }
+    ControllerEndpoint controller;
+    ControllerModel::State &model = controller.Model().Current();
+    SimLinkPlatform platform{controller};
+    HookedConsole console;
+    std::ostringstream diagnostics;
+    SignSystem system{platform, console};
+};
+
+template <typename T>
+T *Child(QWidget *dialog, int id) {
+    T *child = dialog->findChild<T *>(IdName(id));
+    if (child == nullptr) qFatal("no control %d", id);
+    return child;
+}
+
+WaitDialog *OpenWaitNotice() {
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *notice = qobject_cast<WaitDialog *>(widget); notice && notice->isVisible())
+            return notice;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MaintenanceDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void WaitNoticeNamesTheBlockOnItsWay_data();
+    void WaitNoticeNamesTheBlockOnItsWay();
+    void FileDialogsAreOursWithThePresetAndTheFilter();
+    void FileDialogLeavesTheCurrentDirectoryAlone();
+    void CancelledFileChoiceSendsNothing();
+    void SaveShowsItsProgressWhileTheBlocksTravel();
+    void FailedSaveIsToldOnceTheNoticeIsGone();
+    void LoadEndsWithTheRestartMessageAndTheProgramsEnd();
+    void RefusedFileSendsNothingAndKeepsTheProgram();
+
+    void SignTestReport_data();
+    void SignTestReport();
+
+    void FailLogOpensWithStatusThenLog();
+    void FailLogClearButtonClearsLogAndFlag();
+    void EscapeClosesTheLogsWithoutClearing_data();
+    void EscapeClosesTheLogsWithoutClearing();
+    void ResetLogShowsAndClearsTheCount();
+    void SilentControllerLeavesTheTextsOfCreation();
+
+    void PortPreselection_data();
+    void PortPreselection();
+    void ChosenPortThatOpensIsTaken();
+    void PortHeldByAnotherProgramKeepsTheOldName();
+    void StartupSwitchIsStoredAtOnce();
+    void OfferedAdapterGetsItsMappingOnlyWhenItOpens();
+
+private:
+    PortDialog &OpenPortDialog();
+
+    std::unique_ptr<Site> m_site;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeDeviceTree> m_tree;
+    std::unique_ptr<DeviceMap> m_devices;
+    std::unique_ptr<PortDiscovery> m_discovery;
+    std::unique_ptr<PortDialog> m_portDialog;
+};
+
+void MaintenanceDialogsTest::init() {
+    m_site = std::make_unique<Site>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_tree = std::make_unique<FakeDeviceTree>();
+    m_devices = std::make_unique<DeviceMap>();
+    m_discovery = std::make_unique<PortDiscovery>(m_tree->Root());
+}
+
+void MaintenanceDialogsTest::cleanup() {
+    m_portDialog.reset();
+    m_site.reset();
+}
+
+// ---- NVRAM image ----
+
+void MaintenanceDialogsTest::WaitNoticeNamesTheBlockOnItsWay_data() {
+    QTest::addColumn<int>("done");
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("size not known yet") << 0 << 0 << QString() << 0;
+    QTest::newRow("first block on its way") << 0 << 128 << "Block 1 of 128" << 0;
+    QTest::newRow("half way") << 64 << 128 << "Block 65 of 128" << 64;
+    QTest::newRow("all through") << 128 << 128 << "Block 128 of 128" << 128;
+}
+
+void MaintenanceDialogsTest::WaitNoticeNamesTheBlockOnItsWay() {
+    QFETCH(int, done);
+    QFETCH(int, blocks);
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    WaitDialog notice;
+    notice.ShowNow();
+    notice.SetText(NvramImageCommands::kDownloadingText);
+    notice.SetProgress(done, blocks);
+    QCOMPARE(Child<QLabel>(&notice, Ids::Wait::kText)->text(),
+             QString("Please Wait...NVRAM Image Downloading"));
+    QCOMPARE(notice.BlockText(), text);
+    QCOMPARE(notice.ProgressValue(), value);
+    QVERIFY(notice.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(!notice.isModal());
+}
+
+void MaintenanceDialogsTest::FileDialogsAreOursWithThePresetAndTheFilter() {
+    for (Choice choice : {Choice::Save, Choice::Load}) {
+        const auto dialog = NvramImageCommands::MakeFileDialog(choice);
+        QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+        QVERIFY(dialog->parentWidget() == nullptr);
+        QCOMPARE(dialog->nameFilters(),
+                 QStringList{"Lumivane Workstation NVRAM Image Files (*.nvr)"});
+        QCOMPARE(dialog->defaultSuffix(), QString("nvr"));
+        QCOMPARE(dialog->directory().absolutePath(), QDir::currentPath());
+        dialog->show();
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        QVERIFY(name != nullptr);
+        QCOMPARE(name->text(), QString("*.nvr"));
+        const bool save = choice == Choice::Save;
+        QCOMPARE(dialog->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        QCOMPARE(dialog->fileMode(), save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        // Saving over an existing image asks nothing.
+        QCOMPARE(dialog->testOption(QFileDialog::DontConfirmOverwrite), save);
+    }
+}
+
+void MaintenanceDialogsTest::FileDialogLeavesTheCurrentDirectoryAlone() {
+    const QString before = QDir::currentPath();
+    const auto dialog = NvramImageCommands::MakeFileDialog(Choice::Save);
+    dialog->show();
+    dialog->setDirectory(m_dir->path());
+    dialog->selectFile("site.nvr");
+    QMetaObject::invokeMethod(dialog.get(), "accept");
+    QCOMPARE(dialog->selectedFiles(), QStringList{QDir(m_dir->path()).filePath("site.nvr")});
+    QCOMPARE(QDir::currentPath(), before);
+}
+
+void MaintenanceDialogsTest::CancelledFileChoiceSendsNothing() {
+    QWidget window;
+    std::vector<Choice> asked;
+    NvramImageCommands commands(m_site->system, &window, [&](Choice choice) {
+        asked.push_back(choice);
+        return QString();
+    });
+    commands.SaveNvramImage();
+    QVERIFY(!commands.LoadNvramImage());
+    QCOMPARE(asked, (std::vector<Choice>{Choice::Save, Choice::Load}));
+    QVERIFY(m_site->controller.Requests().empty());
+    QVERIFY(m_site->console.messages.empty());
+    QCOMPARE(m_site->console.endRequests, 0);
+}
+
+void MaintenanceDialogsTest::SaveShowsItsProgressWhileTheBlocksTravel() {
+    m_site->controller.Model().ResetNvram(100);
+    const QString path = m_dir->filePath("site.nvr");
+    QWidget window;
+    // A message in the middle of the transfer shows what the user sees at that moment:
+    // a line failure reported on the fourth block read.
+    FaultPlan &faults = m_site->controller.Faults();
+    QString seen;
+    int blocksBefore = 0;
+    m_site->console.onMessage = [&](const std::string &) {
+        if (WaitDialog *notice = OpenWaitNotice())
+            seen = notice->Text() + "|" + notice->BlockText() + "|" +
+                   QString::number(notice->ProgressValue());
+    };
+    NvramImageCommands commands(m_site->system, &window, [&](Choice) {
+        blocksBefore = int(m_site->controller.Requests().size());
+        return path;
+    });
+    faults.forcedStatus = ControllerStatus::kInvalidLine;
+    faults.forcedStatusCommand = 36;
+    faults.forcedStatusCount = 0;
+    // The first three reads go through; the fourth is refused with a message.
+    int reads = 0;
+    m_site->controller.SetTraceHook([&](const std::string &line) {
+        if (line.rfind("WS->CC Read NVRAM block", 0) == 0 && ++reads == 4)
+            faults.forcedStatusCount = 1;
+    });
+    commands.SaveNvramImage();
+
+    QCOMPARE(blocksBefore, 0);
+    QCOMPARE(seen, QString("Please Wait...NVRAM Image Downloading|Block 4 of 7|3"));
+    QVERIFY(OpenWaitNotice() == nullptr);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void MaintenanceDialogsTest::FailedSaveIsToldOnceTheNoticeIsGone() {
+    const QString path = m_dir->filePath("good.nvr");
+    std::ofstream(path.toStdString()) << "a good image";
+    m_site->controller.Faults().silent = true;
+    std::vector<bool> noticeOpen;
+    m_site->console.onMessage = [&](const std::string &) {
+        noticeOpen.push_back(OpenWaitNotice() != nullptr);
+    };
+    QWidget window;
+    NvramImageCommands(m_site->system, &window, [&](Choice) { return path; }).SaveNvramImage();
+
+    QCOMPARE(
+        m_site->console.messages.back(),
+        std::string("NVRAM image not saved: the Central Controller did not deliver every block."));
+    // The link's reports come during the transfer, the verdict after it.
+    QCOMPARE(noticeOpen, (std::vector<bool>{true, true, true, true, true, false}));
+    std::ifstream in(path.toStdString());
+    std::string kept;
+    std::getline(in, kept);
+    QCOMPARE(kept, std::string("a good image"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"good.nvr"});
+}
+
+void MaintenanceDialogsTest::LoadEndsWithTheRestartMessageAndTheProgramsEnd() {
+    const QString path = m_dir->filePath("in.nvr");
+    std::ofstream(path.toStdString(), std::ios::binary) << std::string(20, 'A');
+    QWidget window;
+    bool noticeAtRestart = true;
+    m_site->console.onMessage = [&](const std::string &) {
+        noticeAtRestart = OpenWaitNotice() != nullptr;
+    };
+    NvramImageCommands commands(m_site->system, &window, [&](Choice) { return path; });
+    QVERIFY(commands.LoadNvramImage());
+
+    QCOMPARE(m_site->Codes(), (std::vector<int>{39, 42, 37, 37, 43, 40}));
+    QCOMPARE(m_site->console.messages,
+             std::vector<std::string>{
+                 "VOXA must be restarted to comply with NVRAM changes.\nPress OK to exit."});
+    QVERIFY(!noticeAtRestart);
+    QCOMPARE(m_site->console.endRequests, 1);
+    QVERIFY(m_site->system.ProgramEndRequested());
+    QCOMPARE(m_site->model.nvram[19], std::uint8_t('A'));
+    QCOMPARE(m_site->model.nvram[20], std::uint8_t(0xFF));
+}
+
+void MaintenanceDialogsTest::RefusedFileSendsNothingAndKeepsTheProgram() {
+    const QString path = m_dir->filePath("big.nvr");
+    std::ofstream(path.toStdString(), std::ios::binary) << std::string(65537, 'B');
+    QWidget window;
+    NvramImageCommands commands(m_site->system, &window, [&](Choice) { return path; });
+    QVERIFY(commands.LoadNvramImage());
+    QCOMPARE(m_site->console.messages,
+             std::vector<std::string>{"NVRAM image file is larger than 65536 bytes."});
+    QVERIFY(m_site->controller.Requests().empty());
+    QCOMPARE(m_site->console.endRequests, 0);
+}
+
+// ---- Sign test ----
+
+void MaintenanceDialogsTest::SignTestReport_data() {
+    QTest::addColumn<int>("code4");
+    QTest::addColumn<int>("code5");
+    QTest::addColumn<int>("code6");
+    QTest::addColumn<bool>("earlierFailure");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("failures found") << 1 << 2 << 3 << false << "Sign test results: LDFS:0102 3 ";
+    QTest::newRow("clean") << 0 << 0 << 0 << false << "No Sign Errors Reported.";
+    QTest::newRow("clean after an uncleared failure")
+        << 0 << 0 << 0 << true << "Sign test results: LDFS:0000 0 ";
+}
+
+void MaintenanceDialogsTest::SignTestReport() {
+    QFETCH(int, code4);
+    QFETCH(int, code5);
+    QFETCH(int, code6);
+    QFETCH(bool, earlierFailure);
+    QFETCH(QString, report);
+    m_site->model.signTestFailure = {
+        {std::uint8_t(code4), std::uint8_t(code5), std::uint8_t(code6)}, ""};
+    m_site->model.signTestFault = code6 != 0;
+    m_site->system.SetFailureFlag(earlierFailure);
+    std::vector<int> codesAtPrompt;
+    m_site->console.onMessage = [&](const std::string &) {
+        if (codesAtPrompt.empty()) codesAtPrompt = m_site->Codes();
+    };
+    SignTest(m_site->system).PerformSignTest();
+
+    // The controller tests while the first box is open; closing it stops the test.
+    QCOMPARE(codesAtPrompt, std::vector<int>{17});
+    QCOMPARE(m_site->Codes(), (std::vector<int>{17, 16}));
+    QCOMPARE(m_site->console.messages,
+             (std::vector<std::string>{"Performing sign test.\nPress OK to abort test.",
+                                       report.toStdString()}));
+}
+
+// ---- Logs ----
+
+void MaintenanceDialogsTest::FailLogOpensWithStatusThenLog() {
+    FailLogDialog dialog(m_site->system);
+    dialog.Initialise();
+    QCOMPARE(m_site->Codes(), (std::vector<int>{34, 15}));
+    QCOMPARE(Child<QPlainTextEdit>(&dialog, Ids::FailLog::kLogText)->toPlainText(),
+             QString("LDFS:0010 2 LAMP FACE 2"));
+    QVERIFY(Child<QPlainTextEdit>(&dialog, Ids::FailLog::kLogText)->isReadOnly());
+    QCOMPARE(dialog.windowTitle(), QString("Fail Log"));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+}
+
+void MaintenanceDialogsTest::FailLogClearButtonClearsLogAndFlag() {
+    m_site->system.SetFailureFlag(true);
+    FailLogDialog dialog(m_site->system);
+    dialog.Initialise();
+    dialog.show();
+    m_site->controller.ClearRequests();
+    auto *clear = Child<QPushButton>(&dialog, Ids::FailLog::kClear);
+    QCOMPARE(clear->text(), QString("&Clear"));
+    QTest::mouseClick(clear, Qt::LeftButton);
+
+    QCOMPARE(m_site->Codes(), (std::vector<int>{14, 15}));
+    QCOMPARE(dialog.LogText(), QString("LDFS:0000 0 "));
+    QVERIFY(!m_site->system.FailureFlag());
+    QVERIFY(dialog.isVisible());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QCOMPARE(dialog.result(), Ids::Result::kOk);
+    QCOMPARE(m_site->Codes(), (std::vector<int>{14, 15}));
+}
+
+void MaintenanceDialogsTest::EscapeClosesTheLogsWithoutClearing_data() {
+    QTest::addColumn<bool>("failLog");
+    QTest::newRow("fail log") << true;
+    QTest::newRow("reset log") << false;
+}
+
+void MaintenanceDialogsTest::EscapeClosesTheLogsWithoutClearing() {
+    QFETCH(bool, failLog);
+    m_site->system.SetFailureFlag(true);
+    std::unique_ptr<LogDialog> dialog;
+    if (failLog)
+        dialog = std::make_unique<FailLogDialog>(m_site->system);
+    else
+        dialog = std::make_unique<ResetLogDialog>(m_site->system);
+    dialog->Initialise();
+    dialog->show();
+    m_site->controller.ClearRequests();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), Ids::Result::kOk);
+    QVERIFY(m_site->controller.Requests().empty());
+    QVERIFY(m_site->system.FailureFlag());
+    QCOMPARE(m_site->model.resetCount, 3);
+}
+
+void MaintenanceDialogsTest::ResetLogShowsAndClearsTheCount() {
+    m_site->system.SetFailureFlag(true);
+    ResetLogDialog dialog(m_site->system);
+    dialog.Initialise();
+    QCOMPARE(m_site->Codes(), (std::vector<int>{34, 13}));
+    QCOMPARE(dialog.LogText(), QString("Number of Resets: 3"));
+    QCOMPARE(dialog.windowTitle(), QString("Reset Log"));
+    auto *log = Child<QPlainTextEdit>(&dialog, Ids::ResetLog::kLogText);
+    QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    Child<QPushButton>(&dialog, Ids::ResetLog::kClear)->click();
+    QCOMPARE(m_site->Codes(), (std::vector<int>{34, 13, 12, 13}));
+    QCOMPARE(dialog.LogText(), QString("Number of Resets: 0"));
+    QVERIFY(m_site->system.FailureFlag());
+}
+
+void MaintenanceDialogsTest::SilentControllerLeavesTheTextsOfCreation() {
+    m_site->controller.Faults().silent = true;
+    FailLogDialog fail(m_site->system);
+    fail.Initialise();
+    QCOMPARE(fail.LogText(), QString("System Started OK.  No failures."));
+    ResetLogDialog reset(m_site->system);
+    reset.Initialise();
+    QCOMPARE(reset.LogText(), QString("System Started OK.  No resets."));
+}
+
+// ---- Port dialog ----
+
+PortDialog &MaintenanceDialogsTest::OpenPortDialog() {
+    m_portDialog = std::make_unique<PortDialog>(m_site->system, *m_devices, *m_discovery);
+    m_portDialog->Initialise();
+    m_portDialog->show();
+    return *m_portDialog;
+}
+
+void MaintenanceDialogsTest::PortPreselection_data() {
+    QTest::addColumn<QString>("portName");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("COM2") << "COM2"
+                          << "2";
+    QTest::newRow("settings default") << "XXX"
+                                      << "";
+    QTest::newRow("not listed") << "COM7"
+                                << "";
+    QTest::newRow("two digits") << "COM12"
+                                << "";
+}
+
+void MaintenanceDialogsTest::PortPreselection() {
+    QFETCH(QString, portName);
+    QFETCH(QString, selected);
+    for (int i = 0; i < 4; ++i) m_tree->AddUart(i, 4);
+    m_site->system.SetPortName(portName.toStdString());
+    PortDialog &dialog = OpenPortDialog();
+    auto *list = Child<QComboBox>(&dialog, Ids::Port::kPortList);
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(list->currentText(), selected);
+    QCOMPARE(Child<QLabel>(&dialog, Ids::Port::kDevice)->text(),
+             selected.isEmpty() ? QString() : "/dev/ttyS" + QString::number(selected.toInt() - 1));
+    // Listing opens nothing.
+    QCOMPARE(m_site->platform.OpenCount(), 0);
+    QVERIFY(m_site->controller.Requests().empty());
+}
+
+void MaintenanceDialogsTest::ChosenPortThatOpensIsTaken() {
+    for (int i = 0; i < 4; ++i) m_tree->AddUart(i, 4);
+    PortDialog &dialog = OpenPortDialog();
+    Child<QComboBox>(&dialog, Ids::Port::kPortList)->setCurrentIndex(2);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+
+    QCOMPARE(dialog.result(), Ids::Result::kOk);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(m_site->system.GetPortName(), std::string("COM3"));
+    QCOMPARE(m_site->platform.OpenTries(), std::vector<std::string>{"COM3"});
+    QVERIFY(m_site->controller.Requests().empty());
+}
+
+void MaintenanceDialogsTest::PortHeldByAnotherProgramKeepsTheOldName() {
+    for (int i = 0; i < 4; ++i) m_tree->AddUart(i, 4);
+    m_site->platform.SetHeldPorts({"COM3"});
+    PortDialog &dialog = OpenPortDialog();
+    auto *list = Child<QComboBox>(&dialog, Ids::Port::kPortList);
+    list->setCurrentIndex(2);
+    Child<QPushButton>(&dialog, Ids::Port::kOk)->click();
+
+    QCOMPARE(m_site->system.GetPortName(), std::string("COM1"));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(m_site->console.messages.empty());
+    const QString said = Child<QLabel>(&dialog, Ids::Port::kMessage)->text();
+    QVERIFY2(said.startsWith("COM3 could not be opened, so the port stays COM1.\n"),
+             qPrintable(said));
+    QVERIFY2(said.contains("in use by another program"), qPrintable(said));
+
+    // Another choice clears the reason, and Escape keeps the old port.
+    list->setCurrentIndex(1);
+    QVERIFY(Child<QLabel>(&dialog, Ids::Port::kMessage)->text().isEmpty());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QCOMPARE(dialog.result(), Ids::Result::kCancel);
+    QCOMPARE(m_site->system.GetPortName(), std::string("COM1"));
+}
+
+void MaintenanceDialogsTest::StartupSwitchIsStoredAtOnce() {
+    m_tree->AddUart(0, 4);
+    m_site->system.SetShowPortDialog(true);
+    PortDialog &dialog = OpenPortDialog();
+    auto *startup = Child<QCheckBox>(&dialog, Ids::Port::kShowAtStartup);
+    QVERIFY(startup->isChecked());
+    QCOMPARE(startup->text(), QString("Show this screen at startup"));
+    startup->click();
+    QVERIFY(!m_site->system.ShowPortDialog());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(!m_site->system.ShowPortDialog());
+    QCOMPARE(m_site->platform.OpenCount(), 0);
+}
+
+void MaintenanceDialogsTest::OfferedAdapterGetsItsMappingOnlyWhenItOpens() {
+    m_tree->AddUart(0, 4);
+    const std::string adapter = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    m_tree->AddUsbAdapter("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "ttyUSB0", "FTDI",
+                          "FT232R USB UART");
+    m_site->platform.SetHeldPorts({"COM2"});
+    PortDialog &dialog = OpenPortDialog();
+    auto *list = Child<QComboBox>(&dialog, Ids::Port::kPortList);
+    list->setCurrentIndex(list->findText("2"));
+    QCOMPARE(
+        Child<QLabel>(&dialog, Ids::Port::kDevice)->text(),
+        QString::fromStdString(adapter) + "\nFTDI FT232R USB UART\nNew adapter: OK names it COM2.");
+
+    Child<QPushButton>(&dialog, Ids::Port::kOk)->click();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(m_devices->Entries().empty());
+
+    m_site->platform.SetHeldPorts({});
+    Child<QPushButton>(&dialog, Ids::Port::kOk)->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(m_site->system.GetPortName(), std::string("COM2"));
+    QCOMPARE(m_devices->DevicePath("COM2"), adapter);
+}
+
+QTEST_MAIN(MaintenanceDialogsTest)
+#include "widget_maintenance_dialogs_test.moc"
