@@ -2,6 +2,7 @@
 
 #include "device_map.h"
 #include "main_window.h"
+#include "menu_commands.h"
 #include "qt_console.h"
 #include "system_link_platform.h"
 
@@ -16,6 +17,9 @@ int main(int argc, char *argv[]) {
     MainWindow window(platform, console, devices);
     console.SetOwner(&window);
     console.SetEndHandler([&window] { window.RequestEnd(); });
+    // The load the controller's "NVRAM must be updated" status offers.
+    console.SetNvramLoadHandler([&window] { return window.Commands().RunNvramLoad(); });
+    window.SetPortDialogHook([&window] { window.Commands().RunPortDialog(); });
 
     window.Initialise();
     window.exec();

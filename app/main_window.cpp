@@ -228,6 +228,7 @@ void MainWindow::SaveSettings() {
     SettingsFile file(m_settingsPath.toStdString());
     file.Load();
     SettingsBinding::Save(file, *m_system, tagTexts, m_lastUpdate->text().toStdString());
+    SettingsBinding::SaveDevices(file, m_devices);
     if (!file.Save()) {
         // Nothing on screen reports it; the old file stays as it was.
         std::cerr << "voxa: settings not saved: " << file.LastError() << std::endl;

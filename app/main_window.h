@@ -56,6 +56,8 @@ public:
     void ShowManual();
 
     SignSystem *System() const { return m_system.get(); }
+    // Which device each port name means; the port dialog adds to it, the settings keep it.
+    DeviceMap &Devices() { return m_devices; }
     PricePanel *Panel() const { return m_panel.get(); }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }

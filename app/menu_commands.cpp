@@ -4,11 +4,15 @@
 #include <QDialog>
 
 #include "change_password_dialog.h"
+#include "fail_log_dialog.h"
 #include "main_window.h"
 #include "operator_console.h"
 #include "password_dialog.h"
+#include "port_dialog.h"
+#include "reset_log_dialog.h"
 #include "resource_ids.h"
 #include "sign_system.h"
+#include "sign_test.h"
 
 const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
     namespace M = Ids::Menu;
@@ -76,12 +80,16 @@ void MenuCommands::NotAvailableYet() {
     m_window.System()->Console().ShowMessage(kNotAvailable);
 }
 
+bool MenuCommands::RunNvramLoad() {
+    return NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).LoadNvramImage();
+}
+
 void MenuCommands::LoadNvramImage() {
-    NotAvailableYet();
+    RunNvramLoad();
 }
 
 void MenuCommands::SaveNvramImage() {
-    NotAvailableYet();
+    NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).SaveNvramImage();
 }
 
 void MenuCommands::Exit() {
@@ -103,15 +111,17 @@ void MenuCommands::OnOffTime() {
 }
 
 void MenuCommands::PerformTest() {
-    NotAvailableYet();
+    SignTest(*m_window.System()).PerformSignTest();
 }
 
 void MenuCommands::ViewResetLog() {
-    NotAvailableYet();
+    ResetLogDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::ViewFailLog() {
-    NotAvailableYet();
+    FailLogDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::Tags() {
@@ -128,8 +138,13 @@ void MenuCommands::Password() {
     RunModal(dialog);
 }
 
+void MenuCommands::RunPortDialog() {
+    PortDialog dialog(*m_window.System(), m_window.Devices(), m_portDiscovery, &m_window);
+    RunModal(dialog);
+}
+
 void MenuCommands::Communications() {
-    NotAvailableYet();
+    RunPortDialog();
 }
 
 void MenuCommands::SupervisorModeSwitch() {

@@ -5,6 +5,9 @@
 #include <functional>
 #include <map>
 
+#include "nvram_image_commands.h"
+#include "port_discovery.h"
+
 class MainWindow;
 class QAction;
 
@@ -36,6 +39,19 @@ public:
     void SetModalRunner(ModalRunner runner) { m_runModal = std::move(runner); }
     void SetHandlerRunner(HandlerRunner runner) { m_runHandler = std::move(runner); }
     int RunModal(QDialog &dialog);
+
+    // Where the NVRAM image commands get their file; empty: the file dialog.
+    void SetFileChooser(NvramImageCommands::FileChooser chooser) {
+        m_chooseFile = std::move(chooser);
+    }
+    // Where the port dialog looks for ports.
+    void SetPortDiscovery(PortDiscovery discovery) { m_portDiscovery = std::move(discovery); }
+
+    // The NVRAM load, for the menu and for the controller's demand for an update; false
+    // when no file was chosen.
+    bool RunNvramLoad();
+    // The port dialog, for the menu and for the start-up.
+    void RunPortDialog();
 
 private:
     enum class Guard { None, PasswordUnlessSupervisor };
@@ -73,5 +89,7 @@ private:
     std::map<int, QAction *> m_actions;
     bool m_supervisor = false;
     ModalRunner m_runModal = [](QDialog &dialog) { return dialog.exec(); };
+    NvramImageCommands::FileChooser m_chooseFile;
+    PortDiscovery m_portDiscovery;
     HandlerRunner m_runHandler = [](int, const std::function<void()> &handler) { handler(); };
 };

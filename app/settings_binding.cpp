@@ -55,6 +55,12 @@ void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
     file.WriteString("Communications", "ShowStartup", system.ShowPortDialog() ? "Yes" : "No");
 }
 
+void SettingsBinding::SaveDevices(SettingsFile &file, const DeviceMap &devices) {
+    for (const auto &[number, path] : devices.Entries()) {
+        if (number <= kDevicePorts) file.WriteString("Devices", Key("COM%d", number), path);
+    }
+}
+
 std::string SettingsBinding::TagFromField(const std::string &fieldText) {
     const std::size_t dots = fieldText.find(" .");
     return dots == std::string::npos ? fieldText : fieldText.substr(0, dots);

@@ -26,6 +26,9 @@ public:
                      const std::array<std::string, 8> &tagFieldTexts,
                      const std::string &lastUpdateText);
 
+    // Writes the [Devices] map, so a port the port dialog mapped is kept.
+    static void SaveDevices(SettingsFile &file, const DeviceMap &devices);
+
     // A tag field's text cut at its first " ." (the leader dots).
     static std::string TagFromField(const std::string &fieldText);
     // The time of a "Last Update:\n%s" text; nothing for any other text (an error shown
