@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 #include "device_map.h"
 #include "entry_text.h"
@@ -54,6 +55,11 @@ PortDialog::PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscove
     QPushButton *ok = b.Button(P::kOk, "&OK", {155, 106, 50, 14}, true);
 
     connect(ok, &QPushButton::clicked, this, [this] { WhenIdle([this] { Ok(); }); });
+    // At start-up the main window is not on the screen yet: the dialog goes to the middle
+    // of the screen instead of the corner where the hidden window sits.
+    if ((parent == nullptr || !parent->window()->isVisible()) && screen() != nullptr) {
+        move(screen()->availableGeometry().center() - rect().center());
+    }
     // Stored at once: the change stays even when the dialog is then cancelled.
     connect(m_startup, &QCheckBox::clicked, this,
             [this](bool checked) { System().SetShowPortDialog(checked); });
