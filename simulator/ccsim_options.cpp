@@ -163,11 +163,11 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
          }},
         {"--lines",
          [&](const std::string &v) {
-             int lines = 0;
-             if (!ParseInteger(v, 0, 255, lines)) {
+             int count = 0;
+             if (!ParseInteger(v, 0, 255, count)) {
                  return false;
              }
-             options.lines = lines;
+             options.lines = count;
              return true;
          }},
         {"--nvram-size",
