@@ -1,6 +1,7 @@
 #include "intensity_mode_dialog.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -31,6 +32,8 @@ IntensityModeDialog::IntensityModeDialog(SignSystem &system, QWidget *parent)
     connect(next, &QPushButton::clicked, this, [this] { WhenIdle([this] { Next(); }); });
     connect(m_faces, &QComboBox::currentIndexChanged, this,
             [this] { WhenIdle([this] { ShowModeOfSelectedFace(); }); });
+    for (QRadioButton *mode : {m_manual, m_lightSensor, m_timeOfDay})
+        mode->installEventFilter(this);
     m_faces->setFocus();
 }
 
@@ -48,6 +51,20 @@ void IntensityModeDialog::Read() {
         m_faces->setCurrentIndex(m_faces->count() > 0 ? 0 : -1);
     }
     ShowModeOfSelectedFace();
+}
+
+bool IntensityModeDialog::eventFilter(QObject *watched, QEvent *event) {
+    // Qt turns a radio button on for its access key only when a short press animation
+    // ends, so Alt+T and Return typed quickly would run Next for the mode shown before.
+    // The mode changes at once instead.
+    if (event->type() == QEvent::Shortcut) {
+        if (auto *mode = qobject_cast<QRadioButton *>(watched); mode && mode->isEnabled()) {
+            mode->setFocus(Qt::ShortcutFocusReason);
+            mode->setChecked(true);
+            return true;
+        }
+    }
+    return ControllerDialog::eventFilter(watched, event);
 }
 
 int IntensityModeDialog::SelectedFace() const {

@@ -28,6 +28,7 @@ public:
 
 protected:
     void Read() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The face the selected item names; 0 with an empty list.

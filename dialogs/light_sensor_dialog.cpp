@@ -19,13 +19,13 @@ LightSensorDialog::LightSensorDialog(SignSystem &system, QWidget *parent)
                      {186, 98}, parent) {
     namespace L = Ids::LightSensor;
     ControlBuilder &b = Build();
-    b.GroupBox("Light Sensor Levels", {7, 4, 172, 66});
+    b.GroupBox("Light Sensor Levels", {7, 4, 172, 68});
     m_heading = b.Static(L::kHeading, "Face N Light Sensor Settings:", {14, 16, 158, 8});
-    b.Static("Day Level:", {14, 32, 44, 8});
-    m_day = b.DropDownList(L::kDayLevelList, EntryText::LevelItems(), {60, 30, 28, 70});
-    b.Static("Night Level:", {14, 48, 44, 8});
-    m_night = b.DropDownList(L::kNightLevelList, EntryText::LevelItems(), {60, 46, 28, 70});
-    b.Static("Levels: 5 - Highest, 1 - Lowest", {100, 32, 72, 24})->setWordWrap(true);
+    b.Static("Day Level:", {14, 30, 44, 8});
+    m_day = b.DropDownList(L::kDayLevelList, EntryText::LevelItems(), {60, 28, 28, 70});
+    b.Static("Night Level:", {14, 45, 44, 8});
+    m_night = b.DropDownList(L::kNightLevelList, EntryText::LevelItems(), {60, 43, 28, 70});
+    b.Static("Levels: 5 - Highest, 1 - Lowest", {14, 60, 158, 8});
     AddOkButton({21, 77, 50, 14});
     AddApplyButton({75, 77, 50, 14});
     AddCancelButton({129, 77, 50, 14});

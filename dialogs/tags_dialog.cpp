@@ -17,16 +17,16 @@ TagsDialog::TagsDialog(SignSystem &system, QWidget *parent)
     // never cut short, or cut inside a character, without the user seeing it.
     constexpr int kTagBytes = SignSystem::kTagRoom - 1;
     ControlBuilder &b = Build();
-    b.GroupBox("Sign Tags", {7, 4, 297, 52});
-    b.Static("Line:", {14, 17, 32, 8});
-    b.Static("Face:", {52, 17, 32, 8});
-    b.Static("Line Tag:", {90, 17, 104, 8});
-    b.Static("Face Tag:", {198, 17, 98, 8});
-    m_lines = b.DropDownList(T::kLineList, {}, {14, 28, 32, 70});
-    m_faces = b.DropDownList(T::kFaceList, {}, {52, 28, 32, 70});
-    m_lineTag = b.Edit(T::kLineTag, {90, 28, 104, 12});
+    b.GroupBox("Sign Tags", {7, 4, 297, 50});
+    b.Static("Line:", {14, 20, 32, 8});
+    b.Static("Face:", {52, 20, 32, 8});
+    b.Static("Line Tag:", {90, 20, 104, 8});
+    b.Static("Face Tag:", {198, 20, 98, 8});
+    m_lines = b.DropDownList(T::kLineList, {}, {14, 31, 32, 70});
+    m_faces = b.DropDownList(T::kFaceList, {}, {52, 31, 32, 70});
+    m_lineTag = b.Edit(T::kLineTag, {90, 31, 104, 12});
     m_lineTag->setValidator(new TextRoomValidator(kTagBytes, m_lineTag));
-    m_faceTag = b.Edit(T::kFaceTag, {198, 28, 98, 12});
+    m_faceTag = b.Edit(T::kFaceTag, {198, 31, 98, 12});
     m_faceTag->setValidator(new TextRoomValidator(kTagBytes, m_faceTag));
     AddOkButton({146, 66, 50, 14});
     AddApplyButton({200, 66, 50, 14});

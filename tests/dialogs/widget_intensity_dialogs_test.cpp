@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QRadioButton>
 #include <QtTest>
@@ -51,6 +52,7 @@ private slots:
     void AnotherFaceAsksForItsModeOnly();
     void NextRunsTheChosenModeDialogForTheFace_data();
     void NextRunsTheChosenModeDialogForTheFace();
+    void AccessKeyTurnsTheModeOnBeforeAQuickReturn();
     void CancelFinishEndsTheWizardSendingNothing_data();
     void CancelFinishEndsTheWizardSendingNothing();
 
@@ -173,6 +175,22 @@ void IntensityDialogsTest::NextRunsTheChosenModeDialogForTheFace() {
     QCOMPARE(ran, QStringList({dialog + " face 2", dialog + " face 4"}));
     QCOMPARE(m_site->system.CurrentFace(), 4);
     QCOMPARE(m_site->Requests(), QStringList({"30 2", "30 4"}));
+}
+
+void IntensityDialogsTest::AccessKeyTurnsTheModeOnBeforeAQuickReturn() {
+    IntensityModeDialog wizard(m_site->system);
+    QStringList ran;
+    wizard.SetModalRunner([&](QDialog &modeDialog) {
+        ran << modeDialog.objectName();
+        return Ids::Result::kCancel;
+    });
+    wizard.Initialise();
+    wizard.show();
+    QApplication::setActiveWindow(&wizard);
+    QVERIFY(QTest::qWaitForWindowActive(&wizard));
+    QTest::keyClick(&wizard, Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(&wizard, Qt::Key_Return);
+    QCOMPARE(ran, QStringList{IdName(Ids::Dialog::kTimeOfDay)});
 }
 
 void IntensityDialogsTest::CancelFinishEndsTheWizardSendingNothing_data() {
