@@ -12,11 +12,11 @@ ManualIntensityDialog::ManualIntensityDialog(SignSystem &system, QWidget *parent
                      {176, 79}, parent) {
     namespace M = Ids::ManualIntensity;
     ControlBuilder &b = Build();
-    b.GroupBox("Intensity Level", {7, 4, 162, 48});
-    m_heading = b.Static(M::kHeading, "Face N Intensity Mode Setting:", {14, 16, 148, 8});
-    b.Static("Level:", {14, 32, 24, 8});
-    m_level = b.DropDownList(M::kLevelList, EntryText::LevelItems(), {40, 30, 28, 70});
-    b.Static("Levels: 5 - Highest, 1 - Lowest", {74, 32, 90, 8});
+    b.GroupBox("Intensity Level", {7, 4, 162, 50});
+    m_heading = b.Static(M::kHeading, "Face N Intensity Mode Setting:", {14, 15, 148, 8});
+    b.Static("Level:", {14, 28, 24, 8});
+    m_level = b.DropDownList(M::kLevelList, EntryText::LevelItems(), {40, 26, 28, 70});
+    b.Static("Levels: 5 - Highest, 1 - Lowest", {14, 42, 148, 8});
     AddOkButton({11, 58, 50, 14});
     AddApplyButton({65, 58, 50, 14});
     AddCancelButton({119, 58, 50, 14});
