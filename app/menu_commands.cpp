@@ -4,11 +4,16 @@
 #include <QDialog>
 
 #include "change_password_dialog.h"
+#include "date_time_dialog.h"
+#include "duty_cycle_dialog.h"
+#include "intensity_mode_dialog.h"
 #include "main_window.h"
+#include "on_off_timer_dialog.h"
 #include "operator_console.h"
 #include "password_dialog.h"
 #include "resource_ids.h"
 #include "sign_system.h"
+#include "tags_dialog.h"
 
 const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
     namespace M = Ids::Menu;
@@ -91,15 +96,20 @@ void MenuCommands::Exit() {
 }
 
 void MenuCommands::IntensityMode() {
-    NotAvailableYet();
+    IntensityModeDialog dialog(*m_window.System(), &m_window);
+    // The mode dialogs that Next opens run the same way as the wizard.
+    dialog.SetModalRunner([this](QDialog &modeDialog) { return RunModal(modeDialog); });
+    RunModal(dialog);
 }
 
 void MenuCommands::DutyCycle() {
-    NotAvailableYet();
+    DutyCycleDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::OnOffTime() {
-    NotAvailableYet();
+    OnOffTimerDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::PerformTest() {
@@ -115,11 +125,13 @@ void MenuCommands::ViewFailLog() {
 }
 
 void MenuCommands::Tags() {
-    NotAvailableYet();
+    TagsDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::DateAndTime() {
-    NotAvailableYet();
+    DateTimeDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::Password() {
