@@ -7,6 +7,7 @@
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
 #include "sign_system.h"
+#include "voxa_version.h"
 
 AboutDialog::AboutDialog(SignSystem &system, QWidget *parent) : QDialog(parent) {
     setObjectName(IdName(Ids::Dialog::kAbout));
@@ -22,7 +23,7 @@ AboutDialog::AboutDialog(SignSystem &system, QWidget *parent) : QDialog(parent) 
         ->setPixmap(
             QPixmap(QString::fromStdString(Ids::Bitmap::ResourcePath(Ids::Bitmap::kAboutLogo))));
 
-    QLabel *product = b.Static("VOXA Version 1.1", {40, 10, 180, 10});
+    QLabel *product = b.Static(QString("VOXA Version ") + kVoxaVersion, {40, 10, 180, 10});
     QFont bold = font();
     bold.setBold(true);
     product->setFont(bold);

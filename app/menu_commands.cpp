@@ -4,8 +4,12 @@
 #include <QDialog>
 
 #include "change_password_dialog.h"
+#include "date_time_dialog.h"
+#include "duty_cycle_dialog.h"
 #include "fail_log_dialog.h"
+#include "intensity_mode_dialog.h"
 #include "main_window.h"
+#include "on_off_timer_dialog.h"
 #include "operator_console.h"
 #include "password_dialog.h"
 #include "port_dialog.h"
@@ -13,6 +17,7 @@
 #include "resource_ids.h"
 #include "sign_system.h"
 #include "sign_test.h"
+#include "tags_dialog.h"
 
 const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
     namespace M = Ids::Menu;
@@ -76,10 +81,6 @@ bool MenuCommands::PasswordGiven() {
     return RunModal(dialog) == Ids::Result::kOk;
 }
 
-void MenuCommands::NotAvailableYet() {
-    m_window.System()->Console().ShowMessage(kNotAvailable);
-}
-
 bool MenuCommands::RunNvramLoad() {
     return NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).LoadNvramImage();
 }
@@ -99,15 +100,20 @@ void MenuCommands::Exit() {
 }
 
 void MenuCommands::IntensityMode() {
-    NotAvailableYet();
+    IntensityModeDialog dialog(*m_window.System(), &m_window);
+    // The mode dialogs that Next opens run the same way as the wizard.
+    dialog.SetModalRunner([this](QDialog &modeDialog) { return RunModal(modeDialog); });
+    RunModal(dialog);
 }
 
 void MenuCommands::DutyCycle() {
-    NotAvailableYet();
+    DutyCycleDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::OnOffTime() {
-    NotAvailableYet();
+    OnOffTimerDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::PerformTest() {
@@ -125,11 +131,13 @@ void MenuCommands::ViewFailLog() {
 }
 
 void MenuCommands::Tags() {
-    NotAvailableYet();
+    TagsDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::DateAndTime() {
-    NotAvailableYet();
+    DateTimeDialog dialog(*m_window.System(), &m_window);
+    RunModal(dialog);
 }
 
 void MenuCommands::Password() {

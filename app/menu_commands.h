@@ -24,8 +24,6 @@ public:
     // a recorder in its place.
     using HandlerRunner = std::function<void(int commandId, const std::function<void()> &handler)>;
 
-    static constexpr const char *kNotAvailable = "This command is not available yet.";
-
     MenuCommands(MainWindow &window, const std::map<int, QAction *> &actions,
                  QObject *parent = nullptr);
 
@@ -64,7 +62,6 @@ private:
     // The system password dialog; true when the controller accepted the password.
     bool PasswordGiven();
     void SetSupervisorMode(bool on);
-    void NotAvailableYet();
 
     void LoadNvramImage();
     void SaveNvramImage();

@@ -1,16 +1,41 @@
 #include "qt_console.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCursor>
 #include <QMessageBox>
 #include <thread>
 
+namespace {
+
+// A message box raised in the middle of a controller exchange or a dialog's Apply would
+// otherwise show the wait cursor while it waits for the user: it shows the arrow, and the
+// cursor that was on comes back when the box closes.
+class ArrowWhileAsking {
+public:
+    ArrowWhileAsking() : m_overridden(QApplication::overrideCursor() != nullptr) {
+        if (m_overridden) QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+    ~ArrowWhileAsking() {
+        if (m_overridden) QApplication::restoreOverrideCursor();
+    }
+    ArrowWhileAsking(const ArrowWhileAsking &) = delete;
+    ArrowWhileAsking &operator=(const ArrowWhileAsking &) = delete;
+
+private:
+    bool m_overridden;
+};
+
+}  // namespace
+
 void QtConsole::ShowMessage(const std::string &text) {
+    const ArrowWhileAsking arrow;
     QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
                     QString::fromStdString(text), QMessageBox::Ok, m_owner);
     box.exec();
 }
 
 bool QtConsole::AskYesNo(const std::string &text) {
+    const ArrowWhileAsking arrow;
     QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(),
                     QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, m_owner);
     return box.exec() == QMessageBox::Yes;

@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "resource_ids.h"
+#include "up_down_control.h"
 
 QString IdName(int id) {
     return QString::fromStdString(Ids::ObjectNameFor(id));
@@ -71,4 +73,15 @@ QGroupBox *ControlBuilder::GroupBox(const QString &text, UnitRect at) {
     // Controls are placed on the dialog, not inside the frame: keep it behind them.
     frame->lower();
     return frame;
+}
+
+UpDownControl *ControlBuilder::UpDown(int id, QLineEdit *buddy, int widthInUnits) {
+    auto *control = new UpDownControl(m_parent);
+    if (id != 0) control->setObjectName(IdName(id));
+    const QRect edit = buddy->geometry();
+    const int width = std::min(m_units.ToPixelsX(widthInUnits), edit.width());
+    buddy->resize(edit.width() - width, edit.height());
+    control->setGeometry(edit.right() - width + 1, edit.top(), width, edit.height());
+    control->SetBuddy(buddy);
+    return control;
 }

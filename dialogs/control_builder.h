@@ -13,6 +13,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QWidget;
+class UpDownControl;
 
 // A control's rectangle in dialog units, as a window template gives it.
 struct UnitRect {
@@ -49,6 +50,9 @@ public:
     QRadioButton *Radio(int id, const QString &text, UnitRect at);
     QPushButton *Button(int id, const QString &text, UnitRect at, bool isDefault = false);
     QGroupBox *GroupBox(const QString &text, UnitRect at);
+    // Up-down arrows aligned to the right edge of their edit: they take the last
+    // widthInUnits of the edit's rectangle, and the edit gives up that much of its width.
+    UpDownControl *UpDown(int id, QLineEdit *buddy, int widthInUnits = 10);
 
     const DialogUnits &Units() const { return m_units; }
     QWidget *Parent() const { return m_parent; }

@@ -40,6 +40,16 @@ QString EntryText::TwoDigits(int value) {
     return QString::asprintf("%02d", value);
 }
 
+QString EntryText::FourDigits(int value) {
+    return QString::asprintf("%04d", value);
+}
+
+QString EntryText::WithoutLeadingColonsAndBlanks(const QString &tag) {
+    qsizetype start = 0;
+    while (start < tag.size() && (tag[start] == ':' || tag[start] == ' ')) ++start;
+    return tag.mid(start);
+}
+
 bool EntryText::SelectLevel(QComboBox *list, int level) {
     const int index = list->findText(QString::number(level), Qt::MatchExactly);
     list->setCurrentIndex(index);

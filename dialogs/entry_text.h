@@ -6,7 +6,8 @@
 class QComboBox;
 
 // How the dialogs read what the user typed and write what the controller holds, in one
-// place: the lenient number reading, the fixed lists and the two-digit minutes.
+// place: the lenient number reading, the fixed lists, the two-digit minutes and the
+// shown form of a face tag.
 class EntryText {
 public:
     // A number typed into an edit, read leniently: leading blanks skipped, an optional
@@ -21,6 +22,11 @@ public:
 
     // "%02d": minutes and seconds, day and month.
     static QString TwoDigits(int value);
+    // "%04d": the year.
+    static QString FourDigits(int value);
+
+    // A tag as a tag box shows it: every leading colon and blank removed.
+    static QString WithoutLeadingColonsAndBlanks(const QString &tag);
 
     // Selects level n in a level list; a level outside 1 to 5 leaves it without a
     // selection. Returns whether one was selected.

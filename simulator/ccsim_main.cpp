@@ -34,6 +34,7 @@ int main(int argc, char **argv) {
     options->ApplyTo(endpoint);
     const auto start = std::chrono::steady_clock::now();
     if (options->trace) {
+        endpoint.SetTraceSecrets(options->traceSecrets);
         endpoint.SetTraceHook([start](const std::string &line) {
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                                 std::chrono::steady_clock::now() - start)

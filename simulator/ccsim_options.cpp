@@ -84,7 +84,10 @@ std::string CcsimOptions::Usage() {
            "  --link PATH          make PATH a symlink to the pseudo-terminal (an old\n"
            "                       symlink there is replaced, nothing else is); removed on "
            "exit\n"
-           "  --trace              write every frame received and sent to stderr\n"
+           "  --trace              write every frame received and sent to stderr; the\n"
+           "                       text of a password (and the frame's checksum) shows\n"
+           "                       as **\n"
+           "  --trace-secrets      --trace with password texts shown as they travel\n"
            "\n"
            "Installation:\n"
            "  --lines N            number of price lines, 0-255 (default 6; only lines\n"
@@ -123,6 +126,7 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
     using Valued = std::function<bool(const std::string &)>;
     const std::map<std::string, Flag> flags{
         {"--trace", [&] { options.trace = true; }},
+        {"--trace-secrets", [&] { options.trace = options.traceSecrets = true; }},
         {"--help", [&] { options.help = true; }},
         {"-h", [&] { options.help = true; }},
         {"--silent", [&] { f.silent = true; }},
@@ -186,11 +190,11 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
          }},
         {"--lines",
          [&](const std::string &v) {
-             int lines = 0;
-             if (!ParseInteger(v, 0, 255, lines)) {
+             int count = 0;
+             if (!ParseInteger(v, 0, 255, count)) {
                  return false;
              }
-             options.lines = lines;
+             options.lines = count;
              return true;
          }},
         {"--nvram-size",

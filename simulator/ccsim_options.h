@@ -15,6 +15,7 @@ struct CcsimOptions {
     std::string device;  // empty: serve on a new pseudo-terminal
     std::string link;    // empty: no symlink
     bool trace = false;
+    bool traceSecrets = false;  // the trace shows password texts
     bool help = false;
     FaultPlan faults;
     std::optional<int> lines;

@@ -11,11 +11,28 @@ namespace {
 // Line noise for the junk fault; never 0xD6, which the workstation would take as sync.
 constexpr std::array<std::uint8_t, 5> kJunkPattern{0x55, 0xAA, 0x00, 0xFF, 0x3C};
 
-std::string Hex(const CommandFrame &frame) {
+// A request that carries a password from byte 3: Change password and Verify password.
+bool CarriesPassword(const CommandFrame &frame, bool reply) {
+    return !reply && (frame.Code() == ToByte(CommandCode::ChangePassword) ||
+                      frame.Code() == ToByte(CommandCode::VerifyPassword));
+}
+
+// The frame's bytes in hex. Hidden bytes show as "**": the password's text up to its NUL,
+// and the checksum, whose sum would give the text away.
+std::string Hex(const CommandFrame &frame, bool hideText) {
+    std::size_t textEnd = 3;
+    if (hideText) {
+        while (textEnd <= kLastDataIndex && frame[textEnd] != 0) ++textEnd;
+    }
     std::string text;
     char byte[4];
     for (std::size_t i = 0; i < kFrameSize; ++i) {
-        std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", frame[i]);
+        const bool hidden = hideText && ((i >= 3 && i < textEnd) || i == kChecksumIndex);
+        if (hidden) {
+            std::snprintf(byte, sizeof byte, i == 0 ? "%s" : " %s", "**");
+        } else {
+            std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", frame[i]);
+        }
         text += byte;
     }
     return text;
@@ -26,7 +43,8 @@ std::string Hex(const CommandFrame &frame) {
 ControllerEndpoint::ControllerEndpoint(ControllerModel::WallClock clock, std::uint32_t seed)
     : m_model(std::move(clock)), m_random(seed) {}
 
-std::string ControllerEndpoint::Describe(const CommandFrame &frame, bool reply) {
+std::string ControllerEndpoint::Describe(const CommandFrame &frame, bool reply,
+                                         bool showSecrets) {
     std::string text = reply ? "CC->WS " : "WS->CC ";
     text += ControllerModel::CommandName(frame.Code());
     text += " (" + std::to_string(frame.Code()) + ")";
@@ -36,7 +54,7 @@ std::string ControllerEndpoint::Describe(const CommandFrame &frame, bool reply) 
     if (!frame.ChecksumValid()) {
         text += " bad checksum";
     }
-    return text + ": " + Hex(frame);
+    return text + ": " + Hex(frame, !showSecrets && CarriesPassword(frame, reply));
 }
 
 void ControllerEndpoint::Trace(const std::string &line) const {
@@ -174,7 +192,7 @@ CommandFrame ControllerEndpoint::ReplyTo(const CommandFrame &request) {
 }
 
 void ControllerEndpoint::TakeRequest(Millis now) {
-    Trace(Describe(m_request, false));
+    Trace(Describe(m_request, false, m_traceSecrets));
     m_requests.push_back(m_request);
     if (m_requests.size() > kHistoryLimit) {
         m_requests.pop_front();
@@ -183,7 +201,7 @@ void ControllerEndpoint::TakeRequest(Millis now) {
     if (m_faults.corruptChecksum) {
         m_reply[kChecksumIndex] = static_cast<std::uint8_t>(~m_reply[kChecksumIndex]);
     }
-    Trace(Describe(m_reply, true));
+    Trace(Describe(m_reply, true, m_traceSecrets));
     m_phase = Phase::ReplyDelay;
     m_replyAt = now + kReplyDelay;
 }

@@ -58,6 +58,8 @@ public:
 
     // One readable line per frame received and sent, and per reply given up.
     void SetTraceHook(TraceHook hook) { m_trace = std::move(hook); }
+    // Lets the trace show password texts as they travel.
+    void SetTraceSecrets(bool show) { m_traceSecrets = show; }
     // Called just before a repeated sync byte goes out. A line that keeps bytes for a
     // closed port (a pseudo-terminal whose other side nobody holds open) flushes them
     // here, so the workstation never finds a backlog of stale sync bytes.
@@ -72,7 +74,8 @@ public:
     int RepliesCompleted() const { return m_repliesCompleted; }
 
     // "WS->CC Get time (9): D6 19 09 ..." or "CC->WS Get time (9) status 0: D6 19 ...".
-    static std::string Describe(const CommandFrame &frame, bool reply);
+    // The text of a password request and its checksum show as "**" unless showSecrets.
+    static std::string Describe(const CommandFrame &frame, bool reply, bool showSecrets = false);
 
 private:
     void StartRequest();
@@ -90,6 +93,7 @@ private:
     FaultPlan m_faults;
     std::mt19937 m_random;
     TraceHook m_trace;
+    bool m_traceSecrets = false;
     std::function<void()> m_syncRepeatHook;
 
     Phase m_phase = Phase::Idle;

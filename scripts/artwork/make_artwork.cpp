@@ -608,7 +608,7 @@ int main(int argc, char **argv) {
 
     bool ok = true;
     ok &= Save(Icon16(), out, "icon-128-16.png");
-    for (int size : {32, 48, 256}) {
+    for (int size : {32, 48, 128, 256}) {
         ok &= Save(ApplicationIcon(size), out, QString("icon-128-%1.png").arg(size));
     }
     ok &= Save(ReadyStatus().convertToFormat(QImage::Format_RGB32), out, "bitmap-130.png");

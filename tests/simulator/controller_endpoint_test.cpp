@@ -441,4 +441,37 @@ TEST_F(ControllerEndpointTest, DescribeMarksABadChecksum) {
     EXPECT_NE(ControllerEndpoint::Describe(frame, false).find("bad checksum"), std::string::npos);
 }
 
+struct TraceCase {
+    CommandCode code;
+    bool reply;
+    bool showSecrets;
+    const char *bytes;  // bytes 3 on, as the trace shows them
+};
+
+class DescribePasswords : public ::testing::TestWithParam<TraceCase> {};
+
+// "voxa" is 76 6F 78 61: a password's text keeps its length but not its bytes, and the
+// checksum that would give its sum away is hidden with it.
+TEST_P(DescribePasswords, HidesThePasswordTextUnlessAsked) {
+    const TraceCase &c = GetParam();
+    CommandFrame frame = RawRequest(c.code, {'v', 'o', 'x', 'a'});
+    const std::string text = ControllerEndpoint::Describe(frame, c.reply, c.showSecrets);
+    const std::string bytes = text.substr(text.find(": ") + 2 + 3 * 3);
+    EXPECT_EQ(bytes.substr(0, std::string(c.bytes).size()), c.bytes) << text;
+    const bool hidden = bytes.find("76 6F 78 61") == std::string::npos;
+    EXPECT_EQ(hidden, !c.reply && !c.showSecrets &&
+                          (c.code == CommandCode::VerifyPassword ||
+                           c.code == CommandCode::ChangePassword));
+    EXPECT_EQ(text.substr(text.size() - 2) == "**", hidden) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ControllerEndpointTest, DescribePasswords,
+    ::testing::Values(
+        TraceCase{CommandCode::VerifyPassword, false, false, "** ** ** ** 00"},
+        TraceCase{CommandCode::ChangePassword, false, false, "** ** ** ** 00"},
+        TraceCase{CommandCode::VerifyPassword, false, true, "76 6F 78 61 00"},
+        TraceCase{CommandCode::VerifyPassword, true, false, "76 6F 78 61 00"},
+        TraceCase{CommandCode::GetLinePrice, false, false, "76 6F 78 61 00"}));
+
 }  // namespace

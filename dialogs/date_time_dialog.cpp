@@ -1,0 +1,90 @@
+#include "date_time_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "entry_text.h"
+#include "resource_ids.h"
+#include "sign_system.h"
+
+DateTimeDialog::DateTimeDialog(SignSystem &system, QWidget *parent)
+    : ControllerDialog(system, Ids::Dialog::kDateTime, "Configure Date And Time", {186, 122},
+                       parent) {
+    namespace D = Ids::DateTime;
+    ControlBuilder &b = Build();
+    b.GroupBox("System Date and Time", {7, 4, 172, 88});
+    b.Static("MM   /  DD  /   YYYY", {40, 16, 100, 8});
+    b.Static("Date:", {14, 29, 24, 8});
+    m_month = b.Edit(D::kMonth, {40, 27, 16, 12});
+    b.Static("/", {56, 29, 6, 8}, Qt::AlignCenter);
+    m_day = b.Edit(D::kDay, {62, 27, 16, 12});
+    b.Static("/", {78, 29, 6, 8}, Qt::AlignCenter);
+    m_year = b.Edit(D::kYear, {84, 27, 24, 12});
+    b.Static("HR   :  MIN  :  SEC -  Meridian", {40, 45, 132, 8});
+    b.Static("Time:", {14, 58, 24, 8});
+    m_hour = b.Edit(D::kHour, {40, 56, 16, 12});
+    b.Static(":", {56, 58, 6, 8}, Qt::AlignCenter);
+    m_minute = b.Edit(D::kMinute, {62, 56, 16, 12});
+    b.Static(":", {78, 58, 6, 8}, Qt::AlignCenter);
+    m_second = b.Edit(D::kSecond, {84, 56, 16, 12});
+    m_meridian = b.DropDownList(D::kMeridian, EntryText::MeridianItems(), {106, 56, 32, 70});
+    m_daylightSaving =
+        b.CheckBox(D::kDaylightSaving, "Use Daylight Savings Time", {14, 75, 150, 10});
+    AddOkButton({21, 101, 50, 14});
+    AddApplyButton({75, 101, 50, 14});
+    AddCancelButton({129, 101, 50, 14});
+    m_month->setFocus();
+}
+
+void DateTimeDialog::Read() {
+    const TimeRecord time = System().GetTime();
+    const DateRecord date = System().GetDate();
+    m_hour->setText(QString::number(time.hour));
+    m_minute->setText(EntryText::TwoDigits(time.minute));
+    m_second->setText(EntryText::TwoDigits(time.second));
+    EntryText::SelectMeridian(m_meridian, QString::fromStdString(time.ampm));
+    m_day->setText(EntryText::TwoDigits(date.day));
+    m_month->setText(EntryText::TwoDigits(date.month));
+    m_year->setText(EntryText::FourDigits(date.year));
+    m_daylightSaving->setChecked(System().GetDaylightSaving());
+}
+
+void DateTimeDialog::Apply() {
+    ApplyTime();
+    ApplyDate();
+    // Sent on every Apply, whatever the time and date checks said.
+    System().SetDaylightSaving(m_daylightSaving->isChecked());
+}
+
+void DateTimeDialog::ApplyTime() {
+    const int hour = EntryText::ToInt(m_hour->text());
+    const int minute = EntryText::ToInt(m_minute->text());
+    const int second = EntryText::ToInt(m_second->text());
+    if (hour > 12 || hour < 1) {
+        ShowMessage("Hours Out of Range.\nPlease Check Your Entries.");
+    } else if (minute > 59 || minute < 0) {
+        ShowMessage("Minutes Out of Range.\nPlease Check Your Entries.");
+    } else if (second > 59 || second < 0) {
+        ShowMessage("Seconds Out of Range.\nPlease Check Your Entries.");
+    } else {
+        System().SetTime({hour, minute, second, m_meridian->currentText().toStdString()});
+    }
+}
+
+void DateTimeDialog::ApplyDate() {
+    const int day = EntryText::ToInt(m_day->text());
+    const int month = EntryText::ToInt(m_month->text());
+    const int year = EntryText::ToInt(m_year->text());
+    // Day 0 and month 0 pass, and the day is not held against the month's length: the
+    // controller has always been left to settle those.
+    if (day > 31 || day < 0) {
+        ShowMessage("Date:Day Out of Range");
+    } else if (month > 12 || month < 0) {
+        ShowMessage("Date:Month Out of Range");
+    } else if (year > kHighestYear || year < 0) {
+        ShowMessage("Date:Year Out of Range");
+    } else {
+        System().SetDate({month, day, year});
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "controller_dialog.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+// "Configure Date And Time": the controller's clock, calendar and daylight-saving switch.
+// It shows and sends only what is in its boxes, never the PC's clock. Apply's three parts
+// are independent: a refused time does not keep the date or the switch from going out.
+class DateTimeDialog : public ControllerDialog {
+    Q_OBJECT
+
+public:
+    // The frame carries the year as two bytes, year / 100 and year % 100.
+    static constexpr int kHighestYear = 9999;
+
+    explicit DateTimeDialog(SignSystem &system, QWidget *parent = nullptr);
+
+protected:
+    void Read() override;
+    void Apply() override;
+
+private:
+    void ApplyTime();
+    void ApplyDate();
+
+    QLineEdit *m_month;
+    QLineEdit *m_day;
+    QLineEdit *m_year;
+    QLineEdit *m_hour;
+    QLineEdit *m_minute;
+    QLineEdit *m_second;
+    QComboBox *m_meridian;
+    QCheckBox *m_daylightSaving;
+};
