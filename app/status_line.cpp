@@ -4,6 +4,7 @@
 
 #include "resource_ids.h"
 #include "sign_system.h"
+#include "time_records.h"
 
 namespace {
 
@@ -33,10 +34,9 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now) {
 QString StatusLine::ClockText(const QDateTime &now) {
     const QDate date = now.date();
     const QTime time = now.time();
-    const int hour = time.hour();
-    const bool pm = hour > 12;
+    const TimeRecord dial = TimeRecord::FromTwentyFourHour(time.hour(), time.minute());
     return QString::asprintf("%d/%d/%d %d:%02d %s", date.month(), date.day(), date.year(),
-                             pm ? hour - 12 : hour, time.minute(), pm ? "PM" : "AM");
+                             dial.hour, dial.minute, dial.ampm.c_str());
 }
 
 void StatusLine::ShowClock(const QDateTime &now) {

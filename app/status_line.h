@@ -27,7 +27,7 @@ public:
     void SetShown(Shown shown) { m_shown = shown; }
     Shown CurrentlyShown() const { return m_shown; }
 
-    // "%d/%d/%d %d:%02d %s": hours 0-12 as AM, 13-23 as 1-11 PM.
+    // "%d/%d/%d %d:%02d %s" on the 12-hour dial: 0:05 is 12:05 AM, 12:30 is 12:30 PM.
     static QString ClockText(const QDateTime &now);
     // The tag, a blank, and leader dots toward a width of 70 characters.
     static QString TagFieldText(const QString &tag);

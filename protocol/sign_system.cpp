@@ -36,14 +36,12 @@ SignSystem::SignSystem(LinkPlatform &platform, OperatorConsole &console)
     m_lineTags.fill("Not Installed");
     m_lineFormats = {"8.889", "8.889", "8.889", "8.88", "88.88", "88.88", "8.88", "8.88"};
 
-    // Until the controller tells its own, its clock reads as the workstation's, the hour
-    // on the status line's 12-hour rule (0-12 as AM, 13-23 as 1-11 PM).
+    // Until the controller tells its own, its clock reads as the workstation's, on the
+    // same 12-hour dial as the status line's clock.
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const bool pm = local.tm_hour > 12;
-    m_ccTime = TimeRecord{pm ? local.tm_hour - 12 : local.tm_hour, local.tm_min, local.tm_sec,
-                          pm ? "PM" : "AM"};
+    m_ccTime = TimeRecord::FromTwentyFourHour(local.tm_hour, local.tm_min, local.tm_sec);
     m_ccDate = DateRecord{local.tm_mon + 1, local.tm_mday, local.tm_year + 1900};
 }
 
