@@ -27,8 +27,6 @@ QString Id(int id) {
     return QString::fromStdString(Ids::ObjectNameFor(id));
 }
 
-const char *const kNotInstalled = "not installed ................";
-
 }  // namespace
 
 // Marks a handler of this window as running; an end requested meanwhile waits for the
@@ -100,7 +98,7 @@ void MainWindow::BuildControls() {
 
     for (int line = 1; line <= SignSystem::kMaxLines; ++line) {
         const int row = 20 * (line - 1);
-        auto *tag = new QLabel(kNotInstalled, client);
+        auto *tag = new QLabel(SettingsBinding::kNotInstalledField, client);
         tag->setObjectName(Id(Ids::Main::kTagFieldIds[line - 1]));
         tag->setGeometry(du.ToPixels(15, 17 + row, 104, 14));
         tag->setWordWrap(false);

@@ -56,6 +56,8 @@ private slots:
     void CompleteSendDisarmsUntilTheNextTick();
     void LeadingPointGetsAZeroOnAnEightPointEightEightNineLine();
     void EscapeEndsWithoutAQuestionAndSavesTheSettings();
+    void TagsOfLinesNotLoadedSurviveTheExit_data();
+    void TagsOfLinesNotLoadedSurviveTheExit();
     void ExitAsksFirst();
     void EndRequestedInsideAHandlerWaitsForItToReturn();
 
@@ -397,11 +399,45 @@ void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
     SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
     QVERIFY(file.Load());
     QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super"));
-    QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("not installed"));
+    // Line 7 is not installed: it keeps what the file held for it (nothing, read as XXX).
+    QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Devices", "COM1", "-"), std::string("/dev/ttyUSB0"));
     QCOMPARE(file.ReadString("UpdateStatus", "lastmsg", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Communications", "ShowStartup", "-"), std::string("No"));
     QVERIFY(file.Text().rfind("; kept\n", 0) == 0);
+}
+
+void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit_data() {
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<int>("ccStatus");
+    QTest::addColumn<int>("linesShown");
+    QTest::newRow("NVRAM must be updated") << 6 << 5 << 0;
+    QTest::newRow("fewer lines than tags") << 3 << 0 << 3;
+}
+
+void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
+    QFETCH(int, lineCount);
+    QFETCH(int, ccStatus);
+    QFETCH(int, linesShown);
+    std::string tags = "[Tags]\n";
+    for (int i = 0; i < 8; ++i) tags += "tag" + std::to_string(i) + "=Tag " + std::to_string(i) + "\n";
+    WriteSettings(tags + "[Communications]\nPort=COM1\n");
+    m_site->model.Current().lineCount = lineCount;
+    if (ccStatus != 0) m_site->controller.Faults().ccStatusCode = ccStatus;
+    Start();
+    if (m_window->PollTimer().isActive()) m_window->Tick();
+    for (int line = 1; line <= 8; ++line) {
+        QCOMPARE(Tag(line)->text() == kNotInstalled, line > linesShown);
+    }
+    m_window->reject();
+    QVERIFY(m_window->System() == nullptr);
+
+    SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
+    QVERIFY(file.Load());
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(file.ReadString("Tags", "tag" + std::to_string(i), "-"),
+                 "Tag " + std::to_string(i));
+    }
 }
 
 void MainWindowTest::ExitAsksFirst() {
@@ -448,9 +484,11 @@ void MainWindowTest::EndRequestedInsideAHandlerWaitsForItToReturn() {
 void MainWindowTest::ClockTextHourRule_data() {
     QTest::addColumn<QTime>("time");
     QTest::addColumn<QString>("text");
-    QTest::newRow("midnight") << QTime(0, 0) << "3/3/2003 0:00 AM";
-    QTest::newRow("after midnight") << QTime(0, 5) << "3/3/2003 0:05 AM";
-    QTest::newRow("half past noon") << QTime(12, 30) << "3/3/2003 12:30 AM";
+    QTest::newRow("midnight") << QTime(0, 0) << "3/3/2003 12:00 AM";
+    QTest::newRow("after midnight") << QTime(0, 5) << "3/3/2003 12:05 AM";
+    QTest::newRow("before noon") << QTime(11, 59) << "3/3/2003 11:59 AM";
+    QTest::newRow("noon") << QTime(12, 0) << "3/3/2003 12:00 PM";
+    QTest::newRow("half past noon") << QTime(12, 30) << "3/3/2003 12:30 PM";
     QTest::newRow("one") << QTime(13, 0) << "3/3/2003 1:00 PM";
     QTest::newRow("afternoon") << QTime(14, 7) << "3/3/2003 2:07 PM";
     QTest::newRow("last minute") << QTime(23, 59) << "3/3/2003 11:59 PM";
