@@ -149,8 +149,8 @@ TEST_F(SettingsBindingTest, LinesNotLoadedKeepTheTagsReadFromTheFile) {
     fields[0] = "Regular ...............................";
     fields[1] = "Super ...............................";  // renamed while running
     Save(fields, "Last Update:\nXXX");
-    const std::array<const char *, 8> expected{"Regular", "Super", "XXX", "XXX",
-                                               "Kerosene", "XXX", "XXX", "Diesel"};
+    const std::array<const char *, 8> expected{"Regular",  "Super", "XXX", "XXX",
+                                               "Kerosene", "XXX",   "XXX", "Diesel"};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(Read("Tags", ("tag" + std::to_string(i)).c_str()), expected[i]) << i;
     }

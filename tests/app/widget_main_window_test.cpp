@@ -58,6 +58,7 @@ private slots:
     void EscapeEndsWithoutAQuestionAndSavesTheSettings();
     void TagsOfLinesNotLoadedSurviveTheExit_data();
     void TagsOfLinesNotLoadedSurviveTheExit();
+    void WindowsSettingsFileComesBackUnchanged();
     void ExitAsksFirst();
     void EndRequestedInsideAHandlerWaitsForItToReturn();
 
@@ -420,7 +421,8 @@ void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
     QFETCH(int, ccStatus);
     QFETCH(int, linesShown);
     std::string tags = "[Tags]\n";
-    for (int i = 0; i < 8; ++i) tags += "tag" + std::to_string(i) + "=Tag " + std::to_string(i) + "\n";
+    for (int i = 0; i < 8; ++i)
+        tags += "tag" + std::to_string(i) + "=Tag " + std::to_string(i) + "\n";
     WriteSettings(tags + "[Communications]\nPort=COM1\n");
     m_site->model.Current().lineCount = lineCount;
     if (ccStatus != 0) m_site->controller.Faults().ccStatusCode = ccStatus;
@@ -438,6 +440,31 @@ void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
         QCOMPARE(file.ReadString("Tags", "tag" + std::to_string(i), "-"),
                  "Tag " + std::to_string(i));
     }
+}
+
+// Written by the Windows workstation: code page 1252 and CRLF line ends.
+void MainWindowTest::WindowsSettingsFileComesBackUnchanged() {
+    std::string text = "[Tags]\r\ntag0=Cr\xE8me\r\n";
+    for (int i = 1; i < 8; ++i)
+        text += "tag" + std::to_string(i) + "=Line " + std::to_string(i) + "\r\n";
+    text +=
+        "[UpdateStatus]\r\nlastmsg=12/6/2026 4:29 PM\r\n[FaceTags]\r\nface0=Fa\xE7"
+        "ade\r\n";
+    for (int i = 1; i < 8; ++i)
+        text += "face" + std::to_string(i) + "=Face " + std::to_string(i) + "\r\n";
+    text += "[Communications]\r\nPort=COM1\r\nShowStartup=No\r\n";
+    WriteSettings(text);
+    Start();
+    m_window->Tick();
+    QCOMPARE(Tag(1)->text(), StatusLine::TagFieldText(QString::fromUtf8("Cr\xC3\xA8me")));
+    QCOMPARE(QString::fromStdString(m_window->System()->GetFaceTag(0)),
+             QString::fromUtf8("Fa\xC3\xA7"
+                               "ade"));
+    m_window->reject();
+
+    std::ifstream in(m_dir->filePath("voxa.ini").toStdString(), std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QCOMPARE(after, text);
 }
 
 void MainWindowTest::ExitAsksFirst() {
