@@ -105,7 +105,9 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     }
     CommandFrame reply{};
     m_link->Send(request);
-    m_link->Receive(reply);
+    if (m_link->Receive(reply) != 0) {
+        m_linkDown = true;
+    }
     m_lastOutcome = m_link->Check(reply);
     if (m_lastOutcome != 0) {
         ++m_failedTransactions;
@@ -114,6 +116,7 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
 }
 
 int SignSystem::Decode(const CommandFrame &reply) {
+    m_linkDown = false;
     return m_decoder->Decode(reply);
 }
 

@@ -58,6 +58,12 @@ public:
     void SetLineTagsDisplayPending(bool pending) { m_lineTagsDisplayPending = pending; }
     bool FailureFlag() const { return m_failureFlag; }
     void SetFailureFlag(bool failed) { m_failureFlag = failed; }
+    // Down once a transaction ended without any reply (nothing answered, or the port did
+    // not open); up again with the next reply that is decoded, whatever its status. Up
+    // until the first transaction.
+    bool LinkDown() const { return m_linkDown; }
+    // Why the link is down, in the words of the port or "no answer ... on <device>".
+    const std::string &LinkProblem() const { return m_link->LastLineProblem(); }
     bool ShowPortDialog() const { return m_showPortDialog; }
     void SetShowPortDialog(bool show) { m_showPortDialog = show; }
     std::string GetPortName() const { return m_portName; }
@@ -175,6 +181,7 @@ private:
     std::string m_ccSoftwarePartNumber = "No CC SW PN";
     bool m_nvramUpdateFlag = false;
     bool m_failureFlag = false;
+    bool m_linkDown = false;
     std::array<int, kFailureCounters> m_failureCounters{};
     std::string m_portName;
     std::unique_ptr<FrameBuilder> m_builder;

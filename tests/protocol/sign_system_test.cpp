@@ -263,6 +263,52 @@ TEST_F(SignSystemTest, PartNumberAndFailedTransactions) {
     EXPECT_EQ(system.LastOutcome(), LinkOwner::kNoSync);
 }
 
+// Any transaction without a reply takes the link down; any reply that is decoded, even one
+// that reports a problem, brings it up again. A garbled reply says nothing either way.
+TEST_F(SignSystemTest, LinkIsDownFromATransactionWithoutReplyToTheNextReply) {
+    using Fault = void (*)(SimulatedSite &, bool);
+    const struct {
+        const char *name;
+        Fault fault;
+        bool down;
+        const char *problem;
+    } kCases[] = {
+        {"silent controller", [](SimulatedSite &s, bool on) { s.controller.Faults().silent = on; },
+         true,
+         "no answer from the Central Controller on COM1; check that it is switched on and "
+         "connected to this port"},
+        {"port that does not open",
+         [](SimulatedSite &s, bool on) { s.platform.SetPortMissing(on); }, true,
+         "Open(): open() failed: (2) No such file or directory"},
+        {"refusing controller",
+         [](SimulatedSite &s, bool on) {
+             s.controller.Faults().forcedStatus = 12;
+             s.controller.Faults().forcedStatusCount = on ? -1 : 0;
+         },
+         false, ""},
+    };
+    for (const auto &c : kCases) {
+        SimulatedSite s;
+        EXPECT_FALSE(s.system.LinkDown()) << c.name;  // nothing is known before the first
+        c.fault(s, true);
+        s.system.GetNumberOfLines();
+        EXPECT_EQ(s.system.LinkDown(), c.down) << c.name;
+        EXPECT_EQ(s.system.LinkProblem(), c.problem) << c.name;
+        EXPECT_EQ(s.console.details.front(), c.problem) << c.name;
+
+        // A reply whose checksum fails leaves the state as it was.
+        c.fault(s, false);
+        s.controller.Faults().corruptChecksum = true;
+        s.system.GetNumberOfLines();
+        EXPECT_EQ(s.system.LinkDown(), c.down) << c.name;
+
+        s.controller.Faults().corruptChecksum = false;
+        s.system.GetNumberOfLines();
+        EXPECT_FALSE(s.system.LinkDown()) << c.name;
+        EXPECT_EQ(s.system.LinkProblem(), "") << c.name;
+    }
+}
+
 TEST_F(SignSystemTest, TestOpenDependsOnThePortOpening) {
     EXPECT_TRUE(system.TestOpen("COM3"));
     site.platform.SetPortMissing(true);
