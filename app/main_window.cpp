@@ -180,6 +180,16 @@ bool MainWindow::Initialise() {
         m_console.Wait(kNvramStopPause);
         return true;
     }
+    if (m_system->LinkDown()) {
+        // Nothing answered. Every further question would cost half a minute and a message
+        // box of its own, so none is asked: the window opens with its lines not installed,
+        // and the clock and the status line ("CC not answering") run, so the supervisor can
+        // reach the port settings from the menu.
+        m_pollTimer.start();
+        CloseSplash();
+        m_statusLine->SetShown(StatusLine::Shown::Nothing);
+        return true;
+    }
     m_panel->SetUpPriceFields();
     m_pollTimer.start();
     m_panel->EnableInstalledLines();
@@ -197,7 +207,7 @@ void MainWindow::CloseSplash() {
 void MainWindow::Tick() {
     HandlerScope scope(*this);
     if (!m_system) return;
-    m_statusLine->Tick(*m_system, m_now());
+    m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
     m_panel->SetEditsArmed(true);
 }
 

@@ -43,7 +43,8 @@ QString PricePanel::MaskForFormat(const QString &format) {
 void PricePanel::SetUpPriceFields() {
     m_system.GetNumberOfLines();
     m_system.ReadLineFormats();
-    for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
+    m_installedLines = m_system.InstalledLineCount();
+    for (int line = 1; line <= m_installedLines; ++line) {
         const QString format = QString::fromStdString(m_system.GetLineFormat(line));
         m_controls.priceFields[line - 1]->Init(MaskForFormat(format), QString());
     }

@@ -51,6 +51,8 @@ private slots:
     void AboutAsksTheControllerForItsPartNumber();
     void FirstTickShowsClockTagsAndStatus();
     void StatusFollowsTheFailureFlagAndRedrawsOnlyOnChange();
+    void StatusSaysWhenTheControllerDoesNotAnswer();
+    void StartupAgainstASilentControllerAsksOnceAndOpensTheWindow();
     void EditsBeforeTheFirstTickAreNotTakenAsEdits();
     void SendStopsAtTheBadLineWithTheFocusThere();
     void CompleteSendDisarmsUntilTheNextTick();
@@ -297,6 +299,62 @@ void MainWindowTest::StatusFollowsTheFailureFlagAndRedrawsOnlyOnChange() {
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::Ready);
 }
 
+void MainWindowTest::StatusSaysWhenTheControllerDoesNotAnswer() {
+    Start();
+    QLabel *text = Label(Ids::Main::kStatusText);
+    QLabel *icon = Label(Ids::Main::kStatusIcon);
+    m_window->Tick();
+    const qint64 readyPicture = icon->pixmap().cacheKey();
+
+    m_site->controller.Faults().silent = true;
+    m_window->System()->GetCcStatus();
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Error Status: CC not answering."));
+    QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::NotAnswering);
+    QVERIFY(icon->pixmap().cacheKey() != readyPicture);
+    // Redrawn only on change; and silence outranks a failure reported before it.
+    text->setText("untouched");
+    m_window->System()->SetFailureFlag(true);
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("untouched"));
+
+    // The next reply brings the line back, and the failure flag shows again.
+    m_site->controller.Faults().silent = false;
+    m_window->System()->GetNumberOfLines();
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Error Status: Check logs. "));
+    m_window->System()->SetFailureFlag(false);
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Status: All signs ready. "));
+}
+
+void MainWindowTest::StartupAgainstASilentControllerAsksOnceAndOpensTheWindow() {
+    m_site->controller.Faults().silent = true;
+    Start();
+    // One transaction (one open to send, one to receive) and its one message.
+    QCOMPARE(m_site->platform.OpenCount(), 2);
+    QCOMPARE(
+        m_console.messages,
+        std::vector<std::string>{"CC sent VOXA an unknown status.\nCmd Code: 22 Status:ffffffff"});
+    QCOMPARE(QString::fromStdString(m_console.details.front()),
+             QString("no answer from the Central Controller on COM1; check that it is switched "
+                     "on and connected to this port"));
+    QVERIFY(m_window->PollTimer().isActive());
+    QVERIFY(!m_window->SplashOpen());
+
+    m_window->Tick();
+    m_window->Tick();
+    QCOMPARE(Label(Ids::Main::kStatusText)->text(), QString("Error Status: CC not answering."));
+    QCOMPARE(Label(Ids::Main::kClock)->text(), QString("12/7/2026 2:07 PM"));
+    for (int line = 1; line <= 8; ++line) {
+        QVERIFY(!Price(line)->isEnabled());
+        QCOMPARE(Price(line)->PositionCount(), 0);
+        QCOMPARE(Tag(line)->text(), kNotInstalled);
+    }
+    QVERIFY(!SendButton()->isEnabled());
+    QCOMPARE(m_site->platform.OpenCount(), 2);  // the ticks ask nothing
+}
+
 void MainWindowTest::EditsBeforeTheFirstTickAreNotTakenAsEdits() {
     Start();
     const QFont normal = Price(1)->font();
@@ -411,14 +469,17 @@ void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
 void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit_data() {
     QTest::addColumn<int>("lineCount");
     QTest::addColumn<int>("ccStatus");
+    QTest::addColumn<bool>("silent");
     QTest::addColumn<int>("linesShown");
-    QTest::newRow("NVRAM must be updated") << 6 << 5 << 0;
-    QTest::newRow("fewer lines than tags") << 3 << 0 << 3;
+    QTest::newRow("NVRAM must be updated") << 6 << 5 << false << 0;
+    QTest::newRow("fewer lines than tags") << 3 << 0 << false << 3;
+    QTest::newRow("controller not answering") << 6 << 0 << true << 0;
 }
 
 void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
     QFETCH(int, lineCount);
     QFETCH(int, ccStatus);
+    QFETCH(bool, silent);
     QFETCH(int, linesShown);
     std::string tags = "[Tags]\n";
     for (int i = 0; i < 8; ++i)
@@ -426,6 +487,7 @@ void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
     WriteSettings(tags + "[Communications]\nPort=COM1\n");
     m_site->model.Current().lineCount = lineCount;
     if (ccStatus != 0) m_site->controller.Faults().ccStatusCode = ccStatus;
+    m_site->controller.Faults().silent = silent;
     Start();
     if (m_window->PollTimer().isActive()) m_window->Tick();
     for (int line = 1; line <= 8; ++line) {
