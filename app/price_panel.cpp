@@ -112,7 +112,14 @@ void PricePanel::SendUpdate() {
             field->setFocus();
             return;
         }
-        m_system.SetLinePrice(line, price);
+        // A price the controller refused or never confirmed is not on the sign: the line
+        // stays changed, and the last update saved stays the last one that went through.
+        if (!m_system.SetLinePrice(line, price)) {
+            m_controls.lastUpdate->setText(
+                QString::asprintf("Error:\nUpdate Failed, Price #%d", line));
+            field->setFocus();
+            return;
+        }
         m_system.SetLineChanged(line, false);
     }
     m_editsArmed = false;

@@ -149,8 +149,8 @@ void SignSystem::ReadLineFormats() {
     }
 }
 
-void SignSystem::SetLinePrice(int line, const std::string &price) {
-    RunTransaction(m_builder->SetLinePrice(line - 1, price));
+bool SignSystem::SetLinePrice(int line, const std::string &price) {
+    return RunTransaction(m_builder->SetLinePrice(line - 1, price)) == 0;
 }
 
 std::string SignSystem::GetLinePrice(int line) {

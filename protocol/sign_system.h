@@ -100,7 +100,9 @@ public:
 
     // ---- Controller commands: one transaction each ----
     void ReadLineFormats();
-    void SetLinePrice(int line, const std::string &price);
+    // True when the controller took the price; a refusal or no answer has been reported
+    // to the person at the screen by then.
+    bool SetLinePrice(int line, const std::string &price);
     std::string GetLinePrice(int line);
     int GetNumberOfLines();
     void ChangePassword(const std::string &password);

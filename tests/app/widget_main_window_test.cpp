@@ -56,6 +56,8 @@ private slots:
     void EditsBeforeTheFirstTickAreNotTakenAsEdits();
     void SendStopsAtTheBadLineWithTheFocusThere();
     void CompleteSendDisarmsUntilTheNextTick();
+    void SendStopsAtThePriceTheControllerDidNotTake_data();
+    void SendStopsAtThePriceTheControllerDidNotTake();
     void LeadingPointGetsAZeroOnAnEightPointEightEightNineLine();
     void EscapeEndsWithoutAQuestionAndSavesTheSettings();
     void TagsOfLinesNotLoadedSurviveTheExit_data();
@@ -400,6 +402,59 @@ void MainWindowTest::SendStopsAtTheBadLineWithTheFocusThere() {
     QVERIFY(m_window->System()->LineChanged(3));
     QVERIFY(SendButton()->isEnabled());
     QVERIFY(Price(2)->font().weight() > QFont::Normal);
+}
+
+void MainWindowTest::SendStopsAtThePriceTheControllerDidNotTake_data() {
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("failedLine");
+    QTest::addColumn<std::vector<int>>("sentCodes");
+    QTest::addColumn<std::vector<std::string>>("messages");
+    // Line 2's format has changed in the controller since start-up: it refuses the price.
+    QTest::newRow("refused") << false << 2 << std::vector<int>{34, 2, 2}
+                             << std::vector<std::string>{"Central Controller: Format Mismatch"};
+    // Nothing answers Get CC status first, then the price of line 1.
+    QTest::newRow("no answer")
+        << true << 1 << std::vector<int>{}
+        << std::vector<std::string>{
+               "CC sent VOXA an unknown status.\nCmd Code: 22 Status:ffffffff",
+               "CC sent VOXA an unknown status.\nCmd Code: 02 Status:ffffffff"};
+}
+
+void MainWindowTest::SendStopsAtThePriceTheControllerDidNotTake() {
+    QFETCH(bool, silent);
+    QFETCH(int, failedLine);
+    QFETCH(std::vector<int>, sentCodes);
+    QFETCH(std::vector<std::string>, messages);
+    Start();
+    m_window->Tick();
+    const std::string oldPrice2 = m_site->model.Current().lines[1].price;
+    TypeInto(1, "1899");
+    TypeInto(2, "2459");
+    TypeInto(3, "3129");
+    m_site->model.Current().lines[1].format = "88.88";
+    m_site->controller.Faults().silent = silent;
+    m_site->platform.ClearEvents();
+    SendButton()->click();
+
+    QCOMPARE(m_site->SentCodes(), sentCodes);
+    QCOMPARE(m_site->model.Current().lines[0].price == "1.899", failedLine > 1);
+    QCOMPARE(m_site->model.Current().lines[1].price, oldPrice2);
+    QCOMPARE(Label(Ids::Main::kLastUpdate)->text(),
+             QString("Error:\nUpdate Failed, Price #%1").arg(failedLine));
+    QTRY_VERIFY(Price(failedLine)->hasFocus());
+    for (int line = 1; line <= 3; ++line) {
+        QCOMPARE(m_window->System()->LineChanged(line), line >= failedLine);
+    }
+    QVERIFY(Price(failedLine)->font().weight() > QFont::Normal);
+    QVERIFY(SendButton()->isEnabled());
+    // The status handler's own messages, and nothing more.
+    QCOMPARE(m_console.messages, messages);
+
+    // The last update saved is still the one before.
+    m_window->reject();
+    SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
+    QVERIFY(file.Load());
+    QCOMPARE(file.ReadString("UpdateStatus", "lastmsg", "-"), std::string("12/6/2026 4:29 PM"));
 }
 
 void MainWindowTest::CompleteSendDisarmsUntilTheNextTick() {
