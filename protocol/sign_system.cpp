@@ -3,6 +3,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "command_code.h"
 #include "reply_decoder.h"
 #include "status_handler.h"
 
@@ -111,12 +112,25 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     m_lastOutcome = m_link->Check(reply);
     if (m_lastOutcome != 0) {
         ++m_failedTransactions;
+        if (m_strictTransactions) {
+            RequestProgramEnd();
+        }
     }
     return m_lastOutcome;
 }
 
 int SignSystem::Decode(const CommandFrame &reply) {
     m_linkDown = false;
+    if (m_strictTransactions) {
+        const int asked = m_link->LastSentFrame().Code();
+        const int answered = reply.Code();
+        if (answered != asked && answered != ToByte(CommandCode::NeverSent)) {
+            m_console.ShowMessage("The controller answered command " + std::to_string(asked) +
+                                  " with a reply for command " + std::to_string(answered) +
+                                  "; the reply was not used.");
+            return kReplyForAnotherCommand;
+        }
+    }
     return m_decoder->Decode(reply);
 }
 

@@ -155,6 +155,16 @@ public:
     int LastOutcome() const { return m_lastOutcome; }
     int FailedTransactionCount() const { return m_failedTransactions; }
 
+    // The outcome of a reply that carries neither the request's command code nor the
+    // acknowledgement code 38, under strict transactions.
+    static constexpr int kReplyForAnotherCommand = -4;
+    // Stricter rules for a run of a few commands from a script (voxa-ctl), where nothing
+    // may pass for an answer that is not one: a reply must answer the request it follows
+    // (else it is not used, the console is told, and the outcome is
+    // kReplyForAnotherCommand), and the first failed transaction ends the run, so that no
+    // later one can take the controller's answer to a resend for its own.
+    void SetStrictTransactions(bool strict) { m_strictTransactions = strict; }
+
     // Ends the program through the console. No transaction is started afterwards: the
     // handlers still on the stack return without talking to the controller again.
     void RequestProgramEnd();
@@ -221,6 +231,7 @@ private:
     std::unique_ptr<StatusHandler> m_statusHandler;
     int m_lastOutcome = 0;
     int m_failedTransactions = 0;
+    bool m_strictTransactions = false;
     bool m_programEndRequested = false;
 };
 
