@@ -59,6 +59,9 @@ private slots:
     void SendStopsAtThePriceTheControllerDidNotTake_data();
     void SendStopsAtThePriceTheControllerDidNotTake();
     void LeadingPointGetsAZeroOnAnEightPointEightEightNineLine();
+    void PointTypedFirstKeepsTheFieldInItsMask_data();
+    void PointTypedFirstKeepsTheFieldInItsMask();
+    void PriceLongerThanItsFormatIsShownCutAndUnchanged();
     void EscapeEndsWithoutAQuestionAndSavesTheSettings();
     void TagsOfLinesNotLoadedSurviveTheExit_data();
     void TagsOfLinesNotLoadedSurviveTheExit();
@@ -494,6 +497,54 @@ void MainWindowTest::LeadingPointGetsAZeroOnAnEightPointEightEightNineLine() {
     Price(4)->setText(".99");  // format 8.88: left as it is
     QCOMPARE(Price(4)->text(), QString(".99"));
     QVERIFY(m_window->System()->LineChanged(4));
+}
+
+void MainWindowTest::PointTypedFirstKeepsTheFieldInItsMask_data() {
+    QTest::addColumn<bool>("fromHome");  // else everything is selected, as focus leaves it
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caret");
+    QTest::newRow("point over 3.499") << true << "."
+                                      << "0.499" << 2;
+    QTest::newRow("point over a selection") << false << "."
+                                            << "0.__9" << 2;
+    QTest::newRow(".459 over 3.499") << true << ".459"
+                                     << "0.459" << 5;
+    QTest::newRow(".459 over a selection") << false << ".459"
+                                           << "0.459" << 5;
+    QTest::newRow(".4 over 3.499") << true << ".4"
+                                   << "0.499" << 3;
+}
+
+void MainWindowTest::PointTypedFirstKeepsTheFieldInItsMask() {
+    QFETCH(bool, fromHome);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(int, caret);
+    m_site->model.Current().lines[0].price = "3.499";  // format 8.889
+    Start();
+    m_window->Tick();
+    CmEdit *field = Price(1);
+    QCOMPARE(field->text(), QString("3.499"));
+    TypeInto(1, QString());
+    if (fromHome) QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClicks(field, keys);
+    QCOMPARE(field->text(), text);
+    QCOMPARE(field->cursorPosition(), caret);
+    QCOMPARE(field->CurrentPosition(), caret);
+    QVERIFY(m_window->System()->LineChanged(1));
+}
+
+// A price the controller holds in a longer form than its line's format is shown as far as
+// the field's cells go; loading it is not an edit.
+void MainWindowTest::PriceLongerThanItsFormatIsShownCutAndUnchanged() {
+    m_site->model.Current().lines[0].price = "12.3456";  // format 8.889
+    Start();
+    m_window->Tick();
+    QCOMPARE(Price(1)->text(), QString("12.34"));
+    QVERIFY(!m_window->System()->LineChanged(1));
+    QVERIFY(!SendButton()->isEnabled());
+    QCOMPARE(Price(1)->font().weight(), int(QFont::Normal));
 }
 
 void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
