@@ -129,25 +129,28 @@ void MainWindow::BuildControls() {
         if (m_panel) m_panel->SendUpdate();
     });
 
+    // The longest status text, "Error Status: CC not answering.", needs about 100 dialog
+    // units beside the icon; the prompt and the clock (about 68 for "12/12/2026 12:59 PM")
+    // each give up some of theirs for it.
     m_menuPrompt = new QLabel("Press F1 For Help.", client);
     m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
-    m_menuPrompt->setGeometry(du.ToPixels(0, 184, 112, 12));
+    m_menuPrompt->setGeometry(du.ToPixels(0, 184, 100, 12));
 
     m_clock = new QLabel(client);
     m_clock->setObjectName(Id(Ids::Main::kClock));
-    m_clock->setGeometry(du.ToPixels(113, 184, 77, 12));
+    m_clock->setGeometry(du.ToPixels(100, 184, 70, 12));
     m_clock->setAlignment(Qt::AlignCenter);
 
     m_statusText = new QLabel("Status: All Signs Ready. ", client);
     m_statusText->setObjectName(Id(Ids::Main::kStatusText));
-    m_statusText->setGeometry(du.ToPixels(192, 184, 97, 12));
+    m_statusText->setGeometry(du.ToPixels(170, 184, 119, 12));
     m_statusText->setAlignment(Qt::AlignCenter);
     // The text is centred beside the icon rather than under it.
-    m_statusText->setContentsMargins(du.ToPixelsX(195 + 13 - 192), 0, 0, 0);
+    m_statusText->setContentsMargins(du.ToPixelsX(172 + 13 - 170), 0, 0, 0);
 
     m_statusIcon = new QLabel(client);
     m_statusIcon->setObjectName(Id(Ids::Main::kStatusIcon));
-    m_statusIcon->setGeometry(du.ToPixels(195, 185, 13, 9));
+    m_statusIcon->setGeometry(du.ToPixels(172, 185, 13, 9));
     m_statusIcon->setPixmap(StatusLine::StatusPixmap(Ids::Bitmap::kReadyStatus, palette()));
 
     m_statusLine = std::make_unique<StatusLine>(m_clock, m_statusText, m_statusIcon, m_tagFields);

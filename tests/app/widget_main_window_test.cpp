@@ -315,6 +315,9 @@ void MainWindowTest::StatusSaysWhenTheControllerDoesNotAnswer() {
     m_window->System()->GetCcStatus();
     m_window->Tick();
     QCOMPARE(text->text(), QString("Error Status: CC not answering."));
+    // The longest of the status texts fits beside the icon.
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
+    QVERIFY(icon->geometry().right() < text->geometry().left() + text->contentsMargins().left());
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::NotAnswering);
     QVERIFY(icon->pixmap().cacheKey() != readyPicture);
     // Redrawn only on change; and silence outranks a failure reported before it.
