@@ -37,6 +37,10 @@ public:
     bool TestOpen(const std::string &portName);
 
     const CommandFrame &LastSentFrame() const { return m_lastSent; }
+    // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
+    // the port's own diagnostic when it would not open, else that nothing answered on it.
+    // Empty after a Receive that took a frame.
+    const std::string &LastLineProblem() const { return m_lineProblem; }
 
 private:
     bool OpenLine(SerialLine &line, const std::string &portName) const;
@@ -44,6 +48,7 @@ private:
     LinkOwner &m_owner;
     LinkPlatform &m_platform;
     CommandFrame m_lastSent;
+    std::string m_lineProblem;
     // The 22 frame bytes plus the spare byte of the last receive exchange.
     std::array<std::uint8_t, kFrameSize + 1> m_receiveBuffer{};
 };
