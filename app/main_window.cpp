@@ -138,17 +138,23 @@ void MainWindow::BuildControls() {
 
     // The longest status text, "Error Status: CC not answering.", needs about 100 dialog
     // units beside the icon; the prompt and the clock (about 68 for "12/12/2026 12:59 PM")
-    // each give up some of theirs for it.
-    m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
-    m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
-    m_menuPrompt->setGeometry(du.ToPixels(0, 184, 100, 12));
-    MainMenu::FollowPrompts(menuBar, [this](const QString &prompt) {
-        m_menuPrompt->setText(prompt);
-    });
-
+    // each give up some of theirs for it. A command's prompt (up to about 113 units) takes
+    // the clock's room as well while a menu is open: the clock comes back with the menu's
+    // resting text.
     m_clock = new QLabel(client);
     m_clock->setObjectName(Id(Ids::Main::kClock));
     m_clock->setGeometry(du.ToPixels(100, 184, 70, 12));
+    m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
+    m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
+    const QRect restingPrompt = du.ToPixels(0, 184, 100, 12);
+    const QRect commandPrompt = du.ToPixels(0, 184, 170, 12);
+    m_menuPrompt->setGeometry(restingPrompt);
+    MainMenu::FollowPrompts(menuBar, [this, restingPrompt, commandPrompt](const QString &prompt) {
+        const bool resting = prompt == MainMenu::kRestingPrompt;
+        m_menuPrompt->setText(prompt);
+        m_menuPrompt->setGeometry(resting ? restingPrompt : commandPrompt);
+        m_clock->setVisible(resting);
+    });
     m_clock->setAlignment(Qt::AlignCenter);
 
     m_statusText = new QLabel("Status: All Signs Ready. ", client);
