@@ -8,9 +8,11 @@
 #include <map>
 #include <sstream>
 
+#include "command_code.h"
 #include "device_map.h"
 #include "settings_file.h"
 #include "sign_system.h"
+#include "status_handler.h"
 #include "stream_console.h"
 #include "system_link_platform.h"
 
@@ -126,7 +128,13 @@ const std::map<std::string, Subcommand> &Subcommands() {
                       }}},
                     {"verify-password",
                      {"PASSWORD", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &) {
+                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+                          // Cut by the frame, a longer one could be accepted as a password
+                          // nobody has.
+                          constexpr std::size_t kLongest = FrameBuilder::kTextRoomFromByte3 - 1;
+                          if (w[0].size() > kLongest)
+                              return Bad(err, "PASSWORD must be at most " +
+                                                  std::to_string(kLongest) + " characters");
                           const bool accepted = s.VerifyPassword(w[0]);
                           out << (accepted ? "accepted" : "rejected") << '\n';
                           return accepted ? C::kOk : C::kRefused;
@@ -374,9 +382,14 @@ const std::map<std::string, Subcommand> &Subcommands() {
                       }}},
                     {"test-open",
                      {"COMn", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &) {
+                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+                          if (!w[0].starts_with("COM") ||
+                              !C::ParseNumber(w[0].substr(3), 1, C::kHighestPort))
+                              return Bad(err, "COMn must be COM1 to COM" +
+                                                  std::to_string(C::kHighestPort));
                           const bool opened = s.TestOpen(w[0]);
                           out << (opened ? "opened" : "failed") << '\n';
+                          if (!opened) err << "voxa-ctl: " << s.LinkProblem() << '\n';
                           return opened ? C::kOk : C::kTransactionFailed;
                       }}},
                 };
@@ -447,9 +460,10 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "--device PATH serves that port from PATH, else [Devices] of ./voxa.ini, else\n"
               "/dev/ttyS{n-1}. Controller messages go to standard error.\n"
               "\n"
-              "Exit status: 0 done; 1 a transaction failed (no answer, checksum, a controller\n"
-              "status); 2 bad usage; 3 refused (a price that does not fit its line's format,\n"
-              "a line that is not installed, a rejected password).\n"
+              "Exit status: 0 done; 1 a transaction failed (no answer, a port that does not\n"
+              "open, checksum, a controller status, a reply for another command); 2 bad\n"
+              "usage; 3 refused (a price that does not fit its line's format, a line that is\n"
+              "not installed, a rejected password). Every failure says why on standard error.\n"
               "\n"
               "Subcommands:\n";
     for (const auto &[name, subcommand] : Subcommands()) {
@@ -480,17 +494,37 @@ int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::
     // previous value (or the one the sign system starts with) in place, and a script must
     // not take that for the controller's answer. A failure also outranks the subcommand's
     // own verdict: a password check that got no answer was not rejected.
+    system.SetStrictTransactions(true);
     std::ostringstream values;
     const int result = subcommand.run(system, arguments, values, m_err);
-    if (system.FailedTransactionCount() > 0) return kTransactionFailed;
+    if (system.FailedTransactionCount() > 0) {
+        ExplainQuietFailure(system);
+        return kTransactionFailed;
+    }
     m_out << values.str();
     m_out.flush();
     return result;
 }
 
+void CommandLineClient::ExplainQuietFailure(const SignSystem &system) const {
+    // The communication failures the controller reports (statuses 6 to 10) are answered
+    // with a quiet resend of the request, whose reply is never read: the workstation shows
+    // nothing until the fourth in a row, so nothing else here would say why the run
+    // failed. A counter still running shows that the last one was resent quietly.
+    const int status = system.LastOutcome();
+    if (status < ControllerStatus::kChecksumFailure ||
+        status > ControllerStatus::kTransmitTimeoutFailure ||
+        system.FailureCounter(status - ControllerStatus::kChecksumFailure) == 0) {
+        return;
+    }
+    m_err << "voxa-ctl: " << StatusHandler::MessageFor(status, 0) << " (controller status "
+          << status << "): the request was resent, and the resend got no confirmation\n";
+    m_err.flush();
+}
+
 int CommandLineClient::Run(const std::vector<std::string> &arguments) {
-    std::string port;
-    std::string device;
+    std::optional<std::string> givenPort;
+    std::optional<std::string> device;
     std::size_t next = 0;
     for (; next < arguments.size(); ++next) {
         const std::string &word = arguments[next];
@@ -499,7 +533,11 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
             return kOk;
         }
         if ((word == "--port" || word == "--device") && next + 1 < arguments.size()) {
-            (word == "--port" ? port : device) = arguments[++next];
+            const std::string &value = arguments[++next];
+            // An empty value is a mistake (an unset variable in a script), not a wish for
+            // the default port.
+            if (value.empty()) return Bad(m_err, word + " needs a value (see voxa-ctl --help)");
+            (word == "--port" ? givenPort : device) = value;
         } else if (word.rfind("--", 0) == 0) {
             return Bad(m_err, "unknown or incomplete option " + word + " (see voxa-ctl --help)");
         } else {
@@ -509,19 +547,18 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
 
     SettingsFile settings("./voxa.ini");
     settings.Load();
-    if (port.empty()) {
-        port = settings.ReadString("Communications", "Port", "COM1");
-    }
+    const std::string port =
+        givenPort ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
     DeviceMap devices;
-    for (int n = 1; n <= 9; ++n) {
+    for (int n = 1; n <= kHighestPort; ++n) {
         const std::string path = settings.ReadString("Devices", "COM" + std::to_string(n), "");
         if (!path.empty()) devices.Set(n, path);
     }
-    if (!device.empty()) {
+    if (device) {
         const auto number =
             port.rfind("COM", 0) == 0 ? ParseNumber(port.substr(3), 1, 255) : std::nullopt;
         if (!number) return Bad(m_err, "--device needs a port of the form COMn");
-        devices.Set(*number, device);
+        devices.Set(*number, *device);
     }
 
     SystemLinkPlatform platform(devices);

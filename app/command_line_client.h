@@ -19,6 +19,9 @@ public:
     static constexpr int kUsage = 2;
     static constexpr int kRefused = 3;  // a price that does not fit its line, a rejected password
 
+    // Ports the workstation offers: COM1 to COM9.
+    static constexpr int kHighestPort = 9;
+
     CommandLineClient(std::ostream &out, std::ostream &err) : m_out(out), m_err(err) {}
 
     // Runs with the program's arguments (without the program name), in the current
@@ -39,6 +42,9 @@ public:
     static std::optional<bool> ParseSwitch(const std::string &text);
 
 private:
+    // Says on standard error why a run failed when the status handler said nothing.
+    void ExplainQuietFailure(const SignSystem &system) const;
+
     std::ostream &m_out;
     std::ostream &m_err;
 };

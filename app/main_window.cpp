@@ -30,8 +30,6 @@ QString Id(int id) {
     return QString::fromStdString(Ids::ObjectNameFor(id));
 }
 
-const char *const kNotInstalled = "not installed ................";
-
 }  // namespace
 
 // Marks a handler of this window as running; an end requested meanwhile waits for the
@@ -107,7 +105,7 @@ void MainWindow::BuildControls() {
 
     for (int line = 1; line <= SignSystem::kMaxLines; ++line) {
         const int row = 20 * (line - 1);
-        auto *tag = new QLabel(kNotInstalled, client);
+        auto *tag = new QLabel(SettingsBinding::kNotInstalledField, client);
         tag->setObjectName(Id(Ids::Main::kTagFieldIds[line - 1]));
         tag->setGeometry(du.ToPixels(15, 17 + row, 104, 14));
         tag->setWordWrap(false);
@@ -138,28 +136,37 @@ void MainWindow::BuildControls() {
         if (m_panel) m_panel->SendUpdate();
     });
 
-    m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
-    m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
-    m_menuPrompt->setGeometry(du.ToPixels(0, 184, 112, 12));
-    MainMenu::FollowPrompts(menuBar, [this](const QString &prompt) {
-        m_menuPrompt->setText(prompt);
-    });
-
+    // The longest status text, "Error Status: CC not answering.", needs about 100 dialog
+    // units beside the icon; the prompt and the clock (about 68 for "12/12/2026 12:59 PM")
+    // each give up some of theirs for it. A command's prompt (up to about 113 units) takes
+    // the clock's room as well while a menu is open: the clock comes back with the menu's
+    // resting text.
     m_clock = new QLabel(client);
     m_clock->setObjectName(Id(Ids::Main::kClock));
-    m_clock->setGeometry(du.ToPixels(113, 184, 77, 12));
+    m_clock->setGeometry(du.ToPixels(100, 184, 70, 12));
+    m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
+    m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
+    const QRect restingPrompt = du.ToPixels(0, 184, 100, 12);
+    const QRect commandPrompt = du.ToPixels(0, 184, 170, 12);
+    m_menuPrompt->setGeometry(restingPrompt);
+    MainMenu::FollowPrompts(menuBar, [this, restingPrompt, commandPrompt](const QString &prompt) {
+        const bool resting = prompt == MainMenu::kRestingPrompt;
+        m_menuPrompt->setText(prompt);
+        m_menuPrompt->setGeometry(resting ? restingPrompt : commandPrompt);
+        m_clock->setVisible(resting);
+    });
     m_clock->setAlignment(Qt::AlignCenter);
 
     m_statusText = new QLabel("Status: All Signs Ready. ", client);
     m_statusText->setObjectName(Id(Ids::Main::kStatusText));
-    m_statusText->setGeometry(du.ToPixels(192, 184, 97, 12));
+    m_statusText->setGeometry(du.ToPixels(170, 184, 119, 12));
     m_statusText->setAlignment(Qt::AlignCenter);
     // The text is centred beside the icon rather than under it.
-    m_statusText->setContentsMargins(du.ToPixelsX(195 + 13 - 192), 0, 0, 0);
+    m_statusText->setContentsMargins(du.ToPixelsX(172 + 13 - 170), 0, 0, 0);
 
     m_statusIcon = new QLabel(client);
     m_statusIcon->setObjectName(Id(Ids::Main::kStatusIcon));
-    m_statusIcon->setGeometry(du.ToPixels(195, 185, 13, 9));
+    m_statusIcon->setGeometry(du.ToPixels(172, 185, 13, 9));
     m_statusIcon->setPixmap(StatusLine::StatusPixmap(Ids::Bitmap::kReadyStatus, palette()));
 
     m_statusLine = std::make_unique<StatusLine>(m_clock, m_statusText, m_statusIcon, m_tagFields);
@@ -192,6 +199,16 @@ bool MainWindow::Initialise() {
         m_console.Wait(kNvramStopPause);
         return true;
     }
+    if (m_system->LinkDown()) {
+        // Nothing answered. Every further question would cost half a minute and a message
+        // box of its own, so none is asked: the window opens with its lines not installed,
+        // and the clock and the status line ("CC not answering") run, so the supervisor can
+        // reach the port settings from the menu.
+        m_pollTimer.start();
+        CloseSplash();
+        m_statusLine->SetShown(StatusLine::Shown::Nothing);
+        return true;
+    }
     m_panel->SetUpPriceFields();
     m_pollTimer.start();
     m_panel->EnableInstalledLines();
@@ -209,7 +226,7 @@ void MainWindow::CloseSplash() {
 void MainWindow::Tick() {
     HandlerScope scope(*this);
     if (!m_system) return;
-    m_statusLine->Tick(*m_system, m_now());
+    m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
     m_panel->SetEditsArmed(true);
 }
 

@@ -43,7 +43,8 @@ QString PricePanel::MaskForFormat(const QString &format) {
 void PricePanel::SetUpPriceFields() {
     m_system.GetNumberOfLines();
     m_system.ReadLineFormats();
-    for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
+    m_installedLines = m_system.InstalledLineCount();
+    for (int line = 1; line <= m_installedLines; ++line) {
         const QString format = QString::fromStdString(m_system.GetLineFormat(line));
         m_controls.priceFields[line - 1]->Init(MaskForFormat(format), QString());
     }
@@ -89,8 +90,13 @@ void PricePanel::PriceChanged(int line) {
     CmEdit *field = m_controls.priceFields[line - 1];
     const QString text = field->text();
     if (text.startsWith('.') && m_system.GetLineFormat(line) == "8.889") {
-        // Raises the change notice once more; that pass finds no leading point.
-        field->setText("0" + text);
+        // A point typed into the first cell means a price below one: the first two cells
+        // become "0." and the others keep what they hold. (Put before the text, the 0 would
+        // push the fixed point and digits one cell on, past the mask.) A text that lacks
+        // its first cell, set from outside, takes the 0 in front. This raises the change
+        // notice once more; that pass finds no leading point.
+        const bool pointInFirstCell = text.size() > 1 && text[1] == '.';
+        field->setText(pointInFirstCell ? "0" + text.mid(1) : "0" + text);
     }
     ApplyLineFont(line, true);
     m_system.SetLineChanged(line, true);
@@ -111,7 +117,14 @@ void PricePanel::SendUpdate() {
             field->setFocus();
             return;
         }
-        m_system.SetLinePrice(line, price);
+        // A price the controller refused or never confirmed is not on the sign: the line
+        // stays changed, and the last update saved stays the last one that went through.
+        if (!m_system.SetLinePrice(line, price)) {
+            m_controls.lastUpdate->setText(
+                QString::asprintf("Error:\nUpdate Failed, Price #%d", line));
+            field->setFocus();
+            return;
+        }
         m_system.SetLineChanged(line, false);
     }
     m_editsArmed = false;

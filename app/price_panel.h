@@ -41,6 +41,9 @@ public:
     void PriceChanged(int line);
     void SendUpdate();
 
+    // The lines set up with a mask at start-up; 0 until then, and for good when start-up
+    // could not ask the controller.
+    int InstalledLines() const { return m_installedLines; }
     bool EditsArmed() const { return m_editsArmed; }
     void SetEditsArmed(bool armed) { m_editsArmed = armed; }
 
@@ -51,4 +54,5 @@ private:
     QFont m_normalFont;
     QFont m_boldFont;
     bool m_editsArmed = false;
+    int m_installedLines = 0;
 };

@@ -27,17 +27,36 @@ private:
 
 }  // namespace
 
+QWidget *QtConsole::BoxParent() const {
+    if (m_owner == nullptr || m_owner->isVisible()) {
+        return m_owner;
+    }
+    for (QWidget *child : m_owner->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible()) {
+            return child;
+        }
+    }
+    return m_owner;
+}
+
 void QtConsole::ShowMessage(const std::string &text) {
+    ShowDetailedMessage(text, {});
+}
+
+void QtConsole::ShowDetailedMessage(const std::string &text, const std::string &details) {
     const ArrowWhileAsking arrow;
     QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Ok, m_owner);
+                    QString::fromStdString(text), QMessageBox::Ok, BoxParent());
+    if (!details.empty()) {
+        box.setDetailedText(QString::fromStdString(details));
+    }
     box.exec();
 }
 
 bool QtConsole::AskYesNo(const std::string &text) {
     const ArrowWhileAsking arrow;
     QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, m_owner);
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, BoxParent());
     return box.exec() == QMessageBox::Yes;
 }
 

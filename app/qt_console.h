@@ -18,12 +18,19 @@ public:
     }
 
     void ShowMessage(const std::string &text) override;
+    // The details sit behind the box's "Show Details..." button.
+    void ShowDetailedMessage(const std::string &text, const std::string &details) override;
     bool AskYesNo(const std::string &text) override;
     void Wait(std::chrono::milliseconds duration) override;
     bool RunNvramLoad() override;
     void RequestEnd() override;
 
 private:
+    // Where a box is centred: the owner once it is on screen; before that (at start-up)
+    // the owner's window that is, such as the splash, so that the box is not left in a
+    // corner of the screen.
+    QWidget *BoxParent() const;
+
     QPointer<QWidget> m_owner;
     std::function<void()> m_endHandler;
     std::function<bool()> m_nvramLoadHandler;

@@ -43,7 +43,9 @@ void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
                            const std::array<std::string, 8> &tagFieldTexts,
                            const std::string &lastUpdateText) {
     for (int i = 0; i < SignSystem::kMaxLines; ++i) {
-        file.WriteString("Tags", Key("tag%d", i), TagFromField(tagFieldTexts[i]));
+        const std::string &field = tagFieldTexts[i];
+        file.WriteString("Tags", Key("tag%d", i),
+                         field == kNotInstalledField ? system.GetLineTag(i) : TagFromField(field));
     }
     if (const auto lastMessage = LastMessageFromField(lastUpdateText)) {
         file.WriteString("UpdateStatus", "lastmsg", *lastMessage);

@@ -14,6 +14,8 @@ class SignSystem;
 class SettingsBinding {
 public:
     static constexpr const char *kMissing = "XXX";
+    // What the tag field of a line that is not installed shows.
+    static constexpr const char *kNotInstalledField = "not installed ................";
     static constexpr int kDevicePorts = 9;
 
     // Fills the sign system and the device map, and returns the text for the last-update
@@ -21,7 +23,9 @@ public:
     static std::string Load(const SettingsFile &file, SignSystem &system, DeviceMap &devices);
 
     // Writes the values in their order. tagFieldTexts are the tag fields as shown (tag and
-    // leader dots); lastUpdateText is the last-update field as shown.
+    // leader dots); a line whose field shows the not-installed text was never loaded, so
+    // it keeps the tag the sign system holds for it (the one read from the file).
+    // lastUpdateText is the last-update field as shown.
     static void Save(SettingsFile &file, const SignSystem &system,
                      const std::array<std::string, 8> &tagFieldTexts,
                      const std::string &lastUpdateText);

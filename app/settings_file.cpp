@@ -1,9 +1,13 @@
 #include "settings_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <utility>
+
+#include "text_encoding.h"
 
 namespace {
 
@@ -85,10 +89,10 @@ std::size_t Utf8SequenceLength(char lead) {
     return 1;
 }
 
-// Cuts to the size of the value buffer. Tags typed on this workstation are UTF-8, so a cut
-// that would split a character drops the whole character instead of leaving half of it.
-std::string CutToValueLength(std::string_view text) {
-    std::size_t end = SettingsFile::kMaxValueLength;
+// Cuts UTF-8 text to a number of bytes; a cut that would split a character drops the whole
+// character instead of leaving half of it.
+std::string CutUtf8(std::string_view text, std::size_t bytes) {
+    std::size_t end = bytes;
     if (text.size() <= end) {
         return std::string(text);
     }
@@ -103,6 +107,30 @@ std::string CutToValueLength(std::string_view text) {
     }
     return std::string(text.substr(0, end));
 }
+
+// Cuts UTF-8 text to a number of characters.
+std::string CutToCharacters(std::string_view text, std::size_t characters) {
+    std::size_t end = 0;
+    for (std::size_t counted = 0; end < text.size() && counted < characters; ++counted) {
+        end += std::min(Utf8SequenceLength(text[end]), text.size() - end);
+    }
+    return std::string(text.substr(0, end));
+}
+
+// The profile functions take a value out of one pair of matching quotes.
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool IsQuoted(std::string_view value) {
+    return Unquoted(value).size() != value.size();
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Names are written as given, so a name that the reader would see differently (split over
 // lines, taken for a header or a comment, cut at an equals sign or a bracket) is refused.
@@ -120,7 +148,8 @@ bool IsWritableKeyName(std::string_view name) {
 }
 
 // A value ends at a NUL as it would in the platform's character buffers, and stays on its
-// one line whatever it holds.
+// one line whatever it holds. A value that reading would change (one in quotes of its own,
+// or with blanks at either end) goes into quotes, which reading takes off again.
 std::string OneLineValue(std::string_view value) {
     std::string line(value.substr(0, value.find('\0')));
     for (char &c : line) {
@@ -128,20 +157,27 @@ std::string OneLineValue(std::string_view value) {
             c = ' ';
         }
     }
-    return line;
+    return IsQuoted(line) || Trim(line).size() != line.size() ? "\"" + line + "\"" : line;
 }
 
-std::size_t FindSection(const std::vector<std::string> &lines, std::string_view section) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const ParsedLine parsed = Parse(lines[i]);
+}  // namespace
+
+std::size_t SettingsFile::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const ParsedLine parsed = Parse(m_lines[i].text);
         if (parsed.kind == LineKind::kSection && EqualNames(parsed.name, section)) {
             return i;
         }
     }
-    return lines.size();
+    return m_lines.size();
 }
 
-}  // namespace
+// A value fills at most 255 bytes of the file: in a Windows-1252 file a character is one
+// byte, in UTF-8 it may be more.
+std::string SettingsFile::CutToValueLength(std::string_view text) const {
+    return m_encoding == Encoding::kWindows1252 ? CutToCharacters(text, kMaxValueLength)
+                                                : CutUtf8(text, kMaxValueLength);
+}
 
 SettingsFile::SettingsFile(std::filesystem::path path) : m_path(std::move(path)) {}
 
@@ -149,6 +185,9 @@ bool SettingsFile::Load() {
     m_lines.clear();
     m_unreadable = false;
     m_lastError.clear();
+    m_encoding = Encoding::kUtf8;
+    m_byteOrderMark = false;
+    m_newLineEnd = "\n";
 
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(m_path, error);
@@ -178,19 +217,36 @@ bool SettingsFile::Load() {
         return false;
     }
 
-    std::string_view rest(content);
-    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-    if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        rest.remove_prefix(kUtf8Bom.size());
+    std::string_view bytes(content);
+    if (bytes.starts_with(kUtf8Bom)) {
+        m_byteOrderMark = true;
+        bytes.remove_prefix(kUtf8Bom.size());
     }
+    std::string text;
+    if (TextEncoding::IsUtf8(bytes)) {
+        text = bytes;
+    } else {
+        m_encoding = Encoding::kWindows1252;
+        text = TextEncoding::Windows1252ToUtf8(bytes);
+    }
+    // Carriage return and line feed are the same bytes in both encodings.
+    std::string_view rest(text);
     while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+        const std::size_t newline = rest.find('\n');
+        Line line;
+        if (newline == std::string_view::npos) {
+            line.text = rest;
+            rest = {};
+        } else {
+            const bool crlf = newline > 0 && rest[newline - 1] == '\r';
+            line.text = rest.substr(0, crlf ? newline - 1 : newline);
+            line.end = crlf ? "\r\n" : "\n";
+            rest.remove_prefix(newline + 1);
         }
-        m_lines.emplace_back(line);
+        m_lines.push_back(std::move(line));
+    }
+    if (!m_lines.empty() && !m_lines.front().end.empty()) {
+        m_newLineEnd = m_lines.front().end;
     }
     return true;
 }
@@ -202,13 +258,13 @@ std::string SettingsFile::ReadString(std::string_view section, std::string_view 
     if (section.empty() || key.empty()) {
         return CutToValueLength(defaultValue);
     }
-    for (std::size_t i = FindSection(m_lines, section) + 1; i < m_lines.size(); ++i) {
-        const ParsedLine parsed = Parse(m_lines[i]);
+    for (std::size_t i = FindSection(section) + 1; i < m_lines.size(); ++i) {
+        const ParsedLine parsed = Parse(m_lines[i].text);
         if (parsed.kind == LineKind::kSection) {
             break;
         }
         if (parsed.kind == LineKind::kKey && EqualNames(parsed.name, key)) {
-            return CutToValueLength(parsed.value);
+            return CutToValueLength(Unquoted(parsed.value));
         }
     }
     return CutToValueLength(defaultValue);
@@ -223,13 +279,13 @@ bool SettingsFile::WriteString(std::string_view section, std::string_view key,
     }
     const std::string line = std::string(key) + "=" + OneLineValue(value);
 
-    const std::size_t header = FindSection(m_lines, section);
+    const std::size_t header = FindSection(section);
     if (header == m_lines.size()) {
-        if (!m_lines.empty() && !Trim(m_lines.back()).empty()) {
-            m_lines.emplace_back();
+        if (!m_lines.empty() && !Trim(m_lines.back().text).empty()) {
+            m_lines.push_back(NewLine(""));
         }
-        m_lines.push_back("[" + std::string(section) + "]");
-        m_lines.push_back(line);
+        m_lines.push_back(NewLine("[" + std::string(section) + "]"));
+        m_lines.push_back(NewLine(line));
         return true;
     }
 
@@ -237,7 +293,7 @@ bool SettingsFile::WriteString(std::string_view section, std::string_view key,
     // lines and comments, which usually introduce the next section.
     std::size_t insertAt = header + 1;
     for (std::size_t i = header + 1; i < m_lines.size(); ++i) {
-        const ParsedLine parsed = Parse(m_lines[i]);
+        const ParsedLine parsed = Parse(m_lines[i].text);
         if (parsed.kind == LineKind::kSection) {
             break;
         }
@@ -245,13 +301,13 @@ bool SettingsFile::WriteString(std::string_view section, std::string_view key,
             continue;
         }
         if (EqualNames(parsed.name, key)) {
-            // The file's own spelling of the key stays.
-            m_lines[i] = std::string(parsed.name) + "=" + OneLineValue(value);
+            // The file's own spelling of the key stays, and so does its line end.
+            m_lines[i].text = std::string(parsed.name) + "=" + OneLineValue(value);
             return true;
         }
         insertAt = i + 1;
     }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), NewLine(line));
     return true;
 }
 
@@ -266,11 +322,17 @@ bool SettingsFile::Save() {
 
 std::string SettingsFile::Text() const {
     std::string text;
-    for (const std::string &line : m_lines) {
-        text += line;
-        text += '\n';
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        text += m_lines[i].text;
+        // A last line without a line end gets one when lines were added after it.
+        text += m_lines[i].end.empty() && i + 1 < m_lines.size() ? m_newLineEnd : m_lines[i].end;
     }
-    return text;
+    if (m_encoding == Encoding::kWindows1252) {
+        if (std::optional<std::string> bytes = TextEncoding::Utf8ToWindows1252(text)) {
+            text = std::move(*bytes);
+        }
+    }
+    return m_byteOrderMark ? std::string(kUtf8Bom) + text : text;
 }
 
 void SettingsFile::SetError(std::string_view where, std::string_view call, int error) {

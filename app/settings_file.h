@@ -11,12 +11,21 @@
 //
 // Reading follows the profile rules the file has always been written with: section and key
 // names match without regard to ASCII case, the first matching section and the first
-// matching key in it win, values lose surrounding blanks and tabs and come back cut to
-// kMaxValueLength bytes. A missing key, section or file gives the caller's default.
+// matching key in it win, values lose surrounding blanks and tabs, then a pair of matching
+// double or single quotes around them, and come back cut to kMaxValueLength bytes of the
+// file. A missing key, section or file gives the caller's default.
+//
+// The file is read as bytes: one that is well-formed UTF-8 is UTF-8, any other is in the
+// Windows code page 1252, as the installation's Windows programs wrote it. Callers see
+// UTF-8 either way; the file is written back in the encoding it was read in, with its byte
+// order mark if it had one and every line with the line end it had. New lines take the
+// file's first line end; a new file is UTF-8 with LF line ends.
 class SettingsFile {
 public:
     // A value is read into a 256-byte buffer with its terminator.
     static constexpr std::size_t kMaxValueLength = 255;
+
+    enum class Encoding { kUtf8, kWindows1252 };
 
     explicit SettingsFile(std::filesystem::path path);
 
@@ -30,8 +39,9 @@ public:
 
     // Sets a value in memory. A missing section is appended at the end of the file and a
     // missing key at the end of its section; an existing key keeps its line. Line breaks in
-    // the value become blanks so that a value never spills into a line of its own. Returns
-    // false, changing nothing, for a name that could not be read back as written.
+    // the value become blanks so that a value never spills into a line of its own, and a
+    // value that is itself quoted gets a further pair of quotes, which reading takes off.
+    // Returns false, changing nothing, for a name that could not be read back as written.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the content to the file in one atomic replacement: a crash or a full disk
@@ -41,17 +51,32 @@ public:
 
     const std::filesystem::path &Path() const { return m_path; }
     const std::string &LastError() const { return m_lastError; }
+    Encoding FileEncoding() const { return m_encoding; }
 
-    // The file's content as Save() writes it.
+    // The file's bytes as Save() writes them. A text written into a Windows-1252 file that
+    // holds a character the code page lacks turns the file into UTF-8 rather than losing it.
     std::string Text() const;
 
 private:
+    struct Line {
+        std::string text;  // UTF-8, without its line end
+        std::string end;   // "\r\n", "\n", or empty for a last line that had none
+    };
+
+    Line NewLine(std::string text) const { return Line{std::move(text), m_newLineEnd}; }
+
+    // The index of the first header of the section, or the line count when there is none.
+    std::size_t FindSection(std::string_view section) const;
+    std::string CutToValueLength(std::string_view text) const;
     // Writes text to the file through a temporary beside it; the platform's half of Save().
     bool ReplaceFileWith(const std::string &text);
     void SetError(std::string_view where, std::string_view call, int error);
 
     std::filesystem::path m_path;
-    std::vector<std::string> m_lines;
+    std::vector<Line> m_lines;
+    Encoding m_encoding = Encoding::kUtf8;
+    bool m_byteOrderMark = false;
+    std::string m_newLineEnd = "\n";
     // Set when Load() found a file it could not read: saving over it would throw its
     // content away.
     bool m_unreadable = false;

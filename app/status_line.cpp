@@ -1,9 +1,11 @@
 #include "status_line.h"
 
 #include <QImage>
+#include <algorithm>
 
 #include "resource_ids.h"
 #include "sign_system.h"
+#include "time_records.h"
 
 namespace {
 
@@ -15,28 +17,38 @@ StatusLine::StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
                        std::array<QLabel *, 8> tagFields)
     : m_clock(clock), m_statusText(statusText), m_statusIcon(statusIcon), m_tagFields(tagFields) {}
 
-void StatusLine::Tick(SignSystem &system, const QDateTime &now) {
+void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLines) {
     ShowClock(now);
     if (system.LineTagsDisplayPending()) {
-        RefreshTagFields(system);
+        RefreshTagFields(system, installedLines);
     }
-    const bool failed = system.FailureFlag();
-    if (failed && m_shown != Shown::Error) {
-        ShowErrorStatus();
-        m_shown = Shown::Error;
-    } else if (!failed && m_shown != Shown::Ready) {
-        ShowReadyStatus();
-        m_shown = Shown::Ready;
+    // A controller that does not answer cannot report anything, so its silence comes first.
+    const Shown wanted = system.LinkDown()      ? Shown::NotAnswering
+                         : system.FailureFlag() ? Shown::Error
+                                                : Shown::Ready;
+    if (wanted == m_shown) {
+        return;
     }
+    switch (wanted) {
+        case Shown::NotAnswering:
+            ShowNotAnsweringStatus();
+            break;
+        case Shown::Error:
+            ShowErrorStatus();
+            break;
+        default:
+            ShowReadyStatus();
+            break;
+    }
+    m_shown = wanted;
 }
 
 QString StatusLine::ClockText(const QDateTime &now) {
     const QDate date = now.date();
     const QTime time = now.time();
-    const int hour = time.hour();
-    const bool pm = hour > 12;
+    const TimeRecord dial = TimeRecord::FromTwentyFourHour(time.hour(), time.minute());
     return QString::asprintf("%d/%d/%d %d:%02d %s", date.month(), date.day(), date.year(),
-                             pm ? hour - 12 : hour, time.minute(), pm ? "PM" : "AM");
+                             dial.hour, dial.minute, dial.ampm.c_str());
 }
 
 void StatusLine::ShowClock(const QDateTime &now) {
@@ -51,8 +63,9 @@ QString StatusLine::TagFieldText(const QString &tag) {
     return text;
 }
 
-void StatusLine::RefreshTagFields(SignSystem &system) {
-    for (int line = 1; line <= system.InstalledLineCount(); ++line) {
+void StatusLine::RefreshTagFields(SignSystem &system, int installedLines) {
+    const int lines = std::min(system.InstalledLineCount(), installedLines);
+    for (int line = 1; line <= lines; ++line) {
         m_tagFields[line - 1]->setText(
             TagFieldText(QString::fromStdString(system.GetLineTag(line - 1))));
     }
@@ -81,6 +94,12 @@ void StatusLine::ShowErrorStatus() {
     m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
     m_statusIcon->update();
     m_statusText->setText("Error Status: Check logs. ");
+}
+
+void StatusLine::ShowNotAnsweringStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Error Status: CC not answering.");
 }
 
 void StatusLine::ShowReadyStatus() {

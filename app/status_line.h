@@ -8,26 +8,30 @@
 class SignSystem;
 
 // The bottom line of the main window and the tag column, kept current by the one-second
-// tick: clock, line tags with leader dots, and the ready or error status, redrawn only
-// when it changes.
+// tick: clock, line tags with leader dots, and the status, redrawn only when it changes.
+// The status is one of three: the controller does not answer (the link is down), the
+// controller reported a failure (the failure flag), or all is ready.
 class StatusLine {
 public:
-    enum class Shown { Nothing = 0, Error = 1, Ready = 2 };
+    enum class Shown { Nothing = 0, Error = 1, Ready = 2, NotAnswering = 3 };
 
     StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
                std::array<QLabel *, 8> tagFields);
 
     // Everything a tick does except arming the price fields, which belongs to the panel.
-    void Tick(SignSystem &system, const QDateTime &now);
+    // installedLines is the number of lines the price panel set up: the tags of the rows
+    // after them are not shown.
+    void Tick(SignSystem &system, const QDateTime &now, int installedLines);
 
     void ShowClock(const QDateTime &now);
-    void RefreshTagFields(SignSystem &system);
+    void RefreshTagFields(SignSystem &system, int installedLines);
     void ShowErrorStatus();
     void ShowReadyStatus();
+    void ShowNotAnsweringStatus();
     void SetShown(Shown shown) { m_shown = shown; }
     Shown CurrentlyShown() const { return m_shown; }
 
-    // "%d/%d/%d %d:%02d %s": hours 0-12 as AM, 13-23 as 1-11 PM.
+    // "%d/%d/%d %d:%02d %s" on the 12-hour dial: 0:05 is 12:05 AM, 12:30 is 12:30 PM.
     static QString ClockText(const QDateTime &now);
     // The tag, a blank, and leader dots toward a width of 70 characters.
     static QString TagFieldText(const QString &tag);

@@ -24,7 +24,14 @@ void WriteLines(std::ostream &stream, const std::string &text) {
 }  // namespace
 
 void StreamConsole::ShowMessage(const std::string &text) {
+    ShowDetailedMessage(text, {});
+}
+
+void StreamConsole::ShowDetailedMessage(const std::string &text, const std::string &details) {
     WriteLines(m_stream, text);
+    if (!details.empty()) {
+        WriteLines(m_stream, details);
+    }
     if (m_system != nullptr) {
         m_system->RequestProgramEnd();
     }

@@ -17,6 +17,8 @@ public:
     void Attach(SignSystem *system) { m_system = system; }
 
     void ShowMessage(const std::string &text) override;
+    // The details follow the text, each line prefixed like it.
+    void ShowDetailedMessage(const std::string &text, const std::string &details) override;
     bool AskYesNo(const std::string &text) override;
     void Wait(std::chrono::milliseconds duration) override;
     bool RunNvramLoad() override { return false; }

@@ -120,11 +120,10 @@ void PortDialog::Ok() {
     // An offered adapter is tried under the name it is offered with.
     if (offered) m_devices.Set(number, port->device);
 
-    std::string diagnostic;
     bool opened = false;
     {
         ScopedWaitCursor wait;
-        opened = System().TestOpen(name, &diagnostic);
+        opened = System().TestOpen(name);
     }
     if (!opened) {
         if (offered) m_devices.Set(number, "");
@@ -133,7 +132,7 @@ void PortDialog::Ok() {
                                   ? QString("so the port stays %1").arg(current)
                                   : QString("so no port is set yet");
         m_message->setText(QString("%1 could not be opened, %2.\n%3")
-                               .arg(QString::fromStdString(name), stays, Reason(diagnostic)));
+                               .arg(QString::fromStdString(name), stays, Reason(System().LinkProblem())));
         return;
     }
     System().SetPortName(name);

@@ -2,6 +2,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// A diagnostic without its closing line break.
+std::string Chomp(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
 ControllerLink::ControllerLink(LinkOwner &owner, LinkPlatform &platform)
     : m_owner(owner), m_platform(platform) {}
 
@@ -47,7 +57,16 @@ int ControllerLink::Send(const CommandFrame &frame) {
 
 int ControllerLink::Receive(CommandFrame &reply) {
     auto line = m_platform.NewLine();
-    OpenLine(*line, m_owner.PortName());
+    const std::string portName = m_owner.PortName();
+    const bool opened = OpenLine(*line, portName);
+    if (opened) {
+        const std::string device = line->DeviceName();
+        m_lineProblem = "no answer from the Central Controller on " +
+                        (device.empty() ? portName : device) +
+                        "; check that it is switched on and connected to this port";
+    } else {
+        m_lineProblem = Chomp(line->LastError());
+    }
 
     bool synced = false;
     for (int attempt = 0; attempt < kSyncTries && !synced; ++attempt) {
@@ -72,6 +91,7 @@ int ControllerLink::Receive(CommandFrame &reply) {
         m_receiveBuffer[n] = byte;
     }
     line->Close();
+    m_lineProblem.clear();
     std::copy_n(m_receiveBuffer.begin(), kFrameSize, reply.bytes.begin());
     return 0;
 }
@@ -93,10 +113,10 @@ int ControllerLink::Resend() {
     return Send(m_lastSent);
 }
 
-bool ControllerLink::TestOpen(const std::string &portName, std::string *error) {
+bool ControllerLink::TestOpen(const std::string &portName) {
     auto line = m_platform.NewLine();
     const bool opened = OpenLine(*line, portName);
-    if (!opened && error != nullptr) *error = line->LastError();
+    m_lineProblem = opened ? std::string() : Chomp(line->LastError());
     line->Close();
     return opened;
 }

@@ -33,11 +33,14 @@ public:
     int Check(const CommandFrame &reply);
     // Sends the last sent frame again; no reply is received.
     int Resend();
-    // Opens the named port with the line settings and closes it again at once. When it
-    // does not open and error is given, error receives the line's diagnostic text.
-    bool TestOpen(const std::string &portName, std::string *error = nullptr);
+    // Opens the named port with the line settings and closes it again at once.
+    bool TestOpen(const std::string &portName);
 
     const CommandFrame &LastSentFrame() const { return m_lastSent; }
+    // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
+    // the port's own diagnostic when it would not open, else that nothing answered on it.
+    // Empty after a Receive that took a frame.
+    const std::string &LastLineProblem() const { return m_lineProblem; }
 
 private:
     bool OpenLine(SerialLine &line, const std::string &portName) const;
@@ -45,6 +48,7 @@ private:
     LinkOwner &m_owner;
     LinkPlatform &m_platform;
     CommandFrame m_lastSent;
+    std::string m_lineProblem;
     // The 22 frame bytes plus the spare byte of the last receive exchange.
     std::array<std::uint8_t, kFrameSize + 1> m_receiveBuffer{};
 };

@@ -11,6 +11,12 @@ public:
 
     // A message with an OK button and the exclamation icon.
     virtual void ShowMessage(const std::string &text) = 0;
+    // The same message with details for whoever has to put the problem right (the serial
+    // port's own diagnostic, say), shown on request. A console without a place for them
+    // shows them after the text.
+    virtual void ShowDetailedMessage(const std::string &text, const std::string &details) {
+        ShowMessage(details.empty() ? text : text + "\n\n" + details);
+    }
     // A question with Yes and No buttons and the question icon; true for Yes.
     virtual bool AskYesNo(const std::string &text) = 0;
     // A pause during which the window may still repaint.

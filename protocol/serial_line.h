@@ -24,6 +24,9 @@ public:
     virtual int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) = 0;
     // "%s: (%d) %s\n" of the most recent failure; empty when there was none.
     virtual std::string LastError() const = 0;
+    // The device the last Open() was for, as messages name it ("/dev/ttyUSB0"); empty
+    // when the line has no name of its own to give.
+    virtual std::string DeviceName() const { return {}; }
 };
 
 // The line settings every caller uses: 9600 baud, 8 data bits, no parity, 1 stop bit.

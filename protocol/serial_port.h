@@ -29,11 +29,13 @@ public:
     int WriteData(const std::uint8_t *bytes, int count) override;
     int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) override;
     std::string LastError() const override;
+    std::string DeviceName() const override { return m_deviceName; }
 
     bool IsOpen() const;
 
 private:
-    bool FailOpen(const std::string &where, int error);
+    // Records the failure (problemText in place of the usual form when given) and closes.
+    bool FailOpen(const std::string &where, int error, const std::string &problemText = {});
     void RecordFailure(const std::string &where, int error);
     void RecordText(const std::string &text);
     void ReleaseAndClose();
@@ -47,4 +49,5 @@ private:
     // close() would wait for it.
     bool m_discardOutputOnClose = false;
     std::string m_lastError;
+    std::string m_deviceName;
 };

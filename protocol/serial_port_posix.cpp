@@ -115,21 +115,33 @@ std::string DeviceGroup(const std::string &path) {
     return std::to_string(status.st_gid);
 }
 
-std::string OpenFailureText(const std::string &path, int error) {
+// The causes of a failed open that the person at the screen can put right, each said in
+// words with what to do, then how the system call told it: "Open(): /dev/ttyUSB0:
+// permission denied; ... (open() failed: (13) Permission denied)". Empty for any other
+// cause, which keeps the usual form.
+std::string OpenProblemText(const std::string &path, const std::string &how, int error) {
+    std::string problem;
     switch (error) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return "Open(): open() failed, " + path + " not found";
+            problem =
+                "not found; check that the cable or adapter is plugged in and that the "
+                "port setting names this device";
+            break;
         case EACCES:
-            return "Open(): open() failed, permission denied on " + path +
-                   "; add the user to the group \"" + DeviceGroup(path) +
-                   "\" and log out and in again";
+            problem = "permission denied; the device belongs to group " + DeviceGroup(path) +
+                      ": add the user to that group and log in again";
+            break;
         case EBUSY:
-            return "Open(): open() failed, " + path + " is in use by another program";
+        case EWOULDBLOCK:
+            problem = "in use by another program; end that program and try again";
+            break;
         default:
-            return "Open(): open() failed on " + path;
+            return {};
     }
+    return "Open(): " + path + ": " + problem + " (" + how + ": (" + std::to_string(error) + ") " +
+           SystemErrorText(error) + ")\n";
 }
 
 bool SettingsTook(const termios &wanted, const termios &actual) {
@@ -155,6 +167,7 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
     Close();
 
     const std::string path = m_devices.DevicePath(portName);
+    m_deviceName = path.empty() ? portName : path;
     if (path.empty()) {
         return FailOpen("Open(): \"" + portName + "\" is not a port name of the form COMn", ENOENT);
     }
@@ -178,7 +191,9 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
         m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
-        return FailOpen(OpenFailureText(path, errno), errno);
+        const int error = errno;
+        return FailOpen("Open(): open() failed on " + path, error,
+                        OpenProblemText(path, "open() failed", error));
     }
 
     // TIOCEXCL keeps other programs from opening the device, but not root, which opens it
@@ -190,18 +205,15 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         const int error = errno;
-        if (error == EWOULDBLOCK) {
-            return FailOpen("Open(): flock() failed, " + path + " is in use by another program",
-                            error);
-        }
-        return FailOpen("Open(): flock() failed", error);
+        return FailOpen("Open(): flock() failed", error,
+                        OpenProblemText(path, "flock() failed", error));
     }
     // Root gets past another program's exclusive mode; finding it set means the device is
     // taken all the same.
     int exclusive = 0;
     if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-        return FailOpen("Open(): ioctl(TIOCGEXCL) shows " + path + " is in use by another program",
-                        EBUSY);
+        return FailOpen("Open(): ioctl(TIOCGEXCL) failed", EBUSY,
+                        OpenProblemText(path, "ioctl(TIOCGEXCL) found it held", EBUSY));
     }
     m_holdsLock = true;
     if (::ioctl(m_fd, TIOCEXCL) == 0) {
@@ -384,8 +396,12 @@ bool SerialPort::IsOpen() const {
     return m_fd >= 0;
 }
 
-bool SerialPort::FailOpen(const std::string &where, int error) {
-    RecordFailure(where, error);
+bool SerialPort::FailOpen(const std::string &where, int error, const std::string &problemText) {
+    if (problemText.empty()) {
+        RecordFailure(where, error);
+    } else {
+        RecordText(problemText);
+    }
     m_discardOutputOnClose = true;
     Close();
     return false;

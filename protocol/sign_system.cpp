@@ -3,6 +3,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "command_code.h"
 #include "reply_decoder.h"
 #include "status_handler.h"
 
@@ -36,14 +37,12 @@ SignSystem::SignSystem(LinkPlatform &platform, OperatorConsole &console)
     m_lineTags.fill("Not Installed");
     m_lineFormats = {"8.889", "8.889", "8.889", "8.88", "88.88", "88.88", "8.88", "8.88"};
 
-    // Until the controller tells its own, its clock reads as the workstation's, the hour
-    // on the status line's 12-hour rule (0-12 as AM, 13-23 as 1-11 PM).
+    // Until the controller tells its own, its clock reads as the workstation's, on the
+    // same 12-hour dial as the status line's clock.
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const bool pm = local.tm_hour > 12;
-    m_ccTime = TimeRecord{pm ? local.tm_hour - 12 : local.tm_hour, local.tm_min, local.tm_sec,
-                          pm ? "PM" : "AM"};
+    m_ccTime = TimeRecord::FromTwentyFourHour(local.tm_hour, local.tm_min, local.tm_sec);
     m_ccDate = DateRecord{local.tm_mon + 1, local.tm_mday, local.tm_year + 1900};
 }
 
@@ -107,15 +106,31 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     }
     CommandFrame reply{};
     m_link->Send(request);
-    m_link->Receive(reply);
+    if (m_link->Receive(reply) != 0) {
+        m_linkDown = true;
+    }
     m_lastOutcome = m_link->Check(reply);
     if (m_lastOutcome != 0) {
         ++m_failedTransactions;
+        if (m_strictTransactions) {
+            RequestProgramEnd();
+        }
     }
     return m_lastOutcome;
 }
 
 int SignSystem::Decode(const CommandFrame &reply) {
+    m_linkDown = false;
+    if (m_strictTransactions) {
+        const int asked = m_link->LastSentFrame().Code();
+        const int answered = reply.Code();
+        if (answered != asked && answered != ToByte(CommandCode::NeverSent)) {
+            m_console.ShowMessage("The controller answered command " + std::to_string(asked) +
+                                  " with a reply for command " + std::to_string(answered) +
+                                  "; the reply was not used.");
+            return kReplyForAnotherCommand;
+        }
+    }
     return m_decoder->Decode(reply);
 }
 
@@ -148,8 +163,8 @@ void SignSystem::ReadLineFormats() {
     }
 }
 
-void SignSystem::SetLinePrice(int line, const std::string &price) {
-    RunTransaction(m_builder->SetLinePrice(line - 1, price));
+bool SignSystem::SetLinePrice(int line, const std::string &price) {
+    return RunTransaction(m_builder->SetLinePrice(line - 1, price)) == 0;
 }
 
 std::string SignSystem::GetLinePrice(int line) {
@@ -351,6 +366,6 @@ bool SignSystem::PriceCheck(const std::string &price, int line) const {
     return true;
 }
 
-bool SignSystem::TestOpen(const std::string &portName, std::string *error) {
-    return m_link->TestOpen(portName, error);
+bool SignSystem::TestOpen(const std::string &portName) {
+    return m_link->TestOpen(portName);
 }

@@ -58,6 +58,12 @@ public:
     void SetLineTagsDisplayPending(bool pending) { m_lineTagsDisplayPending = pending; }
     bool FailureFlag() const { return m_failureFlag; }
     void SetFailureFlag(bool failed) { m_failureFlag = failed; }
+    // Down once a transaction ended without any reply (nothing answered, or the port did
+    // not open); up again with the next reply that is decoded, whatever its status. Up
+    // until the first transaction.
+    bool LinkDown() const { return m_linkDown; }
+    // Why the link is down, in the words of the port or "no answer ... on <device>".
+    const std::string &LinkProblem() const { return m_link->LastLineProblem(); }
     bool ShowPortDialog() const { return m_showPortDialog; }
     void SetShowPortDialog(bool show) { m_showPortDialog = show; }
     std::string GetPortName() const { return m_portName; }
@@ -94,7 +100,9 @@ public:
 
     // ---- Controller commands: one transaction each ----
     void ReadLineFormats();
-    void SetLinePrice(int line, const std::string &price);
+    // True when the controller took the price; a refusal or no answer has been reported
+    // to the person at the screen by then.
+    bool SetLinePrice(int line, const std::string &price);
     std::string GetLinePrice(int line);
     int GetNumberOfLines();
     void ChangePassword(const std::string &password);
@@ -134,9 +142,7 @@ public:
     void WriteNvramBlock(int address, const NvramBlock &data, int *outcome = nullptr);
     std::string GetCcSoftwarePartNumber();
     bool PriceCheck(const std::string &price, int line) const;
-    // Whether the named port opens; when it does not and error is given, error receives
-    // the reason.
-    bool TestOpen(const std::string &portName, std::string *error = nullptr);
+    bool TestOpen(const std::string &portName);
 
     // One transaction: send the request, receive the reply, check and decode it. Returns
     // 0 for an accepted command, the controller's status, or a negative problem code.
@@ -148,6 +154,16 @@ public:
     // Outcome of the most recent transaction, and how many did not end with status 0.
     int LastOutcome() const { return m_lastOutcome; }
     int FailedTransactionCount() const { return m_failedTransactions; }
+
+    // The outcome of a reply that carries neither the request's command code nor the
+    // acknowledgement code 38, under strict transactions.
+    static constexpr int kReplyForAnotherCommand = -4;
+    // Stricter rules for a run of a few commands from a script (voxa-ctl), where nothing
+    // may pass for an answer that is not one: a reply must answer the request it follows
+    // (else it is not used, the console is told, and the outcome is
+    // kReplyForAnotherCommand), and the first failed transaction ends the run, so that no
+    // later one can take the controller's answer to a resend for its own.
+    void SetStrictTransactions(bool strict) { m_strictTransactions = strict; }
 
     // Ends the program through the console. No transaction is started afterwards: the
     // handlers still on the stack return without talking to the controller again.
@@ -180,6 +196,7 @@ private:
     std::string m_ccSoftwarePartNumber = "No CC SW PN";
     bool m_nvramUpdateFlag = false;
     bool m_failureFlag = false;
+    bool m_linkDown = false;
     std::array<int, kFailureCounters> m_failureCounters{};
     std::string m_portName;
     std::unique_ptr<FrameBuilder> m_builder;
@@ -217,6 +234,7 @@ private:
     std::unique_ptr<StatusHandler> m_statusHandler;
     int m_lastOutcome = 0;
     int m_failedTransactions = 0;
+    bool m_strictTransactions = false;
     bool m_programEndRequested = false;
 };
 

@@ -90,6 +90,11 @@ void StatusHandler::Handle(int code) {
             s.m_console.ShowMessage(MessageFor(code, 0));
             s.m_failureFlag = true;
             return;
+        case LinkOwner::kNoSync:
+            // The message keeps its fixed text; what went wrong on the line goes with it.
+            s.m_console.ShowDetailedMessage(MessageFor(code, s.m_link->LastSentFrame().Code()),
+                                            s.m_link->LastLineProblem());
+            return;
         default:
             s.m_console.ShowMessage(MessageFor(code, s.m_link->LastSentFrame().Code()));
             return;

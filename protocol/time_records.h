@@ -11,6 +11,10 @@ struct TimeRecord {
     int second = 0;
     std::string ampm;
 
+    // A time of the PC's 24-hour clock on the 12-hour dial: 0:05 is 12:05 AM, 12:30 is
+    // 12:30 PM, 13:00 is 1:00 PM. Hours outside 0-23 are taken modulo 24.
+    static TimeRecord FromTwentyFourHour(int hour, int minute, int second = 0);
+
     bool operator==(const TimeRecord &) const = default;
 };
 

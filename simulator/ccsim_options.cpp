@@ -108,6 +108,8 @@ std::string CcsimOptions::Usage() {
            "                       per frame\n"
            "  --stop-after K       send reply bytes 0..K only\n"
            "  --corrupt-checksum   send every reply with a wrong checksum\n"
+           "  --reply-code N       give every reply command code N (0-255) instead of its\n"
+           "                       request's\n"
            "  --junk N             send N junk bytes before each reply's sync byte\n"
            "  --status N[:COUNT]   put status N (1-255) in the next COUNT replies (default\n"
            "                       every reply); the commands are not carried out\n"
@@ -177,6 +179,15 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
                  return false;
              }
              f.reportedNvramSize = static_cast<std::uint16_t>(size);
+             return true;
+         }},
+        {"--reply-code",
+         [&](const std::string &v) {
+             int code = 0;
+             if (!ParseInteger(v, 0, 255, code)) {
+                 return false;
+             }
+             f.replyCode = static_cast<std::uint8_t>(code);
              return true;
          }},
         {"--cc-status",

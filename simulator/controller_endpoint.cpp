@@ -198,6 +198,10 @@ void ControllerEndpoint::TakeRequest(Millis now) {
         m_requests.pop_front();
     }
     m_reply = ReplyTo(m_request);
+    if (m_faults.replyCode) {
+        m_reply[2] = *m_faults.replyCode;
+        m_reply.StoreChecksum();
+    }
     if (m_faults.corruptChecksum) {
         m_reply[kChecksumIndex] = static_cast<std::uint8_t>(~m_reply[kChecksumIndex]);
     }

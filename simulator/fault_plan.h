@@ -29,6 +29,10 @@ struct FaultPlan {
     // Every reply goes out with its checksum inverted.
     bool corruptChecksum = false;
 
+    // Every reply carries this command code instead of its request's (checksum made to
+    // match), as from a controller that answers the wrong question.
+    std::optional<std::uint8_t> replyCode;
+
     // Bytes of line noise sent just before a reply's first sync byte (never 0xD6).
     int junkBeforeSync = 0;
 

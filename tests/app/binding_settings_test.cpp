@@ -90,7 +90,7 @@ TEST_F(SettingsBindingTest, NoFileReadsDefaultsAndTheFirstSaveWritesEverySection
     EXPECT_LT(tags, update);
     EXPECT_LT(update, faces);
     EXPECT_LT(faces, communications);
-    EXPECT_EQ(Read("Tags", "tag7"), "not installed");
+    EXPECT_EQ(Read("Tags", "tag7"), "XXX");
     EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "XXX");
     EXPECT_EQ(Read("FaceTags", "face0"), "XXX");
     EXPECT_EQ(Read("Communications", "Port"), "XXX");
@@ -128,6 +128,7 @@ TEST_F(SettingsBindingTest, TagsAreSavedUpToTheirLeaderDots) {
     std::array<std::string, 8> fields = NotInstalledFields();
     fields[0] = "Super .Unleaded ........................";
     fields[7] = "Diesel ...............................";
+    fields[6] = "not installed ...............................";  // a tag of that name
     Save(fields, "Last Update:\nXXX");
     EXPECT_EQ(Read("Tags", "tag0"), "Super");
     EXPECT_EQ(Read("Tags", "tag7"), "Diesel");
@@ -137,6 +138,22 @@ TEST_F(SettingsBindingTest, TagsAreSavedUpToTheirLeaderDots) {
     EXPECT_EQ(m_site.system.GetLineTag(0), "Super");
     EXPECT_EQ(m_site.system.GetLineTag(6), "not installed");
     EXPECT_EQ(m_site.system.GetLineTag(7), "Diesel");
+}
+
+// A line that was never loaded (start-up stopped early, or the controller has fewer lines
+// than the file has tags) shows the not-installed text; its name must not be lost.
+TEST_F(SettingsBindingTest, LinesNotLoadedKeepTheTagsReadFromTheFile) {
+    WriteFile("[Tags]\ntag0=Regular\ntag1=Plus\ntag4=Kerosene\ntag7=Diesel\n");
+    Load();
+    std::array<std::string, 8> fields = NotInstalledFields();
+    fields[0] = "Regular ...............................";
+    fields[1] = "Super ...............................";  // renamed while running
+    Save(fields, "Last Update:\nXXX");
+    const std::array<const char *, 8> expected{"Regular",  "Super", "XXX", "XXX",
+                                               "Kerosene", "XXX",   "XXX", "Diesel"};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(Read("Tags", ("tag" + std::to_string(i)).c_str()), expected[i]) << i;
+    }
 }
 
 TEST_F(SettingsBindingTest, LastMessageIsKeptWhileAnErrorIsShown) {

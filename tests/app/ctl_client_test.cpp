@@ -274,11 +274,13 @@ TEST_F(CtlClientTest, PasswordLongerThanTheFrameHoldsIsRefusedUnsent) {
     EXPECT_NE(err.str().find("17"), std::string::npos) << err.str();
 }
 
-TEST_F(CtlClientTest, TestOpenReportsWhetherThePortOpens) {
+TEST_F(CtlClientTest, TestOpenReportsWhetherThePortOpensAndWhyNot) {
     EXPECT_EQ(Run({"test-open", "COM3"}), CommandLineClient::kOk);
+    EXPECT_EQ(err.str(), "");
     platform.SetPortMissing(true);
-    EXPECT_EQ(Run({"test-open", "COM3"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"test-open", "COM9"}), CommandLineClient::kTransactionFailed);
     EXPECT_EQ(out.str(), "opened\nfailed\n");
+    EXPECT_EQ(err.str(), "voxa-ctl: Open(): open() failed: (2) No such file or directory\n");
     EXPECT_TRUE(controller.Requests().empty());
 }
 
@@ -407,6 +409,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"get-number-of-lines", "now"}, "usage: voxa-ctl get-number-of-lines"},
         UsageCase{{"set-line-price", "1"}, "usage: voxa-ctl set-line-price LINE PRICE"},
         UsageCase{{"set-time", "7:05", "AM", "sharp"}, "usage: voxa-ctl set-time"},
+        UsageCase{{"verify-password", std::string(18, 'p')}, "PASSWORD must be at most 17"},
+        UsageCase{{"test-open", "COM10"}, "COMn must be COM1 to COM9"},
+        UsageCase{{"test-open", "COM0"}, "COMn must be COM1 to COM9"},
+        UsageCase{{"test-open", "com1"}, "COMn must be COM1 to COM9"},
+        UsageCase{{"test-open", "/dev/ttyS0"}, "COMn must be COM1 to COM9"},
         UsageCase{{}, "Usage: voxa-ctl"}));
 
 // ---- Parsing -------------------------------------------------------------------------
@@ -553,6 +560,36 @@ TEST_F(CtlClientTest, SilentControllerEndsTheRunAtTheFirstFailedExchange) {
     EXPECT_EQ(platform.OpenCount(), 2);
     // The formats the workstation starts with are not the controller's answer.
     EXPECT_EQ(out.str(), "");
+}
+
+// The controller's communication failures are answered with a quiet resend; the run still
+// ends with a line saying what happened.
+class CtlQuietResend : public CtlClientTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CtlQuietResend, ExitsOneSayingThatTheResendWasNotConfirmed) {
+    const int status = GetParam();
+    controller.Faults().forcedStatus = static_cast<std::uint8_t>(status);
+    controller.Faults().forcedStatusCount = 1;
+    EXPECT_EQ(Run({"read-line-formats"}), CommandLineClient::kTransactionFailed);
+    const char *const kTexts[] = {"Checksum Failure", "Excessive Receive Failure",
+                                  "Excessive Transmit Failure", "Receive Timeout Failure",
+                                  "Transmit Timeout Failure"};
+    EXPECT_EQ(err.str(), "voxa-ctl: " + std::string(kTexts[status - 6]) + " (controller status " +
+                             std::to_string(status) +
+                             "): the request was resent, and the resend got no confirmation\n");
+    EXPECT_EQ(out.str(), "");
+    // The request and its resend; the run ends there, before the formats are asked for.
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 4}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, CtlQuietResend, ::testing::Range(6, 11));
+
+// (A reply for another command fails the run: see the process tests.) The acknowledgement
+// code still confirms a command.
+TEST_F(CtlClientTest, AcknowledgementCodeConfirmsACommand) {
+    controller.Faults().replyCode = Code(CommandCode::NeverSent);
+    EXPECT_EQ(Run({"clear-fail-log"}), CommandLineClient::kOk);
+    EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CtlClientTest, PasswordCheckThatGetsNoAnswerIsAFailureNotARejection) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -318,8 +319,113 @@ TEST_F(CtlProcess, SilentControllerEndsTheRunAfterOneFailedExchange) {
     EXPECT_EQ(run.status, CommandLineClient::kTransactionFailed);
     EXPECT_LT(run.took, kBound);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("voxa-ctl: Cmd Code: 04 Status:ffffffff\n"), std::string::npos)
+    EXPECT_NE(
+        run.err.find("voxa-ctl: Cmd Code: 04 Status:ffffffff\n"
+                     "voxa-ctl: no answer from the Central Controller on " +
+                     LinkPath() + "; check that it is switched on and connected to this port\n"),
+        std::string::npos)
         << run.err;
+}
+
+// A failed run always says on standard error what happened, and prints no value.
+TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
+    const std::string missing = m_dir + "/no-such-tty";
+    const struct {
+        const char *name;
+        std::vector<std::string> simulator;  // empty: no simulator
+        bool holdPort;
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } kCases[] = {
+        {"quiet resend",
+         {"--status", "6:1"},
+         false,
+         {"get-number-of-lines"},
+         1,
+         "voxa-ctl: Checksum Failure (controller status 6): the request was resent, and the "
+         "resend got no confirmation\n"},
+        {"reply for another command",
+         {"--reply-code", "7"},
+         false,
+         {"get-number-of-lines"},
+         1,
+         "voxa-ctl: The controller answered command 4 with a reply for command 7; the reply was "
+         "not used.\n"},
+        {"held port",
+         {"--lines", "2"},
+         true,
+         {"get-number-of-lines"},
+         1,
+         "voxa-ctl: Open(): " + LinkPath() +
+             ": in use by another program; end that program and "
+             "try again (flock() failed: (11) Resource temporarily unavailable)\n"},
+        {"missing device",
+         {},
+         false,
+         {"--device", missing, "get-number-of-lines"},
+         1,
+         "voxa-ctl: Open(): " + missing +
+             ": not found; check that the cable or adapter is "
+             "plugged in and that the port setting names this device (open() failed: (2) No such "
+             "file or directory)\n"},
+        {"test-open of a missing device",
+         {},
+         false,
+         {"--device", missing, "test-open", "COM1"},
+         1,
+         "voxa-ctl: Open(): " + missing + ": not found;"},
+        {"long password",
+         {},
+         false,
+         {"verify-password", std::string(18, 'p')},
+         2,
+         "voxa-ctl: PASSWORD must be at most 17 characters\n"},
+        {"empty device",
+         {},
+         false,
+         {"--device", "", "get-number-of-lines"},
+         2,
+         "voxa-ctl: --device needs a value"},
+        {"empty port",
+         {},
+         false,
+         {"--port", "", "get-number-of-lines"},
+         2,
+         "voxa-ctl: --port needs a value"},
+        {"test-open beyond COM9",
+         {},
+         false,
+         {"test-open", "COM10"},
+         2,
+         "voxa-ctl: COMn must be COM1 to COM9\n"},
+    };
+    for (const auto &c : kCases) {
+        m_sim.reset();
+        std::vector<std::string> args = c.args;
+        if (!c.simulator.empty()) {
+            StartSimulator(c.simulator);
+            args.insert(args.begin(), {"--device", LinkPath()});
+        }
+        int holder = -1;
+        if (c.holdPort) {
+            holder = ::open(LinkPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(holder, 0) << c.name;
+            ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << c.name;
+        }
+        const CtlRun run = RunCtl(args, m_dir);
+        if (holder >= 0) ::close(holder);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        // Usage errors and ports that do not open are found at once, without the half
+        // minute of waiting for a controller.
+        if (c.simulator.empty()) {
+            EXPECT_LT(run.took, 5s) << c.name;
+        }
+        if (c.args[c.args.size() - 2] != "test-open") {
+            EXPECT_EQ(run.out, "") << c.name;
+        }
+    }
 }
 
 }  // namespace

@@ -135,12 +135,87 @@ TEST_F(SettingsFileTest, CommentsUnknownLinesAndKeysBeforeAnySectionAreIgnored) 
     EXPECT_EQ(settings.ReadString("Tags", "", "XXX"), "XXX");
 }
 
-TEST_F(SettingsFileTest, ReadsCrLfAndByteOrderMark) {
+TEST_F(SettingsFileTest, ReadsCrLfAndByteOrderMarkAndKeepsThem) {
     SettingsFile settings = Loaded("\xEF\xBB\xBF[Tags]\r\ntag0=Regular\r\ntag1=Plus\r\n");
     EXPECT_EQ(settings.ReadString("Tags", "tag0", "XXX"), "Regular");
     EXPECT_EQ(settings.ReadString("Tags", "tag1", "XXX"), "Plus");
+    ASSERT_TRUE(settings.WriteString("Tags", "tag2", "Cr\xC3\xA8me"));
     ASSERT_TRUE(settings.Save());
-    EXPECT_EQ(ReadWholeFile(m_path), "[Tags]\ntag0=Regular\ntag1=Plus\n");
+    EXPECT_EQ(ReadWholeFile(m_path),
+              "\xEF\xBB\xBF[Tags]\r\ntag0=Regular\r\ntag1=Plus\r\ntag2=Cr\xC3\xA8me\r\n");
+}
+
+// A file the Windows programs wrote: code page 1252, CRLF, bytes this program does not know
+// (one the code page leaves unassigned among them) and no line end after the last line.
+TEST_F(SettingsFileTest, WindowsFileComesBackByteForByte) {
+    const std::string before =
+        "; Station 14 \x96 caf\xE9\r\n"
+        "[Tags]\r\n"
+        "tag0=Cr\xE8me\r\n"
+        "tag1=Plus\r\n"
+        "\r\n"
+        "[Vendor]\r\n"
+        "raw=\x81\x8D\x8F\x90\x9D\xFF\x80";
+    SettingsFile settings = Loaded(before);
+    EXPECT_EQ(settings.FileEncoding(), SettingsFile::Encoding::kWindows1252);
+    EXPECT_EQ(settings.ReadString("Tags", "tag0", "XXX"), "Cr\xC3\xA8me");  // UTF-8 inside
+    EXPECT_EQ(settings.Text(), before);
+
+    // Values written back go out in the code page, with the file's line ends.
+    ASSERT_TRUE(settings.WriteString("Tags", "tag0",
+                                     "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                                     "e"));
+    ASSERT_TRUE(settings.WriteString("Tags", "tag2", "Diesel \xE2\x82\xAC"));
+    ASSERT_TRUE(settings.WriteString("Communications", "Port", "COM2"));
+    ASSERT_TRUE(settings.Save()) << settings.LastError();
+    std::string expected = before;
+    expected.replace(expected.find("tag0=Cr\xE8me"), 10,
+                     "tag0=Cr\xE8me br\xFBl\xE9"
+                     "e");
+    expected.insert(expected.find("\r\n\r\n[Vendor]") + 2, "tag2=Diesel \x80\r\n");
+    expected += "\r\n\r\n[Communications]\r\nPort=COM2\r\n";
+    EXPECT_EQ(ReadWholeFile(m_path), expected);
+}
+
+TEST_F(SettingsFileTest, MixedLineEndsStayAsTheyWere) {
+    SettingsFile settings = Loaded("[Tags]\ntag0=a\r\ntag1=b\n\r\n");
+    ASSERT_TRUE(settings.WriteString("Tags", "tag0", "A"));
+    ASSERT_TRUE(settings.WriteString("Tags", "tag2", "c"));
+    EXPECT_EQ(settings.Text(), "[Tags]\ntag0=A\r\ntag1=b\ntag2=c\n\r\n");
+}
+
+// A character the code page has no byte for is not lost: the file becomes UTF-8.
+TEST_F(SettingsFileTest, WindowsFileTakesUtf8RatherThanLoseACharacter) {
+    SettingsFile settings = Loaded("[Tags]\r\ntag0=Cr\xE8me\r\n");
+    ASSERT_TRUE(settings.WriteString("Tags", "tag1",
+                                     "\xC5\x81\xC3\xB3"
+                                     "d\xC5\xBA"));  // Łódź
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(ReadWholeFile(m_path),
+              "[Tags]\r\ntag0=Cr\xC3\xA8me\r\ntag1=\xC5\x81\xC3\xB3"
+              "d\xC5\xBA\r\n");
+    SettingsFile reread(m_path);
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.ReadString("Tags", "tag0", "XXX"), "Cr\xC3\xA8me");
+}
+
+TEST_F(SettingsFileTest, MatchingQuotesAroundAValueAreTakenOff) {
+    const struct {
+        const char *written;
+        const char *read;
+    } kCases[] = {
+        {"\"Premium\"", "Premium"}, {"'Plus'", "Plus"},
+        {"\" Super \"", " Super "}, {"\"\"", ""},
+        {"\"Diesel'", "\"Diesel'"}, {"\"", "\""},
+        {"'a'b'", "a'b"},           {"\"\"\"\"", "\"\""},
+    };
+    for (const auto &c : kCases) {
+        SettingsFile settings = Loaded(std::string("[Tags]\ntag0=") + c.written + "\n");
+        EXPECT_EQ(settings.ReadString("Tags", "tag0", "XXX"), c.read) << c.written;
+        // What the program writes reads back as it was written.
+        ASSERT_TRUE(settings.WriteString("Tags", "tag1", c.read));
+        EXPECT_EQ(settings.ReadString("Tags", "tag1", "XXX"), c.read) << c.written;
+    }
 }
 
 TEST_F(SettingsFileTest, ValuesAreCutTo255Bytes) {
@@ -168,7 +243,7 @@ TEST_F(SettingsFileTest, CutNeverSplitsAUtf8Character) {
         {a254 + "\xC3\xA9", a254},                     // two-byte character across the cut
         {a253 + "\xC3\xA9" + "x", a253 + "\xC3\xA9"},  // ends exactly at the cut
         {a253 + "\xE2\x82\xAC", a253},                 // three-byte character across the cut
-        {a254 + "\x80\x80", a254 + "\x80"},            // not UTF-8: plain byte cut
+        {a254 + "\x80\x80", a254 + "\xE2\x82\xAC"},    // not UTF-8: Windows-1252, bytes
     };
     for (const auto &c : kCases) {
         SettingsFile settings = Loaded("[Tags]\ntag0=" + c.value + "\n");
@@ -282,11 +357,13 @@ TEST_F(SettingsFileTest, ValueWithLineBreaksStaysOnOneLine) {
     ASSERT_TRUE(settings.WriteString("Tags", "tag1", "x\ny"));
     ASSERT_TRUE(settings.Save());
 
-    EXPECT_EQ(ReadWholeFile(m_path), "[Tags]\ntag0=Super  [Communications] Port=COM9 \ntag1=x y\n");
+    // The blank at the end would be lost on reading without the quotes.
+    EXPECT_EQ(ReadWholeFile(m_path),
+              "[Tags]\ntag0=\"Super  [Communications] Port=COM9 \"\ntag1=x y\n");
     SettingsFile reread(m_path);
     ASSERT_TRUE(reread.Load());
     EXPECT_EQ(reread.ReadString("Communications", "Port", "XXX"), "XXX");
-    EXPECT_EQ(reread.ReadString("Tags", "tag0", "XXX"), "Super  [Communications] Port=COM9");
+    EXPECT_EQ(reread.ReadString("Tags", "tag0", "XXX"), "Super  [Communications] Port=COM9 ");
 }
 
 TEST_F(SettingsFileTest, ValueEndsAtANul) {

@@ -51,11 +51,21 @@ private slots:
     void AboutAsksTheControllerForItsPartNumber();
     void FirstTickShowsClockTagsAndStatus();
     void StatusFollowsTheFailureFlagAndRedrawsOnlyOnChange();
+    void StatusSaysWhenTheControllerDoesNotAnswer();
+    void StartupAgainstASilentControllerAsksOnceAndOpensTheWindow();
     void EditsBeforeTheFirstTickAreNotTakenAsEdits();
     void SendStopsAtTheBadLineWithTheFocusThere();
     void CompleteSendDisarmsUntilTheNextTick();
+    void SendStopsAtThePriceTheControllerDidNotTake_data();
+    void SendStopsAtThePriceTheControllerDidNotTake();
     void LeadingPointGetsAZeroOnAnEightPointEightEightNineLine();
+    void PointTypedFirstKeepsTheFieldInItsMask_data();
+    void PointTypedFirstKeepsTheFieldInItsMask();
+    void PriceLongerThanItsFormatIsShownCutAndUnchanged();
     void EscapeEndsWithoutAQuestionAndSavesTheSettings();
+    void TagsOfLinesNotLoadedSurviveTheExit_data();
+    void TagsOfLinesNotLoadedSurviveTheExit();
+    void WindowsSettingsFileComesBackUnchanged();
     void ExitAsksFirst();
     void EndRequestedInsideAHandlerWaitsForItToReturn();
 
@@ -294,6 +304,65 @@ void MainWindowTest::StatusFollowsTheFailureFlagAndRedrawsOnlyOnChange() {
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::Ready);
 }
 
+void MainWindowTest::StatusSaysWhenTheControllerDoesNotAnswer() {
+    Start();
+    QLabel *text = Label(Ids::Main::kStatusText);
+    QLabel *icon = Label(Ids::Main::kStatusIcon);
+    m_window->Tick();
+    const qint64 readyPicture = icon->pixmap().cacheKey();
+
+    m_site->controller.Faults().silent = true;
+    m_window->System()->GetCcStatus();
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Error Status: CC not answering."));
+    // The longest of the status texts fits beside the icon.
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
+    QVERIFY(icon->geometry().right() < text->geometry().left() + text->contentsMargins().left());
+    QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::NotAnswering);
+    QVERIFY(icon->pixmap().cacheKey() != readyPicture);
+    // Redrawn only on change; and silence outranks a failure reported before it.
+    text->setText("untouched");
+    m_window->System()->SetFailureFlag(true);
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("untouched"));
+
+    // The next reply brings the line back, and the failure flag shows again.
+    m_site->controller.Faults().silent = false;
+    m_window->System()->GetNumberOfLines();
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Error Status: Check logs. "));
+    m_window->System()->SetFailureFlag(false);
+    m_window->Tick();
+    QCOMPARE(text->text(), QString("Status: All signs ready. "));
+}
+
+void MainWindowTest::StartupAgainstASilentControllerAsksOnceAndOpensTheWindow() {
+    m_site->controller.Faults().silent = true;
+    Start();
+    // One transaction (one open to send, one to receive) and its one message.
+    QCOMPARE(m_site->platform.OpenCount(), 2);
+    QCOMPARE(
+        m_console.messages,
+        std::vector<std::string>{"CC sent VOXA an unknown status.\nCmd Code: 22 Status:ffffffff"});
+    QCOMPARE(QString::fromStdString(m_console.details.front()),
+             QString("no answer from the Central Controller on COM1; check that it is switched "
+                     "on and connected to this port"));
+    QVERIFY(m_window->PollTimer().isActive());
+    QVERIFY(!m_window->SplashOpen());
+
+    m_window->Tick();
+    m_window->Tick();
+    QCOMPARE(Label(Ids::Main::kStatusText)->text(), QString("Error Status: CC not answering."));
+    QCOMPARE(Label(Ids::Main::kClock)->text(), QString("12/7/2026 2:07 PM"));
+    for (int line = 1; line <= 8; ++line) {
+        QVERIFY(!Price(line)->isEnabled());
+        QCOMPARE(Price(line)->PositionCount(), 0);
+        QCOMPARE(Tag(line)->text(), kNotInstalled);
+    }
+    QVERIFY(!SendButton()->isEnabled());
+    QCOMPARE(m_site->platform.OpenCount(), 2);  // the ticks ask nothing
+}
+
 void MainWindowTest::EditsBeforeTheFirstTickAreNotTakenAsEdits() {
     Start();
     const QFont normal = Price(1)->font();
@@ -341,6 +410,59 @@ void MainWindowTest::SendStopsAtTheBadLineWithTheFocusThere() {
     QVERIFY(Price(2)->font().weight() > QFont::Normal);
 }
 
+void MainWindowTest::SendStopsAtThePriceTheControllerDidNotTake_data() {
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("failedLine");
+    QTest::addColumn<std::vector<int>>("sentCodes");
+    QTest::addColumn<std::vector<std::string>>("messages");
+    // Line 2's format has changed in the controller since start-up: it refuses the price.
+    QTest::newRow("refused") << false << 2 << std::vector<int>{34, 2, 2}
+                             << std::vector<std::string>{"Central Controller: Format Mismatch"};
+    // Nothing answers Get CC status first, then the price of line 1.
+    QTest::newRow("no answer")
+        << true << 1 << std::vector<int>{}
+        << std::vector<std::string>{
+               "CC sent VOXA an unknown status.\nCmd Code: 22 Status:ffffffff",
+               "CC sent VOXA an unknown status.\nCmd Code: 02 Status:ffffffff"};
+}
+
+void MainWindowTest::SendStopsAtThePriceTheControllerDidNotTake() {
+    QFETCH(bool, silent);
+    QFETCH(int, failedLine);
+    QFETCH(std::vector<int>, sentCodes);
+    QFETCH(std::vector<std::string>, messages);
+    Start();
+    m_window->Tick();
+    const std::string oldPrice2 = m_site->model.Current().lines[1].price;
+    TypeInto(1, "1899");
+    TypeInto(2, "2459");
+    TypeInto(3, "3129");
+    m_site->model.Current().lines[1].format = "88.88";
+    m_site->controller.Faults().silent = silent;
+    m_site->platform.ClearEvents();
+    SendButton()->click();
+
+    QCOMPARE(m_site->SentCodes(), sentCodes);
+    QCOMPARE(m_site->model.Current().lines[0].price == "1.899", failedLine > 1);
+    QCOMPARE(m_site->model.Current().lines[1].price, oldPrice2);
+    QCOMPARE(Label(Ids::Main::kLastUpdate)->text(),
+             QString("Error:\nUpdate Failed, Price #%1").arg(failedLine));
+    QTRY_VERIFY(Price(failedLine)->hasFocus());
+    for (int line = 1; line <= 3; ++line) {
+        QCOMPARE(m_window->System()->LineChanged(line), line >= failedLine);
+    }
+    QVERIFY(Price(failedLine)->font().weight() > QFont::Normal);
+    QVERIFY(SendButton()->isEnabled());
+    // The status handler's own messages, and nothing more.
+    QCOMPARE(m_console.messages, messages);
+
+    // The last update saved is still the one before.
+    m_window->reject();
+    SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
+    QVERIFY(file.Load());
+    QCOMPARE(file.ReadString("UpdateStatus", "lastmsg", "-"), std::string("12/6/2026 4:29 PM"));
+}
+
 void MainWindowTest::CompleteSendDisarmsUntilTheNextTick() {
     Start();
     m_window->Tick();
@@ -380,6 +502,54 @@ void MainWindowTest::LeadingPointGetsAZeroOnAnEightPointEightEightNineLine() {
     QVERIFY(m_window->System()->LineChanged(4));
 }
 
+void MainWindowTest::PointTypedFirstKeepsTheFieldInItsMask_data() {
+    QTest::addColumn<bool>("fromHome");  // else everything is selected, as focus leaves it
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caret");
+    QTest::newRow("point over 3.499") << true << "."
+                                      << "0.499" << 2;
+    QTest::newRow("point over a selection") << false << "."
+                                            << "0.__9" << 2;
+    QTest::newRow(".459 over 3.499") << true << ".459"
+                                     << "0.459" << 5;
+    QTest::newRow(".459 over a selection") << false << ".459"
+                                           << "0.459" << 5;
+    QTest::newRow(".4 over 3.499") << true << ".4"
+                                   << "0.499" << 3;
+}
+
+void MainWindowTest::PointTypedFirstKeepsTheFieldInItsMask() {
+    QFETCH(bool, fromHome);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(int, caret);
+    m_site->model.Current().lines[0].price = "3.499";  // format 8.889
+    Start();
+    m_window->Tick();
+    CmEdit *field = Price(1);
+    QCOMPARE(field->text(), QString("3.499"));
+    TypeInto(1, QString());
+    if (fromHome) QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClicks(field, keys);
+    QCOMPARE(field->text(), text);
+    QCOMPARE(field->cursorPosition(), caret);
+    QCOMPARE(field->CurrentPosition(), caret);
+    QVERIFY(m_window->System()->LineChanged(1));
+}
+
+// A price the controller holds in a longer form than its line's format is shown as far as
+// the field's cells go; loading it is not an edit.
+void MainWindowTest::PriceLongerThanItsFormatIsShownCutAndUnchanged() {
+    m_site->model.Current().lines[0].price = "12.3456";  // format 8.889
+    Start();
+    m_window->Tick();
+    QCOMPARE(Price(1)->text(), QString("12.34"));
+    QVERIFY(!m_window->System()->LineChanged(1));
+    QVERIFY(!SendButton()->isEnabled());
+    QCOMPARE(Price(1)->font().weight(), int(QFont::Normal));
+}
+
 void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
     WriteSettings(
         "; kept\n[Devices]\nCOM1=/dev/ttyUSB0\n"
@@ -397,11 +567,75 @@ void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
     SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
     QVERIFY(file.Load());
     QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super"));
-    QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("not installed"));
+    // Line 7 is not installed: it keeps what the file held for it (nothing, read as XXX).
+    QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Devices", "COM1", "-"), std::string("/dev/ttyUSB0"));
     QCOMPARE(file.ReadString("UpdateStatus", "lastmsg", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Communications", "ShowStartup", "-"), std::string("No"));
     QVERIFY(file.Text().rfind("; kept\n", 0) == 0);
+}
+
+void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit_data() {
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<int>("ccStatus");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("linesShown");
+    QTest::newRow("NVRAM must be updated") << 6 << 5 << false << 0;
+    QTest::newRow("fewer lines than tags") << 3 << 0 << false << 3;
+    QTest::newRow("controller not answering") << 6 << 0 << true << 0;
+}
+
+void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
+    QFETCH(int, lineCount);
+    QFETCH(int, ccStatus);
+    QFETCH(bool, silent);
+    QFETCH(int, linesShown);
+    std::string tags = "[Tags]\n";
+    for (int i = 0; i < 8; ++i)
+        tags += "tag" + std::to_string(i) + "=Tag " + std::to_string(i) + "\n";
+    WriteSettings(tags + "[Communications]\nPort=COM1\n");
+    m_site->model.Current().lineCount = lineCount;
+    if (ccStatus != 0) m_site->controller.Faults().ccStatusCode = ccStatus;
+    m_site->controller.Faults().silent = silent;
+    Start();
+    if (m_window->PollTimer().isActive()) m_window->Tick();
+    for (int line = 1; line <= 8; ++line) {
+        QCOMPARE(Tag(line)->text() == kNotInstalled, line > linesShown);
+    }
+    m_window->reject();
+    QVERIFY(m_window->System() == nullptr);
+
+    SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
+    QVERIFY(file.Load());
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(file.ReadString("Tags", "tag" + std::to_string(i), "-"),
+                 "Tag " + std::to_string(i));
+    }
+}
+
+// Written by the Windows workstation: code page 1252 and CRLF line ends.
+void MainWindowTest::WindowsSettingsFileComesBackUnchanged() {
+    std::string text = "[Tags]\r\ntag0=Cr\xE8me\r\n";
+    for (int i = 1; i < 8; ++i)
+        text += "tag" + std::to_string(i) + "=Line " + std::to_string(i) + "\r\n";
+    text +=
+        "[UpdateStatus]\r\nlastmsg=12/6/2026 4:29 PM\r\n[FaceTags]\r\nface0=Fa\xE7"
+        "ade\r\n";
+    for (int i = 1; i < 8; ++i)
+        text += "face" + std::to_string(i) + "=Face " + std::to_string(i) + "\r\n";
+    text += "[Communications]\r\nPort=COM1\r\nShowStartup=No\r\n";
+    WriteSettings(text);
+    Start();
+    m_window->Tick();
+    QCOMPARE(Tag(1)->text(), StatusLine::TagFieldText(QString::fromUtf8("Cr\xC3\xA8me")));
+    QCOMPARE(QString::fromStdString(m_window->System()->GetFaceTag(0)),
+             QString::fromUtf8("Fa\xC3\xA7"
+                               "ade"));
+    m_window->reject();
+
+    std::ifstream in(m_dir->filePath("voxa.ini").toStdString(), std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QCOMPARE(after, text);
 }
 
 void MainWindowTest::ExitAsksFirst() {
@@ -448,9 +682,11 @@ void MainWindowTest::EndRequestedInsideAHandlerWaitsForItToReturn() {
 void MainWindowTest::ClockTextHourRule_data() {
     QTest::addColumn<QTime>("time");
     QTest::addColumn<QString>("text");
-    QTest::newRow("midnight") << QTime(0, 0) << "3/3/2003 0:00 AM";
-    QTest::newRow("after midnight") << QTime(0, 5) << "3/3/2003 0:05 AM";
-    QTest::newRow("half past noon") << QTime(12, 30) << "3/3/2003 12:30 AM";
+    QTest::newRow("midnight") << QTime(0, 0) << "3/3/2003 12:00 AM";
+    QTest::newRow("after midnight") << QTime(0, 5) << "3/3/2003 12:05 AM";
+    QTest::newRow("before noon") << QTime(11, 59) << "3/3/2003 11:59 AM";
+    QTest::newRow("noon") << QTime(12, 0) << "3/3/2003 12:00 PM";
+    QTest::newRow("half past noon") << QTime(12, 30) << "3/3/2003 12:30 PM";
     QTest::newRow("one") << QTime(13, 0) << "3/3/2003 1:00 PM";
     QTest::newRow("afternoon") << QTime(14, 7) << "3/3/2003 2:07 PM";
     QTest::newRow("last minute") << QTime(23, 59) << "3/3/2003 11:59 PM";

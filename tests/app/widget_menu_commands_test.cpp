@@ -48,6 +48,7 @@ private slots:
     void SupervisorModeSwitchesWithTheCheckMark();
     void CancelledLoginLeavesSupervisorModeOff();
     void PromptFollowsTheHighlightedItem();
+    void EveryPromptFitsItsField();
     void ExitAnsweredNoLeavesEverythingAsItWas();
     void F1OpensTheManualAtItsContents();
     void ManualContentsLinksReachTheirHeadings();
@@ -201,6 +202,27 @@ void MenuCommandsTest::PromptFollowsTheHighlightedItem() {
     QCOMPARE(m_window->MenuPrompt(), QString("Configure Sign On/Off Options."));
     sign->hide();
     QCOMPARE(m_window->MenuPrompt(), QString("Press F1 For Help."));
+}
+
+void MenuCommandsTest::EveryPromptFitsItsField() {
+    auto *field = m_window->findChild<QLabel *>(IdName(Ids::Main::kMenuPrompt));
+    auto *clock = m_window->findChild<QLabel *>(IdName(Ids::Main::kClock));
+    QMenu *help = qobject_cast<QMenu *>(Item(M::kAbout)->associatedObjects().first());
+    for (QAction *action : m_window->findChildren<QAction *>()) {
+        const QString prompt = MainMenu::PromptFor(action->data().toInt());
+        if (prompt.isEmpty()) continue;
+        emit help->hovered(action);
+        QCOMPARE(field->text(), prompt);
+        QVERIFY2(field->fontMetrics().horizontalAdvance(prompt) <= field->contentsRect().width(),
+                 qPrintable(prompt));
+        // The clock makes room, and nothing else lies under the prompt.
+        QVERIFY(!clock->isVisible());
+        QVERIFY(field->geometry().right() <
+                m_window->findChild<QLabel *>(IdName(Ids::Main::kStatusIcon))->geometry().left());
+    }
+    emit help->aboutToHide();
+    QVERIFY(clock->isVisible());
+    QVERIFY(!field->geometry().intersects(clock->geometry()));
 }
 
 void MenuCommandsTest::ExitAnsweredNoLeavesEverythingAsItWas() {

@@ -34,8 +34,8 @@ using Choice = NvramImageCommands::Choice;
 // is open would.
 class HookedConsole : public RecordingConsole {
 public:
-    void ShowMessage(const std::string &text) override {
-        RecordingConsole::ShowMessage(text);
+    void ShowDetailedMessage(const std::string &text, const std::string &detail) override {
+        RecordingConsole::ShowDetailedMessage(text, detail);
         if (onMessage) onMessage(text);
     }
     std::function<void(const std::string &)> onMessage;

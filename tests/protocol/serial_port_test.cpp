@@ -16,11 +16,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "device_map.h"
+#include "recording_console.h"
+#include "sign_system.h"
 #include "system_link_platform.h"
 
 namespace {
@@ -325,9 +328,9 @@ TEST_F(SerialPortTest, MissingDeviceFailsWithTheSystemText) {
     EXPECT_FALSE(OpenAtLineSettings(port, "COM2"));
     EXPECT_FALSE(port.IsOpen());
     const std::string error = port.LastError();
-    EXPECT_EQ(error.rfind("Open(): open() failed, /nonexistent/ttyVOXA0 not found", 0), 0u)
+    EXPECT_EQ(error.rfind("Open(): /nonexistent/ttyVOXA0: not found; check that the cable", 0), 0u)
         << error;
-    EXPECT_TRUE(error.ends_with(": (2) No such file or directory\n")) << error;
+    EXPECT_TRUE(error.ends_with(" (open() failed: (2) No such file or directory)\n")) << error;
 }
 
 TEST_F(SerialPortTest, DiagnosticIsCutTo255Characters) {
@@ -402,7 +405,9 @@ TEST_F(SerialPortTest, SecondOpenWhileHeldIsRefusedAndFreedByClose) {
     SerialPort second(m_devices);
     EXPECT_FALSE(OpenAtLineSettings(second, "COM1"));
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_NE(second.LastError().find("is in use by another program"), std::string::npos)
+    EXPECT_NE(
+        second.LastError().find(m_slavePath + ": in use by another program; end that program"),
+        std::string::npos)
         << second.LastError();
 
     // The refused open must neither undo the holder's claim nor drop its output.
@@ -422,9 +427,9 @@ TEST_F(SerialPortTest, DeviceLockedByAnotherProgramCountsAsInUse) {
 
     SerialPort port(m_devices);
     EXPECT_FALSE(OpenAtLineSettings(port, "COM1"));
-    EXPECT_EQ(port.LastError(), "Open(): flock() failed, " + m_slavePath +
-                                    " is in use by another program: (11) Resource temporarily "
-                                    "unavailable\n");
+    EXPECT_EQ(port.LastError(), "Open(): " + m_slavePath +
+                                    ": in use by another program; end that program and try again "
+                                    "(flock() failed: (11) Resource temporarily unavailable)\n");
     ::close(other);
     ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
 
@@ -441,9 +446,10 @@ TEST_F(SerialPortTest, DeviceHeldExclusivelyByAnotherProgramCountsAsInUse) {
     ASSERT_EQ(::ioctl(m_slave, TIOCEXCL), 0);
     SerialPort port(m_devices);
     EXPECT_FALSE(OpenAtLineSettings(port, "COM1"));
-    EXPECT_EQ(port.LastError(), "Open(): ioctl(TIOCGEXCL) shows " + m_slavePath +
-                                    " is in use by another program: (16) Device or resource "
-                                    "busy\n");
+    EXPECT_EQ(port.LastError(), "Open(): " + m_slavePath +
+                                    ": in use by another program; end that program and try again "
+                                    "(ioctl(TIOCGEXCL) found it held: (16) Device or resource "
+                                    "busy)\n");
     EXPECT_EQ(ExclusiveMode(m_slave), 1);
 
     ASSERT_EQ(::ioctl(m_slave, TIOCNXCL), 0);
@@ -565,9 +571,10 @@ TEST_F(SerialPortTest, OrdinaryUserIsToldWhichGroupToJoin) {
     ASSERT_EQ(::fchmod(m_slave, 0660), 0);
 
     const std::string error = OpenAsOrdinaryUser();
-    EXPECT_EQ(error, "Open(): open() failed, permission denied on " + m_slavePath +
-                         "; add the user to the group \"dialout\" and log out and in again: "
-                         "(13) Permission denied\n");
+    EXPECT_EQ(error, "Open(): " + m_slavePath +
+                         ": permission denied; the device belongs to group dialout: add the user "
+                         "to that group and log in again (open() failed: (13) Permission "
+                         "denied)\n");
 }
 
 TEST_F(SerialPortTest, OrdinaryUserFindsAHeldPortInUse) {
@@ -579,8 +586,9 @@ TEST_F(SerialPortTest, OrdinaryUserFindsAHeldPortInUse) {
     ASSERT_TRUE(OpenAtLineSettings(holder, "COM1"));
 
     const std::string error = OpenAsOrdinaryUser();
-    EXPECT_EQ(error, "Open(): open() failed, " + m_slavePath +
-                         " is in use by another program: (16) Device or resource busy\n");
+    EXPECT_EQ(error, "Open(): " + m_slavePath +
+                         ": in use by another program; end that program and try again (open() "
+                         "failed: (16) Device or resource busy)\n");
 
     holder.Close();
     EXPECT_EQ(OpenAsOrdinaryUser(), "opened");
@@ -603,6 +611,46 @@ TEST_F(SerialPortTest, PlatformLinesFollowTheMapAsItIsAtOpen) {
     const auto start = Clock::now();
     platform.Pause(20ms);
     EXPECT_GE(Since(start), 20ms);
+}
+
+// A transaction on a port that will not open ends in the fixed unknown-status message; the
+// port's own words go with it as its details, naming the device.
+TEST_F(SerialPortTest, FailedTransactionCarriesThePortsDiagnostic) {
+    const struct {
+        const char *name;
+        bool held;
+        std::string device;
+        std::string details;
+    } kCases[] = {
+        {"missing device", false, "/nonexistent/ttyVOXA0",
+         "Open(): /nonexistent/ttyVOXA0: not found; check that the cable or adapter is plugged "
+         "in and that the port setting names this device (open() failed: (2) No such file or "
+         "directory)"},
+        {"held port", true, m_slavePath,
+         "Open(): " + m_slavePath +
+             ": in use by another program; end that program and try again (flock() failed: (11) "
+             "Resource temporarily unavailable)"},
+    };
+    for (const auto &c : kCases) {
+        m_devices.Set(1, c.device);
+        SerialPort holder(m_devices);
+        if (c.held) {
+            ASSERT_TRUE(OpenAtLineSettings(holder, "COM1")) << holder.LastError();
+        }
+        SystemLinkPlatform platform(m_devices);
+        RecordingConsole console;
+        SignSystem system(platform, console);
+        system.SetPortName("COM1");
+        std::ostringstream diagnostics;
+        system.SetDiagnosticStream(diagnostics);
+
+        system.GetCcStatus();
+        EXPECT_TRUE(system.LinkDown()) << c.name;
+        EXPECT_EQ(console.messages, std::vector<std::string>{"CC sent VOXA an unknown status.\n"
+                                                             "Cmd Code: 22 Status:ffffffff"})
+            << c.name;
+        EXPECT_EQ(console.details, std::vector<std::string>{c.details}) << c.name;
+    }
 }
 
 }  // namespace

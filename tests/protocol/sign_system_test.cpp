@@ -50,10 +50,14 @@ TEST_F(SignSystemTest, CcClockStartsOnTheWorkstationsClockInTwelveHourForm) {
     const DateRecord date = system.CcDate();
     EXPECT_EQ(date.year, local.tm_year + 1900);
     EXPECT_EQ(date.month, local.tm_mon + 1);
+    // Hours 13 to 23 are PM, noon is 12 PM and midnight 12 AM (the model was made a moment
+    // before the clock was read here, so the minute may have turned in between).
     const TimeRecord time = system.CcTime();
-    EXPECT_GE(time.hour, 0);
+    const int hour24 = (time.hour % 12) + (time.ampm == "PM" ? 12 : 0);
+    EXPECT_GE(time.hour, 1);
     EXPECT_LE(time.hour, 12);
-    EXPECT_TRUE(time.ampm == "AM" || time.ampm == "PM");
+    EXPECT_TRUE(hour24 == local.tm_hour || (hour24 + 1) % 24 == local.tm_hour)
+        << time.hour << " " << time.ampm << " at " << local.tm_hour << ":" << local.tm_min;
     site.controller.Faults().silent = true;
     EXPECT_EQ(system.GetDate(), date);  // no controller: the value of creation stays
 }
@@ -257,6 +261,52 @@ TEST_F(SignSystemTest, PartNumberAndFailedTransactions) {
     system.GetNumberOfLines();
     EXPECT_EQ(system.FailedTransactionCount(), 1);
     EXPECT_EQ(system.LastOutcome(), LinkOwner::kNoSync);
+}
+
+// Any transaction without a reply takes the link down; any reply that is decoded, even one
+// that reports a problem, brings it up again. A garbled reply says nothing either way.
+TEST_F(SignSystemTest, LinkIsDownFromATransactionWithoutReplyToTheNextReply) {
+    using Fault = void (*)(SimulatedSite &, bool);
+    const struct {
+        const char *name;
+        Fault fault;
+        bool down;
+        const char *problem;
+    } kCases[] = {
+        {"silent controller", [](SimulatedSite &s, bool on) { s.controller.Faults().silent = on; },
+         true,
+         "no answer from the Central Controller on COM1; check that it is switched on and "
+         "connected to this port"},
+        {"port that does not open",
+         [](SimulatedSite &s, bool on) { s.platform.SetPortMissing(on); }, true,
+         "Open(): open() failed: (2) No such file or directory"},
+        {"refusing controller",
+         [](SimulatedSite &s, bool on) {
+             s.controller.Faults().forcedStatus = 12;
+             s.controller.Faults().forcedStatusCount = on ? -1 : 0;
+         },
+         false, ""},
+    };
+    for (const auto &c : kCases) {
+        SimulatedSite s;
+        EXPECT_FALSE(s.system.LinkDown()) << c.name;  // nothing is known before the first
+        c.fault(s, true);
+        s.system.GetNumberOfLines();
+        EXPECT_EQ(s.system.LinkDown(), c.down) << c.name;
+        EXPECT_EQ(s.system.LinkProblem(), c.problem) << c.name;
+        EXPECT_EQ(s.console.details.front(), c.problem) << c.name;
+
+        // A reply whose checksum fails leaves the state as it was.
+        c.fault(s, false);
+        s.controller.Faults().corruptChecksum = true;
+        s.system.GetNumberOfLines();
+        EXPECT_EQ(s.system.LinkDown(), c.down) << c.name;
+
+        s.controller.Faults().corruptChecksum = false;
+        s.system.GetNumberOfLines();
+        EXPECT_FALSE(s.system.LinkDown()) << c.name;
+        EXPECT_EQ(s.system.LinkProblem(), "") << c.name;
+    }
 }
 
 TEST_F(SignSystemTest, TestOpenDependsOnThePortOpening) {

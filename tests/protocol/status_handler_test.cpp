@@ -44,7 +44,8 @@ TEST_P(StatusHandlerMessages, ShowsItsFixedTextOnce) {
     EXPECT_FALSE(system.FailureFlag());
     EXPECT_TRUE(site.SentFrames().empty());
     // Statuses outside the set the workstation knows (24 is one) also get a console line.
-    EXPECT_EQ(site.diagnostics.str(), row.status == 24 ? "CC RETURNED UNKNOWN ERROR CONDITION.\n" : "");
+    EXPECT_EQ(site.diagnostics.str(),
+              row.status == 24 ? "CC RETURNED UNKNOWN ERROR CONDITION.\n" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,7 +156,7 @@ TEST_F(StatusHandlerTest, UpdateProblemsRefreshTheStatusWithoutReceiving) {
         for (const auto &event : site.platform.Events())
             reads += event.kind == SimLinkPlatform::LineEvent::Kind::Read ? 1 : 0;
         EXPECT_EQ(reads, 22);
-        EXPECT_EQ(site.platform.OpenCount() > 0, true);
+        EXPECT_EQ(site.platform.CountEvents(SimLinkPlatform::LineEvent::Kind::Open), 1);
     }
     EXPECT_EQ(console.messages,
               (std::vector<std::string>{"Central Controller: Line Update Problem",

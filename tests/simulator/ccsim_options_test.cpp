@@ -40,6 +40,7 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
                                 "--stop-after",
                                 "10",
                                 "--corrupt-checksum",
+                                "--reply-code=7",
                                 "--junk",
                                 "4",
                                 "--status",
@@ -67,6 +68,7 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(f.junkAnswerAt, (std::set<int>{3}));
     EXPECT_EQ(f.stopAfterReplyByte, 10);
     EXPECT_TRUE(f.corruptChecksum);
+    EXPECT_EQ(f.replyCode, 7);
     EXPECT_EQ(f.junkBeforeSync, 4);
     EXPECT_EQ(f.forcedStatus, 9);
     EXPECT_EQ(f.forcedStatusCount, 3);
@@ -121,6 +123,7 @@ TEST(CcsimOptions, BadArgumentsAreRefusedWithAReason) {
         {"--junk", "1001"},
         {"--status", "0"},
         {"--status", "256"},
+        {"--reply-code", "256"},
         {"--status", "9:0"},
         {"--status", "9:"},
         {"--cc-status", "300"},

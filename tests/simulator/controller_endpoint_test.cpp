@@ -318,6 +318,14 @@ TEST_F(ControllerEndpointTest, CorruptChecksumSpoilsOnlyTheChecksum) {
     EXPECT_EQ(reply[kChecksumIndex], static_cast<std::uint8_t>(~reply.ComputeChecksum()));
 }
 
+TEST_F(ControllerEndpointTest, ReplyCodeFaultAnswersForAnotherCommandWithAGoodChecksum) {
+    endpoint.Faults().replyCode = 7;
+    const CommandFrame reply = Transaction(Request(CommandCode::GetNumberOfLines));
+    EXPECT_EQ(reply.Code(), 7);
+    EXPECT_TRUE(reply.ChecksumValid());
+    EXPECT_EQ(reply[4], 6);  // the data are still the request's answer
+}
+
 TEST_F(ControllerEndpointTest, JunkComesBeforeTheFirstSyncOnly) {
     endpoint.Faults().junkBeforeSync = 12;
     SendRequest(Request(CommandCode::GetTime));
