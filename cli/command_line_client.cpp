@@ -3,13 +3,19 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
-#include <functional>
 #include <iostream>
-#include <map>
 #include <sstream>
 
+#include "clock_subcommands.h"
 #include "command_code.h"
 #include "device_map.h"
+#include "intensity_subcommands.h"
+#include "log_and_test_subcommands.h"
+#include "nvram_subcommands.h"
+#include "on_off_timer_subcommands.h"
+#include "password_and_port_subcommands.h"
+#include "price_subcommands.h"
+#include "progress_line.h"
 #include "settings_file.h"
 #include "sign_system.h"
 #include "status_handler.h"
@@ -20,383 +26,21 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-struct Subcommand {
-    const char *arguments;
-    std::size_t minWords;  // arguments after the subcommand's name
-    std::size_t maxWords;
-    std::function<int(SignSystem &, const Words &, std::ostream &, std::ostream &)> run;
-};
-
-std::string Join(const Words &words, std::size_t from) {
-    std::string text;
-    for (std::size_t i = from; i < words.size(); ++i) {
-        if (!text.empty()) text += ' ';
-        text += words[i];
-    }
-    return text;
-}
-
-std::string FormatTime(int hour, int minute, const std::string &ampm) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%02d %s", hour, minute, ampm.c_str());
-    return text;
-}
-
-const char *OnOff(bool on) {
-    return on ? "on" : "off";
-}
-
-int Bad(std::ostream &err, const std::string &what) {
-    err << "voxa-ctl: " << what << '\n';
-    return CommandLineClient::kUsage;
-}
-
-const std::map<std::string, Subcommand> &Subcommands() {
-    using C = CommandLineClient;
-    static const std::
-        map<std::string, Subcommand>
-            table =
-                {
-                    {"get-number-of-lines",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << s.GetNumberOfLines() << '\n';
-                          return C::kOk;
-                      }}},
-                    {"read-line-formats",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          s.GetNumberOfLines();
-                          s.ReadLineFormats();
-                          for (int line = 1; line <= s.InstalledLineCount(); ++line)
-                              out << line << ' ' << s.GetLineFormat(line) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"read-face-masks",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          s.GetNumberOfLines();
-                          s.ReadFaceMasks();
-                          for (int n = 0; n < s.InstalledLineCount(); ++n) {
-                              char mask[8];
-                              std::snprintf(mask, sizeof mask, "0x%02x", s.GetFaceMask(n));
-                              out << n + 1 << ' ' << mask << '\n';
-                          }
-                          return C::kOk;
-                      }}},
-                    {"get-line-price",
-                     {"LINE", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto line = C::ParseNumber(w[0], 1, SignSystem::kMaxLines);
-                          if (!line) return Bad(err, "LINE must be 1 to 8");
-                          out << s.GetLinePrice(*line) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-line-price",
-                     {"LINE PRICE", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto line = C::ParseNumber(w[0], 1, SignSystem::kMaxLines);
-                          if (!line) return Bad(err, "LINE must be 1 to 8");
-                          // Checked against the line's format as the controller reports it, the way
-                          // Send Update checks it.
-                          s.GetNumberOfLines();
-                          s.ReadLineFormats();
-                          if (s.FailedTransactionCount() > 0) return C::kTransactionFailed;
-                          if (*line > s.InstalledLineCount()) {
-                              err << "voxa-ctl: line " << *line << " is not installed\n";
-                              return C::kRefused;
-                          }
-                          if (!s.PriceCheck(w[1], *line)) {
-                              err << "voxa-ctl: Error: Bad Value, Price #" << *line << " (format "
-                                  << s.GetLineFormat(*line) << ")\n";
-                              return C::kRefused;
-                          }
-                          s.SetLinePrice(*line, w[1]);
-                          return C::kOk;
-                      }}},
-                    {"change-password",
-                     {"NEW-PASSWORD", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          // The frame would cut a longer one without a word, and the
-                          // controller would keep a password nobody typed.
-                          constexpr std::size_t kLongest = FrameBuilder::kTextRoomFromByte3 - 1;
-                          if (w[0].size() > kLongest)
-                              return Bad(err, "NEW-PASSWORD must be at most " +
-                                                  std::to_string(kLongest) + " characters");
-                          s.ChangePassword(w[0]);
-                          return C::kOk;
-                      }}},
-                    {"verify-password",
-                     {"PASSWORD", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          // Cut by the frame, a longer one could be accepted as a password
-                          // nobody has.
-                          constexpr std::size_t kLongest = FrameBuilder::kTextRoomFromByte3 - 1;
-                          if (w[0].size() > kLongest)
-                              return Bad(err, "PASSWORD must be at most " +
-                                                  std::to_string(kLongest) + " characters");
-                          const bool accepted = s.VerifyPassword(w[0]);
-                          out << (accepted ? "accepted" : "rejected") << '\n';
-                          return accepted ? C::kOk : C::kRefused;
-                      }}},
-                    {"set-daylight-saving",
-                     {"on|off", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto on = C::ParseSwitch(w[0]);
-                          if (!on) return Bad(err, "expected on or off");
-                          s.SetDaylightSaving(*on);
-                          return C::kOk;
-                      }}},
-                    {"get-daylight-saving",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << OnOff(s.GetDaylightSaving()) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-time",
-                     {"H:MM:SS AM|PM", 1, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto time = C::ParseTime(Join(w, 0), true);
-                          if (!time) return Bad(err, "expected a time such as 12:30:05 PM");
-                          s.SetTime(*time);
-                          return C::kOk;
-                      }}},
-                    {"get-time",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          const TimeRecord t = s.GetTime();
-                          char text[32];
-                          std::snprintf(text, sizeof text, "%d:%02d:%02d %s", t.hour, t.minute,
-                                        t.second, t.ampm.c_str());
-                          out << text << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-date",
-                     {"M/D/YYYY", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto date = C::ParseDate(w[0]);
-                          if (!date) return Bad(err, "expected a date such as 6/7/2002");
-                          s.SetDate(*date);
-                          return C::kOk;
-                      }}},
-                    {"get-date",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          const DateRecord d = s.GetDate();
-                          out << d.month << '/' << d.day << '/' << d.year << '\n';
-                          return C::kOk;
-                      }}},
-                    {"clear-reset-log",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
-                          s.ClearResetLog();
-                          return C::kOk;
-                      }}},
-                    {"get-reset-count",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << s.GetResetCount() << '\n';
-                          return C::kOk;
-                      }}},
-                    {"clear-fail-log",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
-                          s.ClearFailLog();
-                          return C::kOk;
-                      }}},
-                    {"get-fail-log",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << s.GetFailLog() << '\n';
-                          return C::kOk;
-                      }}},
-                    {"start-sign-test",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
-                          s.StartSignTest();
-                          return C::kOk;
-                      }}},
-                    {"stop-sign-test",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          s.RunTransaction(s.Builder().StopSignTest());
-                          out << s.SignTestResultText() << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-on-off-time",
-                     {"INDEX H:MM AM|PM", 2, 3,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto index = C::ParseNumber(w[0], 0, 1);
-                          const auto time = C::ParseTime(Join(w, 1), false);
-                          if (!index || !time)
-                              return Bad(err,
-                                         "expected INDEX (1 on, 0 off) and a time such as 7:05 AM");
-                          s.SetOnOffTime(*index, {time->hour, time->minute, time->ampm});
-                          return C::kOk;
-                      }}},
-                    {"get-on-off-time",
-                     {"INDEX", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto index = C::ParseNumber(w[0], 0, 1);
-                          if (!index) return Bad(err, "INDEX must be 1 (on) or 0 (off)");
-                          const ShortTimeRecord t = s.GetOnOffTime(*index);
-                          out << FormatTime(t.hour, t.minute, t.ampm) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-on-off-timer-switch",
-                     {"on|off", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto on = C::ParseSwitch(w[0]);
-                          if (!on) return Bad(err, "expected on or off");
-                          s.SetOnOffTimerSwitch(*on);
-                          return C::kOk;
-                      }}},
-                    {"get-on-off-timer-switch",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << OnOff(s.GetOnOffTimerSwitch()) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-duty-cycle",
-                     {"LEVEL PERCENT", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto level = C::ParseNumber(w[0], 1, 5);
-                          const auto percent = C::ParseNumber(w[1], 0, 255);
-                          if (!level || !percent)
-                              return Bad(err, "expected LEVEL 1 to 5 and PERCENT");
-                          s.SetDutyCycle(*level, *percent);
-                          return C::kOk;
-                      }}},
-                    {"get-duty-cycle",
-                     {"LEVEL", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto level = C::ParseNumber(w[0], 1, 5);
-                          if (!level) return Bad(err, "LEVEL must be 1 to 5");
-                          out << s.GetDutyCycle(*level) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-switch-time",
-                     {"FACE INDEX H:MM AM|PM", 3, 4,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto index = C::ParseNumber(w[1], 1, 2);
-                          const auto time = C::ParseTime(Join(w, 2), false);
-                          if (!face || !index || !time)
-                              return Bad(
-                                  err,
-                                  "expected FACE 0 to 7, INDEX 1 or 2 and a time such as 7:05 AM");
-                          s.SetSwitchTime(*face, *index, {time->hour, time->minute, time->ampm});
-                          return C::kOk;
-                      }}},
-                    {"get-switch-time",
-                     {"FACE INDEX", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto index = C::ParseNumber(w[1], 1, 2);
-                          if (!face || !index)
-                              return Bad(err, "expected FACE 0 to 7 and INDEX 1 or 2");
-                          const ShortTimeRecord t = s.GetSwitchTime(*face, *index);
-                          out << FormatTime(t.hour, t.minute, t.ampm) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-face-level",
-                     {"FACE SLOT LEVEL", 3, 3,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto slot = C::ParseNumber(w[1], 0, 1);
-                          const auto level = C::ParseNumber(w[2], 1, 5);
-                          if (!face || !slot || !level)
-                              return Bad(err, "expected FACE 0 to 7, SLOT 0 or 1 and LEVEL 1 to 5");
-                          s.SetFaceLevel(*face, *slot, *level);
-                          return C::kOk;
-                      }}},
-                    {"get-face-level",
-                     {"FACE SLOT", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto slot = C::ParseNumber(w[1], 0, 1);
-                          if (!face || !slot)
-                              return Bad(err, "expected FACE 0 to 7 and SLOT 0 or 1");
-                          out << s.GetFaceLevel(*face, *slot) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"set-manual-level",
-                     {"FACE LEVEL", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto level = C::ParseNumber(w[1], 1, 5);
-                          if (!face || !level)
-                              return Bad(err, "expected FACE 0 to 7 and LEVEL 1 to 5");
-                          s.SetManualLevel(*face, *level);
-                          return C::kOk;
-                      }}},
-                    {"get-manual-level",
-                     {"FACE", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          if (!face) return Bad(err, "FACE must be 0 to 7");
-                          out << s.GetManualLevel(*face) << '\n';
-                          return C::kOk;
-                      }}},
-                    {"get-intensity-mode",
-                     {"FACE", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          if (!face) return Bad(err, "FACE must be 0 to 7");
-                          switch (s.GetIntensityMode(*face)) {
-                              case IntensityMode::Manual:
-                                  out << "Manual\n";
-                                  break;
-                              case IntensityMode::TimeOfDay:
-                                  out << "Time of Day\n";
-                                  break;
-                              case IntensityMode::LightSensor:
-                                  out << "Light Sensor\n";
-                                  break;
-                          }
-                          return C::kOk;
-                      }}},
-                    {"set-intensity-mode",
-                     {"FACE MODE(1 Manual, 2 Time of Day, 3 Light Sensor)", 2, 2,
-                      [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                          const auto face = C::ParseNumber(w[0], 0, 7);
-                          const auto mode = C::ParseNumber(w[1], 1, 3);
-                          if (!face || !mode)
-                              return Bad(err, "expected FACE 0 to 7 and MODE 1 to 3");
-                          s.SetIntensityMode(*face, *mode);
-                          return C::kOk;
-                      }}},
-                    {"get-cc-status",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          const bool nvramUpdate = s.GetCcStatus();
-                          out << s.CcStatusText() << '\n';
-                          if (nvramUpdate) out << "NVRAM must be updated\n";
-                          return C::kOk;
-                      }}},
-                    {"get-cc-software-part-number",
-                     {"", 0, 0,
-                      [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
-                          out << s.GetCcSoftwarePartNumber() << '\n';
-                          return C::kOk;
-                      }}},
-                    {"test-open",
-                     {"COMn", 1, 1,
-                      [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                          if (!w[0].starts_with("COM") ||
-                              !C::ParseNumber(w[0].substr(3), 1, C::kHighestPort))
-                              return Bad(err, "COMn must be COM1 to COM" +
-                                                  std::to_string(C::kHighestPort));
-                          const bool opened = s.TestOpen(w[0]);
-                          out << (opened ? "opened" : "failed") << '\n';
-                          if (!opened) err << "voxa-ctl: " << s.LinkProblem() << '\n';
-                          return opened ? C::kOk : C::kTransactionFailed;
-                      }}},
-                };
-    return table;
-}
-
 }  // namespace
+
+CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool progressOnErr)
+    : m_out(out), m_err(err) {
+    if (progressOnErr) m_progress = std::make_unique<ProgressLine>(err);
+    PriceSubcommands::AddTo(m_table);
+    ClockSubcommands::AddTo(m_table);
+    OnOffTimerSubcommands::AddTo(m_table);
+    IntensitySubcommands::AddTo(m_table);
+    LogAndTestSubcommands::AddTo(m_table);
+    PasswordAndPortSubcommands::AddTo(m_table);
+    NvramSubcommands::AddTo(m_table, m_progress.get());
+}
+
+CommandLineClient::~CommandLineClient() = default;
 
 std::optional<int> CommandLineClient::ParseNumber(const std::string &text, int low, int high) {
     int value = 0;
@@ -461,17 +105,20 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "/dev/ttyS{n-1}. Controller messages go to standard error.\n"
               "\n"
               "Exit status: 0 done; 1 a transaction failed (no answer, a port that does not\n"
-              "open, checksum, a controller status, a reply for another command); 2 bad\n"
-              "usage; 3 refused (a price that does not fit its line's format, a line that is\n"
-              "not installed, a rejected password). Every failure says why on standard error.\n"
+              "open, checksum, a controller status, a reply for another command) or an\n"
+              "NVRAM image file could not be read or written; 2 bad usage; 3 refused (a price\n"
+              "that does not fit its line's format, a line that is not installed, a rejected\n"
+              "password). Every failure says why on standard error.\n"
               "\n"
               "Subcommands:\n";
-    for (const auto &[name, subcommand] : Subcommands()) {
+    for (const auto &[name, subcommand] : m_table.All()) {
         stream << "  " << name;
         if (*subcommand.arguments != '\0') stream << ' ' << subcommand.arguments;
         stream << '\n';
     }
-    stream << "\nTimes are written 12:30:05 PM or 7:05 AM, dates 6/7/2002, switches on or off.\n";
+    stream << "\nTimes are written 12:30:05 PM or 7:05 AM, dates 6/7/2002, switches on or off.\n"
+              "NVRAM images are raw copies of the controller's memory; a load that went\n"
+              "through asks for VOXA to be restarted.\n";
 }
 
 int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::string> &words) {
@@ -479,12 +126,12 @@ int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::
         PrintHelp(m_err);
         return kUsage;
     }
-    const auto found = Subcommands().find(words[0]);
-    if (found == Subcommands().end()) {
+    const SubcommandTable::Subcommand *found = m_table.Find(words[0]);
+    if (found == nullptr) {
         m_err << "voxa-ctl: unknown subcommand \"" << words[0] << "\" (see voxa-ctl --help)\n";
         return kUsage;
     }
-    const Subcommand &subcommand = found->second;
+    const SubcommandTable::Subcommand &subcommand = *found;
     const Words arguments(words.begin() + 1, words.end());
     if (arguments.size() < subcommand.minWords || arguments.size() > subcommand.maxWords) {
         m_err << "voxa-ctl: usage: voxa-ctl " << words[0] << ' ' << subcommand.arguments << '\n';
@@ -536,10 +183,13 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
             const std::string &value = arguments[++next];
             // An empty value is a mistake (an unset variable in a script), not a wish for
             // the default port.
-            if (value.empty()) return Bad(m_err, word + " needs a value (see voxa-ctl --help)");
+            if (value.empty())
+                return SubcommandTable::UsageError(m_err,
+                                                   word + " needs a value (see voxa-ctl --help)");
             (word == "--port" ? givenPort : device) = value;
         } else if (word.rfind("--", 0) == 0) {
-            return Bad(m_err, "unknown or incomplete option " + word + " (see voxa-ctl --help)");
+            return SubcommandTable::UsageError(
+                m_err, "unknown or incomplete option " + word + " (see voxa-ctl --help)");
         } else {
             break;
         }
@@ -557,12 +207,14 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     if (device) {
         const auto number =
             port.rfind("COM", 0) == 0 ? ParseNumber(port.substr(3), 1, 255) : std::nullopt;
-        if (!number) return Bad(m_err, "--device needs a port of the form COMn");
+        if (!number)
+            return SubcommandTable::UsageError(m_err, "--device needs a port of the form COMn");
         devices.Set(*number, *device);
     }
 
     SystemLinkPlatform platform(devices);
     StreamConsole console(m_err);
+    console.SetProgressLine(m_progress.get());
     SignSystem system(platform, console);
     console.Attach(&system);
     system.SetDiagnosticStream(m_err);

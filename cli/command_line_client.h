@@ -1,12 +1,15 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "subcommand_table.h"
 #include "time_records.h"
 
+class ProgressLine;
 class SignSystem;
 
 // voxa-ctl: one controller operation per run, for field engineers and scripts. Values
@@ -22,7 +25,9 @@ public:
     // Ports the workstation offers: COM1 to COM9.
     static constexpr int kHighestPort = 9;
 
-    CommandLineClient(std::ostream &out, std::ostream &err) : m_out(out), m_err(err) {}
+    // With progressOnErr (standard error is a terminal), long runs count their blocks there.
+    CommandLineClient(std::ostream &out, std::ostream &err, bool progressOnErr = false);
+    ~CommandLineClient();
 
     // Runs with the program's arguments (without the program name), in the current
     // directory, whose ./voxa.ini supplies the port and the [Devices] map when present.
@@ -33,6 +38,10 @@ public:
     int RunSubcommand(SignSystem &system, const std::vector<std::string> &words);
 
     void PrintHelp(std::ostream &stream) const;
+
+    // The progress line on standard error, when there is one; a console writing to the
+    // same stream ends it before each message.
+    ProgressLine *Progress() const { return m_progress.get(); }
 
     // "12:30:05 PM" or "7:05 AM" (seconds optional when allowed); AM/PM in any case.
     static std::optional<TimeRecord> ParseTime(const std::string &text, bool withSeconds);
@@ -47,4 +56,6 @@ private:
 
     std::ostream &m_out;
     std::ostream &m_err;
+    std::unique_ptr<ProgressLine> m_progress;
+    SubcommandTable m_table;
 };

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "progress_line.h"
 #include "sign_system.h"
 
 namespace {
@@ -28,6 +29,7 @@ void StreamConsole::ShowMessage(const std::string &text) {
 }
 
 void StreamConsole::ShowDetailedMessage(const std::string &text, const std::string &details) {
+    if (m_progress != nullptr) m_progress->End();
     WriteLines(m_stream, text);
     if (!details.empty()) {
         WriteLines(m_stream, details);
@@ -38,6 +40,7 @@ void StreamConsole::ShowDetailedMessage(const std::string &text, const std::stri
 }
 
 bool StreamConsole::AskYesNo(const std::string &text) {
+    if (m_progress != nullptr) m_progress->End();
     WriteLines(m_stream, text + " No");
     return false;
 }

@@ -4,6 +4,7 @@
 
 #include "operator_console.h"
 
+class ProgressLine;
 class SignSystem;
 
 // The operator console of the command-line client: messages go to a stream (standard
@@ -15,6 +16,8 @@ public:
 
     // The sign system whose further transactions the first message stops.
     void Attach(SignSystem *system) { m_system = system; }
+    // A progress line on the same stream, ended before each message.
+    void SetProgressLine(ProgressLine *line) { m_progress = line; }
 
     void ShowMessage(const std::string &text) override;
     // The details follow the text, each line prefixed like it.
@@ -27,4 +30,5 @@ public:
 private:
     std::ostream &m_stream;
     SignSystem *m_system = nullptr;
+    ProgressLine *m_progress = nullptr;
 };

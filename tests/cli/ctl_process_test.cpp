@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -429,3 +430,43 @@ TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string ReadWhole(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+// The controller's memory goes out and comes back byte for byte through the real serial
+// port code; no progress is written to a standard error that is not a terminal.
+TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
+    constexpr std::size_t kSize = 96;
+    StartSimulator({"--nvram-size", std::to_string(kSize)});
+    const std::vector<std::string> port{"--device", LinkPath()};
+    const auto ctl = [&](const std::string &subcommand, const std::string &file) {
+        std::vector<std::string> args = port;
+        args.insert(args.end(), {subcommand, m_dir + "/" + file});
+        return RunCtl(args, {}, 60s);
+    };
+
+    const CtlRun saved = ctl("save-nvram-image", "before.nvr");
+    EXPECT_EQ(saved.status, CommandLineClient::kOk) << saved.err;
+    EXPECT_EQ(saved.out + saved.err, "");
+    const std::vector<std::uint8_t> initial = ControllerModel::InitialNvram(kSize);
+    EXPECT_EQ(ReadWhole(m_dir + "/before.nvr"), std::string(initial.begin(), initial.end()));
+
+    std::string image(kSize, '\0');
+    for (std::size_t i = 0; i < kSize; ++i) image[i] = static_cast<char>(255 - i * 3);
+    std::ofstream(m_dir + "/new.nvr", std::ios::binary) << image;
+    const CtlRun loaded = ctl("load-nvram-image", "new.nvr");
+    EXPECT_EQ(loaded.status, CommandLineClient::kOk) << loaded.err;
+    EXPECT_EQ(loaded.out, "VOXA must be restarted to comply with NVRAM changes.\n");
+    EXPECT_EQ(loaded.err, "");
+
+    const CtlRun again = ctl("save-nvram-image", "after.nvr");
+    EXPECT_EQ(again.status, CommandLineClient::kOk) << again.err;
+    EXPECT_EQ(ReadWhole(m_dir + "/after.nvr"), image);
+}

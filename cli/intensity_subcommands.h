@@ -1,0 +1,10 @@
+#pragma once
+
+class SubcommandTable;
+
+// voxa-ctl: Brightness: each face's intensity mode, its manual level, its two levels and the
+// switch times of the time-of-day mode, and the duty cycle of each level.
+class IntensitySubcommands {
+public:
+    static void AddTo(SubcommandTable &table);
+};

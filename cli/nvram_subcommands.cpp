@@ -1,0 +1,55 @@
+#include "nvram_subcommands.h"
+
+#include <ostream>
+#include <string>
+
+#include "command_line_client.h"
+#include "nvram_transfer.h"
+#include "progress_line.h"
+#include "subcommand_table.h"
+
+namespace {
+
+using C = CommandLineClient;
+using Words = SubcommandTable::Words;
+
+NvramTransfer::Progress CountBlocks(ProgressLine *progress) {
+    if (progress == nullptr) return {};
+    return [progress](int done, int blocks) {
+        // The block on its way, as the workstation names it; nothing while the size is
+        // not known.
+        if (blocks > 0) {
+            progress->Show("Block " + std::to_string(done < blocks ? done + 1 : blocks) + " of " +
+                           std::to_string(blocks));
+        }
+    };
+}
+
+// The exit status of a transfer; its reason, if any, goes to err.
+int Verdict(const NvramTransfer::Result &result, std::ostream &err) {
+    if (!result.message.empty()) err << "voxa-ctl: " << result.message << '\n';
+    return result.outcome == NvramTransfer::Outcome::Complete ? C::kOk : C::kTransactionFailed;
+}
+
+}  // namespace
+
+void NvramSubcommands::AddTo(SubcommandTable &table, ProgressLine *progress) {
+    table.Add("save-nvram-image",
+              {"FILE", 1, 1,
+               [progress](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
+                   const NvramTransfer::Result result =
+                       NvramTransfer(s).Save(w[0], CountBlocks(progress));
+                   if (progress != nullptr) progress->End();
+                   return Verdict(result, err);
+               }});
+    table.Add("load-nvram-image",
+              {"FILE", 1, 1,
+               [progress](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+                   const NvramTransfer::Result result =
+                       NvramTransfer(s).Load(w[0], CountBlocks(progress));
+                   if (progress != nullptr) progress->End();
+                   const int status = Verdict(result, err);
+                   if (status == C::kOk) out << kRestartNotice << '\n';
+                   return status;
+               }});
+}

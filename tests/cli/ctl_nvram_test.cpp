@@ -1,0 +1,149 @@
+// voxa-ctl's NVRAM image subcommands against the simulated controller on virtual time.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_line_client.h"
+#include "controller_endpoint.h"
+#include "sign_system.h"
+#include "sim_link_platform.h"
+#include "stream_console.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kNotSaved =
+    "voxa-ctl: NVRAM image not saved: the Central Controller did not deliver every block.\n";
+
+class CtlNvramTest : public ::testing::Test {
+protected:
+    CtlNvramTest() {
+        folder = fs::temp_directory_path() / ("voxa-ctl-nvram-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        console.Attach(&system);
+        console.SetProgressLine(nullptr);
+        system.SetDiagnosticStream(err);
+        system.SetPortName("COM1");
+    }
+    ~CtlNvramTest() override { fs::remove_all(folder); }
+
+    int Run(CommandLineClient &client, const std::vector<std::string> &words) {
+        return client.RunSubcommand(system, words);
+    }
+    std::string PathOf(const std::string &name) const { return (folder / name).string(); }
+    static void WriteFile(const std::string &path, const Bytes &bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    static Bytes ReadFile(const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    fs::path folder;
+    ControllerEndpoint controller;
+    ControllerModel::State &state = controller.Model().Current();
+    SimLinkPlatform platform{controller};
+    std::ostringstream out;
+    std::ostringstream err;
+    StreamConsole console{err};
+    SignSystem system{platform, console};
+};
+
+TEST_F(CtlNvramTest, SaveAndLoadRoundTripQuietlyWithoutATerminal) {
+    controller.Model().ResetNvram(48);
+    CommandLineClient client(out, err);
+    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(ReadFile(PathOf("a.nvr")), ControllerModel::InitialNvram(48));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "");
+
+    state.nvram.assign(48, 0);
+    EXPECT_EQ(Run(client, {"load-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(state.nvram, ControllerModel::InitialNvram(48));
+    EXPECT_EQ(out.str(), "VOXA must be restarted to comply with NVRAM changes.\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CtlNvramTest, ProgressCountsTheBlocksOnOneLineOfATerminal) {
+    controller.Model().ResetNvram(40);
+    CommandLineClient client(out, err, true);
+    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(err.str(), "\rBlock 1 of 3\rBlock 2 of 3\rBlock 3 of 3\n");
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CtlNvramTest, MessageDuringTheTransferStartsOnALineOfItsOwn) {
+    controller.Model().ResetNvram(32);
+    WriteFile(PathOf("long.nvr"), Bytes(48, 7));
+    CommandLineClient client(out, err, true);
+    StreamConsole terminal(err);
+    // The console of a run whose standard error is a terminal shares its progress line.
+    SignSystem shown(platform, terminal);
+    terminal.Attach(&shown);
+    shown.SetPortName("COM1");
+    shown.SetDiagnosticStream(err);
+    terminal.SetProgressLine(client.Progress());
+    EXPECT_EQ(client.RunSubcommand(shown, {"load-nvram-image", PathOf("long.nvr")}),
+              CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(err.str(),
+              "\rBlock 1 of 3\rBlock 2 of 3\rBlock 3 of 3\n"
+              "voxa-ctl: NVRAM Address Invalid, Aborting Transfer\n");
+    // No restart notice: not every block went through.
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CtlNvramTest, SilentControllerFailsTheSaveAndKeepsTheOldImage) {
+    WriteFile(PathOf("good.nvr"), Bytes(32, 0x42));
+    controller.Faults().silent = true;
+    CommandLineClient client(out, err);
+    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("good.nvr")}),
+              CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(ReadFile(PathOf("good.nvr")), Bytes(32, 0x42));
+    EXPECT_NE(err.str().find(kNotSaved), std::string::npos) << err.str();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(CtlNvramTest, FilesThatCannotBeLoadedAreRefusedBeforeAnyCommand) {
+    WriteFile(PathOf("big.nvr"), Bytes(65537, 1));
+    const struct {
+        std::string file;
+        std::string said;
+    } cases[] = {
+        {PathOf("big.nvr"), "voxa-ctl: NVRAM image file is larger than 65536 bytes.\n"},
+        {PathOf("none.nvr"), "voxa-ctl: NVRAM image not loaded: cannot read " + PathOf("none.nvr") +
+                                 " (No such file or directory).\n"},
+    };
+    for (const auto &c : cases) {
+        err.str("");
+        CommandLineClient client(out, err);
+        EXPECT_EQ(Run(client, {"load-nvram-image", c.file}), CommandLineClient::kTransactionFailed);
+        EXPECT_EQ(err.str(), c.said);
+    }
+    EXPECT_TRUE(controller.Requests().empty());
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CtlNvramTest, FileIsTheOneArgument) {
+    CommandLineClient client(out, err);
+    for (const std::vector<std::string> &words :
+         {std::vector<std::string>{"save-nvram-image"},
+          std::vector<std::string>{"load-nvram-image", "a.nvr", "b.nvr"}}) {
+        err.str("");
+        EXPECT_EQ(Run(client, words), CommandLineClient::kUsage);
+        EXPECT_EQ(err.str(), "voxa-ctl: usage: voxa-ctl " + words[0] + " FILE\n");
+    }
+    EXPECT_TRUE(controller.Requests().empty());
+}
+
+}  // namespace
