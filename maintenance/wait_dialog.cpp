@@ -40,7 +40,9 @@ WaitDialog::WaitDialog(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frame
 }
 
 void WaitDialog::ShowNow() {
-    if (parentWidget() != nullptr) {
+    // Over its window; while that is not on the screen yet (a load at start-up), in the
+    // middle of the screen.
+    if (parentWidget() != nullptr && parentWidget()->window()->isVisible()) {
         const QRect owner = parentWidget()->window()->frameGeometry();
         move(owner.center() - rect().center());
     } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
