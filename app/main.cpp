@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCursor>
 
 #include "device_map.h"
 #include "main_window.h"
@@ -12,6 +13,14 @@ int main(int argc, char *argv[]) {
 
     DeviceMap devices;
     SystemLinkPlatform platform(devices);
+    // A transaction that waits for a line another program holds shows the wait cursor.
+    platform.SetWaitingHook([](bool waiting) {
+        if (waiting) {
+            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    });
     QtConsole console;
     MainWindow window(platform, console, devices);
     console.SetOwner(&window);
