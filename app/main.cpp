@@ -4,6 +4,7 @@
 #include "device_map.h"
 #include "main_window.h"
 #include "qt_console.h"
+#include "stop_signals.h"
 #include "system_link_platform.h"
 
 int main(int argc, char *argv[]) {
@@ -25,6 +26,9 @@ int main(int argc, char *argv[]) {
     MainWindow window(platform, console, devices);
     console.SetOwner(&window);
     console.SetEndHandler([&window] { window.RequestEnd(); });
+
+    // A shutdown or log-out ends the program as the user would, settings saved.
+    StopSignals stopSignals([&window] { window.EndForSystem(); });
 
     window.Initialise();
     window.exec();
