@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QCursor>
 
 #include "device_map.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "qt_console.h"
+#include "stop_signals.h"
 #include "system_link_platform.h"
 
 int main(int argc, char *argv[]) {
@@ -13,6 +15,14 @@ int main(int argc, char *argv[]) {
 
     DeviceMap devices;
     SystemLinkPlatform platform(devices);
+    // A transaction that waits for a line another program holds shows the wait cursor.
+    platform.SetWaitingHook([](bool waiting) {
+        if (waiting) {
+            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    });
     QtConsole console;
     MainWindow window(platform, console, devices);
     console.SetOwner(&window);
@@ -20,6 +30,9 @@ int main(int argc, char *argv[]) {
     // The load the controller's "NVRAM must be updated" status offers.
     console.SetNvramLoadHandler([&window] { return window.Commands().RunNvramLoad(); });
     window.SetPortDialogHook([&window] { window.Commands().RunPortDialog(); });
+
+    // A shutdown or log-out ends the program as the user would, settings saved.
+    StopSignals stopSignals([&window] { window.EndForSystem(); });
 
     window.Initialise();
     window.exec();

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QIcon>
@@ -256,6 +257,25 @@ void MainWindow::RequestEnd() {
     m_endPending = true;
     if (m_handlerDepth == 0) {
         QMetaObject::invokeMethod(this, &MainWindow::EndProgram, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::EndForSystem() {
+    if (m_ended) return;
+    bool dialogsLeft = false;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QDialog *>(widget);
+        if (dialog == nullptr || dialog == this || !dialog->isVisible()) continue;
+        if (dialog->isModal() || dialog->testAttribute(Qt::WA_ShowModal)) {
+            dialog->reject();
+            dialogsLeft = true;
+        }
+    }
+    RequestEnd();
+    // A dialog in the middle of its own work ignores Cancel until the work is done: ask
+    // again until every one has gone.
+    if (dialogsLeft) {
+        QTimer::singleShot(kDialogCloseRetry, this, &MainWindow::EndForSystem);
     }
 }
 

@@ -34,6 +34,7 @@ public:
     static constexpr std::chrono::milliseconds kNvramStopPause{5000};
     static constexpr std::chrono::milliseconds kShutdownPause{1000};
     static constexpr std::chrono::milliseconds kPollPeriod{1000};
+    static constexpr std::chrono::milliseconds kDialogCloseRetry{100};
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
@@ -44,6 +45,10 @@ public:
     // Ends the program once no handler of this window is running any more, so nothing on
     // the stack outlives the sign system or the window.
     void RequestEnd();
+    // The system asks the program to stop (a shutdown, a log-out, a kill): every dialog on
+    // screen closes as if cancelled, sending nothing, and the program ends as when the
+    // user closes it, settings saved.
+    void EndForSystem();
     // The window's end, whatever its cause: timer stopped, a pause, settings saved, sign
     // system deleted.
     void done(int result) override;

@@ -216,8 +216,15 @@ bool SettingsFile::Load() {
         SetError("Load()", "read()", static_cast<int>(std::errc::io_error));
         return false;
     }
+    LoadBytes(content);
+    return true;
+}
 
-    std::string_view bytes(content);
+void SettingsFile::LoadBytes(std::string_view bytes) {
+    m_lines.clear();
+    m_encoding = Encoding::kUtf8;
+    m_byteOrderMark = false;
+    m_newLineEnd = "\n";
     if (bytes.starts_with(kUtf8Bom)) {
         m_byteOrderMark = true;
         bytes.remove_prefix(kUtf8Bom.size());
@@ -248,7 +255,6 @@ bool SettingsFile::Load() {
     if (!m_lines.empty() && !m_lines.front().end.empty()) {
         m_newLineEnd = m_lines.front().end;
     }
-    return true;
 }
 
 std::string SettingsFile::ReadString(std::string_view section, std::string_view key,

@@ -33,6 +33,8 @@ public:
     // returns false; so does a file that exists but cannot be read, which Save() then
     // refuses to replace so that its content is not lost.
     bool Load();
+    // Replaces the content in memory with a file's bytes, as Load() does with the file's.
+    void LoadBytes(std::string_view bytes);
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;

@@ -37,10 +37,14 @@ public:
     bool TestOpen(const std::string &portName);
 
     const CommandFrame &LastSentFrame() const { return m_lastSent; }
+    // A request that could not go out (its line was busy) still names the command in
+    // the message that reports it.
+    void SetLastSentFrame(const CommandFrame &frame) { m_lastSent = frame; }
     // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
     // the port's own diagnostic when it would not open, else that nothing answered on it.
     // Empty after a Receive that took a frame.
     const std::string &LastLineProblem() const { return m_lineProblem; }
+    void SetLineProblem(std::string problem) { m_lineProblem = std::move(problem); }
 
 private:
     bool OpenLine(SerialLine &line, const std::string &portName) const;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "serial_line.h"
 
@@ -14,4 +15,12 @@ public:
 
     virtual std::unique_ptr<SerialLine> NewLine() = 0;
     virtual void Pause(std::chrono::milliseconds duration) = 0;
+
+    // Holds the named line for one transaction, so that no other program's frames come
+    // between a request and its reply; false, with the reason in problem, when the line
+    // stayed busy. Every true is followed by one EndTransaction().
+    virtual bool BeginTransaction(const std::string & /*portName*/, std::string & /*problem*/) {
+        return true;
+    }
+    virtual void EndTransaction() {}
 };

@@ -27,7 +27,8 @@ bool IsIndex(int index, int count) {
 }  // namespace
 
 SignSystem::SignSystem(LinkPlatform &platform, OperatorConsole &console)
-    : m_console(console),
+    : m_platform(platform),
+      m_console(console),
       m_diagnostics(&std::cout),
       m_builder(std::make_unique<FrameBuilder>()),
       m_link(std::make_unique<ControllerLink>(*this, platform)),
@@ -104,12 +105,26 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     if (m_programEndRequested) {
         return m_lastOutcome;
     }
-    CommandFrame reply{};
-    m_link->Send(request);
-    if (m_link->Receive(reply) != 0) {
-        m_linkDown = true;
+    // The line is held from the request to the end of its reply's check, which may resend
+    // the request: no other program's frames come in between.
+    std::string busy;
+    if (!m_platform.BeginTransaction(m_portName, busy)) {
+        // Another program kept the line for longer than a transaction can last. Reported
+        // like a request that got no answer, with the holder named in its details; the
+        // controller itself was not asked, so the link's state stays as it was.
+        m_link->SetLineProblem(busy);
+        m_link->SetLastSentFrame(request);
+        m_lastOutcome = LinkOwner::kNoSync;
+        Report(m_lastOutcome);
+    } else {
+        CommandFrame reply{};
+        m_link->Send(request);
+        if (m_link->Receive(reply) != 0) {
+            m_linkDown = true;
+        }
+        m_lastOutcome = m_link->Check(reply);
+        m_platform.EndTransaction();
     }
-    m_lastOutcome = m_link->Check(reply);
     if (m_lastOutcome != 0) {
         ++m_failedTransactions;
         if (m_strictTransactions) {
@@ -367,5 +382,13 @@ bool SignSystem::PriceCheck(const std::string &price, int line) const {
 }
 
 bool SignSystem::TestOpen(const std::string &portName) {
-    return m_link->TestOpen(portName);
+    // Opening a port flushes it: never in the middle of another program's transaction.
+    std::string busy;
+    if (!m_platform.BeginTransaction(portName, busy)) {
+        m_link->SetLineProblem(busy);
+        return false;
+    }
+    const bool opened = m_link->TestOpen(portName);
+    m_platform.EndTransaction();
+    return opened;
 }

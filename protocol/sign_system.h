@@ -188,6 +188,7 @@ private:
     void HandleStatus(int code);
     void ResetFailureCounters();
 
+    LinkPlatform &m_platform;
     OperatorConsole &m_console;
     std::ostream *m_diagnostics;
 

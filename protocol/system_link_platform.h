@@ -3,7 +3,11 @@
 #include <chrono>
 #include <memory>
 
+#include <functional>
+#include <string>
+
 #include "device_map.h"
+#include "line_lock.h"
 #include "link_platform.h"
 
 // The running workstation's surroundings: the real serial port and real time.
@@ -14,7 +18,23 @@ public:
 
     std::unique_ptr<SerialLine> NewLine() override;
     void Pause(std::chrono::milliseconds duration) override;
+    bool BeginTransaction(const std::string &portName, std::string &problem) override;
+    void EndTransaction() override;
+
+    // How long a transaction waits for a line that another program holds (60 s, more
+    // than the longest transaction, a silent controller's); zero fails at once.
+    static constexpr std::chrono::milliseconds kLineWait{60000};
+    void SetLineWait(std::chrono::milliseconds wait) { m_lineWait = wait; }
+    // Called with true when a transaction starts to wait for the line, with false when
+    // the wait is over (the workstation shows the wait cursor meanwhile).
+    void SetWaitingHook(std::function<void(bool)> hook) { m_waiting = std::move(hook); }
+    // Where the lock files are made (the system's lock folder unless a test says else).
+    void SetLockDirectory(std::string directory) { m_lockDirectory = std::move(directory); }
 
 private:
     const DeviceMap &m_devices;
+    std::chrono::milliseconds m_lineWait = kLineWait;
+    std::function<void(bool)> m_waiting;
+    std::string m_lockDirectory = LineLock::kDefaultDirectory;
+    std::unique_ptr<LineLock> m_lock;
 };

@@ -1,0 +1,189 @@
+#include "line_lock.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "recording_console.h"
+#include "sign_system.h"
+#include "system_link_platform.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteOwner(const fs::path &path, int pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", pid);
+    std::ofstream(path) << text;
+}
+
+// A process that runs until it is killed, as another program holding the line would.
+class Sleeper {
+public:
+    Sleeper() {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execlp("sleep", "sleep", "30", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Sleeper() {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid;
+};
+
+// The id of a process that has ended.
+int DeadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+class LineLockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("voxa-lock-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        std::ofstream(m_dir / "ttyUSB0");  // stands for the device
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Device() const { return (m_dir / "ttyUSB0").string(); }
+    fs::path LockFile() const { return m_dir / "LCK..ttyUSB0"; }
+    LineLock Lock() const { return LineLock("COM1", Device(), m_dir.string()); }
+
+    fs::path m_dir;
+};
+
+TEST_F(LineLockTest, HoldsTheUucpFileWithOurPidUntilReleased) {
+    LineLock lock("COM1", Device(), m_dir.string());
+    ASSERT_EQ(lock.Take(0ms), LineLock::Outcome::Taken);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(::getpid()));
+    EXPECT_EQ(ReadFile(LockFile()), expected);
+    lock.Release();
+    EXPECT_FALSE(fs::exists(LockFile()));
+}
+
+TEST_F(LineLockTest, ARunningHolderMakesItBusyAndIsNamed) {
+    Sleeper holder;
+    std::this_thread::sleep_for(50ms);  // let it become "sleep"
+    WriteOwner(LockFile(), holder.Pid());
+    LineLock lock("COM1", Device(), m_dir.string());
+    int waits = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(lock.Take(200ms, [&waits] { ++waits; }), LineLock::Outcome::Busy);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(lock.Problem(), "COM1 (" + Device() + ") is busy: another program (PID " +
+                                  std::to_string(holder.Pid()) + ", sleep) is using it");
+    // Nothing of the holder's is touched.
+    EXPECT_TRUE(fs::exists(LockFile()));
+    lock.Release();
+    EXPECT_TRUE(fs::exists(LockFile()));
+}
+
+TEST_F(LineLockTest, TakenOnceTheHolderLetsGo) {
+    WriteOwner(LockFile(), static_cast<int>(::getppid()));
+    std::thread letGo([this] {
+        std::this_thread::sleep_for(100ms);
+        fs::remove(LockFile());
+    });
+    LineLock lock("COM1", Device(), m_dir.string());
+    EXPECT_EQ(lock.Take(5s), LineLock::Outcome::Taken);
+    letGo.join();
+}
+
+TEST_F(LineLockTest, StaleFilesAreTakenOver) {
+    for (const std::string &content :
+         {std::string("         1\n").replace(0, 10, std::to_string(DeadPid())), std::string()}) {
+        std::ofstream(LockFile()) << content;
+        // A file without a process id is stale only once it is too old to be one being
+        // written right now.
+        if (content.empty()) {
+            const auto old = fs::file_time_type::clock::now() - 1h;
+            fs::last_write_time(LockFile(), old);
+        }
+        LineLock lock("COM1", Device(), m_dir.string());
+        EXPECT_EQ(lock.Take(0ms), LineLock::Outcome::Taken) << "content: " << content;
+    }
+}
+
+TEST_F(LineLockTest, AFileBeingWrittenIsWaitedFor) {
+    std::ofstream{LockFile()};  // made a moment ago, its process id not written yet
+    LineLock lock("COM1", Device(), m_dir.string());
+    EXPECT_EQ(lock.Take(0ms), LineLock::Outcome::Busy);
+    EXPECT_EQ(lock.Problem(), "COM1 (" + Device() + ") is busy: another program is using it");
+}
+
+TEST_F(LineLockTest, NoLockFolderMeansNoLock) {
+    LineLock lock("COM1", Device(), (m_dir / "missing").string());
+    EXPECT_EQ(lock.Take(1s), LineLock::Outcome::Unavailable);
+    EXPECT_NE(lock.Problem().find("missing/LCK..ttyUSB0"), std::string::npos) << lock.Problem();
+}
+
+TEST_F(LineLockTest, NamedAfterTheDeviceBehindItsLinks) {
+    fs::create_directory_symlink(m_dir, m_dir / "by-id");
+    EXPECT_EQ(LineLock::FileNameFor((m_dir / "by-id" / "ttyUSB0").string()), "LCK..ttyUSB0");
+    EXPECT_EQ(LineLock::FileNameFor("/dev/ttyS0"), "LCK..ttyS0");
+    EXPECT_EQ(LineLock::FileNameFor("/dev/pts/0"), "LCK..pts_0");
+}
+
+// A sign system whose line another program holds reports the holder with the no-answer
+// message and asks the controller nothing.
+TEST_F(LineLockTest, ABusyLineFailsTheTransactionNamingTheHolder) {
+    Sleeper holder;
+    WriteOwner(LockFile(), holder.Pid());
+    DeviceMap devices;
+    devices.Set(1, Device());
+    SystemLinkPlatform platform(devices);
+    platform.SetLockDirectory(m_dir.string());
+    platform.SetLineWait(100ms);
+    int waiting = 0;
+    platform.SetWaitingHook([&waiting](bool on) { waiting += on ? 1 : 10; });
+    RecordingConsole console;
+    SignSystem system(platform, console);
+    std::ostringstream diagnostics;
+    system.SetDiagnosticStream(diagnostics);
+    system.SetPortName("COM1");
+
+    system.GetNumberOfLines();
+    EXPECT_EQ(system.LastOutcome(), LinkOwner::kNoSync);
+    EXPECT_FALSE(system.LinkDown());
+    EXPECT_EQ(waiting, 11);
+    ASSERT_EQ(console.messages.size(), 1u);
+    // The request that could not go out is the one the message names.
+    EXPECT_NE(console.messages[0].find("Cmd Code: 04"), std::string::npos) << console.messages[0];
+    ASSERT_EQ(console.details.size(), 1u);
+    EXPECT_NE(console.details[0].find("PID " + std::to_string(holder.Pid())), std::string::npos)
+        << console.details[0];
+    EXPECT_FALSE(system.TestOpen("COM1"));
+}
+
+}  // namespace
