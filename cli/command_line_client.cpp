@@ -1,6 +1,7 @@
 #include "command_line_client.h"
 
 #include <cctype>
+#include <chrono>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -97,18 +98,25 @@ std::optional<DateRecord> CommandLineClient::ParseDate(const std::string &text) 
 }
 
 void CommandLineClient::PrintHelp(std::ostream &stream) const {
-    stream << "Usage: voxa-ctl [--port COMn] [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
+    stream << "Usage: voxa-ctl [--port COMn] [--device PATH] [--wait SECONDS | --no-wait]\n"
+              "                SUBCOMMAND [ARGUMENTS]\n"
               "\n"
               "Runs one operation on the sign controller and prints its values, one per line.\n"
               "The port is --port, else Port of [Communications] in ./voxa.ini, else COM1;\n"
               "--device PATH serves that port from PATH, else [Devices] of ./voxa.ini, else\n"
               "/dev/ttyS{n-1}. Controller messages go to standard error.\n"
               "\n"
+              "While another program (the workstation, another voxa-ctl) is in the middle of\n"
+              "a transaction on the same line, voxa-ctl waits for it: up to 60 seconds, or\n"
+              "--wait SECONDS; --no-wait fails at once. The line is locked with a lock file\n"
+              "in /run/lock named after the device (LCK..ttyUSB0).\n"
+              "\n"
               "Exit status: 0 done; 1 a transaction failed (no answer, a port that does not\n"
-              "open, checksum, a controller status, a reply for another command) or an\n"
-              "NVRAM image file could not be read or written; 2 bad usage; 3 refused (a price\n"
-              "that does not fit its line's format, a line that is not installed, a rejected\n"
-              "password). Every failure says why on standard error.\n"
+              "open, a line kept busy by another program, checksum, a controller status, a\n"
+              "reply for another command) or an NVRAM image file could not be read or\n"
+              "written; 2 bad usage; 3 refused (a price that does not fit its line's format,\n"
+              "a line that is not installed, a rejected password). Every failure says why\n"
+              "on standard error.\n"
               "\n"
               "Subcommands:\n";
     for (const auto &[name, subcommand] : m_table.All()) {
@@ -172,6 +180,7 @@ void CommandLineClient::ExplainQuietFailure(const SignSystem &system) const {
 int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     std::optional<std::string> givenPort;
     std::optional<std::string> device;
+    std::chrono::milliseconds lineWait = SystemLinkPlatform::kLineWait;
     std::size_t next = 0;
     for (; next < arguments.size(); ++next) {
         const std::string &word = arguments[next];
@@ -187,6 +196,15 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
                 return SubcommandTable::UsageError(m_err,
                                                    word + " needs a value (see voxa-ctl --help)");
             (word == "--port" ? givenPort : device) = value;
+        } else if (word == "--no-wait") {
+            lineWait = std::chrono::milliseconds::zero();
+        } else if (word == "--wait" && next + 1 < arguments.size()) {
+            const auto seconds = ParseNumber(arguments[++next], 0, kLongestLineWaitSeconds);
+            if (!seconds)
+                return SubcommandTable::UsageError(
+                    m_err, "--wait needs a number of seconds from 0 to " +
+                               std::to_string(kLongestLineWaitSeconds));
+            lineWait = std::chrono::seconds(*seconds);
         } else if (word.rfind("--", 0) == 0) {
             return SubcommandTable::UsageError(
                 m_err, "unknown or incomplete option " + word + " (see voxa-ctl --help)");
@@ -213,6 +231,7 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     }
 
     SystemLinkPlatform platform(devices);
+    platform.SetLineWait(lineWait);
     StreamConsole console(m_err);
     console.SetProgressLine(m_progress.get());
     SignSystem system(platform, console);

@@ -21,6 +21,8 @@ public:
     static constexpr int kTransactionFailed = 1;  // no sync, checksum, or a controller status
     static constexpr int kUsage = 2;
     static constexpr int kRefused = 3;  // a price that does not fit its line, a rejected password
+    // The longest --wait for a line another program holds: an hour.
+    static constexpr int kLongestLineWaitSeconds = 3600;
 
     // Ports the workstation offers: COM1 to COM9.
     static constexpr int kHighestPort = 9;

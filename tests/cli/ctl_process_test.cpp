@@ -20,161 +20,13 @@
 #include <vector>
 
 #include "command_line_client.h"
+#include "ctl_process_fixture.h"
 #include "controller_model.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-const std::string kAnnouncement = "voxa-ccsim: listening on ";
-
-// A child process with its standard output and error on pipes.
-class Child {
-public:
-    // Runs path with the arguments, in directory when one is given.
-    Child(const std::string &path, const std::vector<std::string> &args,
-          const std::string &directory = {}) {
-        int out[2];
-        int err[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        if (pipe2(err, O_CLOEXEC) != 0) {
-            close(out[0]);
-            close(out[1]);
-            return;
-        }
-        // Everything the child needs is made before the fork.
-        std::vector<std::string> all{path};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char *> argv;
-        for (std::string &arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        m_pid = fork();
-        if (m_pid < 0) {
-            for (const int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-            return;
-        }
-        if (m_pid == 0) {
-            if ((!directory.empty() && chdir(directory.c_str()) != 0) ||
-                dup2(out[1], STDOUT_FILENO) < 0 || dup2(err[1], STDERR_FILENO) < 0) {
-                _exit(126);
-            }
-            execv(path.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err[1]);
-        m_out = out[0];
-        m_err = err[0];
-    }
-
-    ~Child() {
-        if (m_pid > 0) Terminate();
-        if (m_out >= 0) close(m_out);
-        if (m_err >= 0) close(m_err);
-    }
-
-    Child(const Child &) = delete;
-    Child &operator=(const Child &) = delete;
-
-    bool Started() const { return m_pid > 0; }
-
-    // One line of standard output without its newline, or nothing within the limit.
-    std::optional<std::string> ReadLine(std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        std::string line;
-        char c = 0;
-        while (WaitReadable(m_out, end) && read(m_out, &c, 1) == 1) {
-            if (c == '\n') return line;
-            line.push_back(c);
-        }
-        return std::nullopt;
-    }
-
-    // Reads both pipes until the child closes them or the limit passes, then collects
-    // its exit status; a child still running at the limit is killed and has none.
-    std::optional<int> Finish(std::chrono::milliseconds limit) {
-        if (m_pid <= 0) return std::nullopt;
-        const auto end = Clock::now() + limit;
-        while (m_out >= 0 || m_err >= 0) {
-            pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (left <= 0ms) break;
-            const int ready = poll(fds, 2, static_cast<int>(left.count()));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready <= 0) break;
-            Drain(fds[0], m_out, m_outText);
-            Drain(fds[1], m_err, m_errText);
-        }
-        const bool ended = m_out < 0 && m_err < 0;
-        if (!ended) kill(m_pid, SIGKILL);
-        int status = 0;
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        if (!ended) return std::nullopt;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    // Asks the child to end as voxa-ccsim is asked to, and waits for it (killing it if it
-    // does not end).
-    std::optional<int> Terminate() {
-        if (m_pid <= 0) return std::nullopt;
-        kill(m_pid, SIGTERM);
-        return Finish(5000ms);
-    }
-
-    const std::string &OutText() const { return m_outText; }
-    const std::string &ErrText() const { return m_errText; }
-
-private:
-    static bool WaitReadable(int fd, Clock::time_point end) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        pollfd p{fd, POLLIN, 0};
-        return left > 0ms && poll(&p, 1, static_cast<int>(left.count())) == 1;
-    }
-
-    static void Drain(const pollfd &p, int &fd, std::string &text) {
-        if (fd < 0 || p.revents == 0) return;
-        char buffer[4096];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else {
-            close(fd);
-            fd = -1;
-        }
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
-    int m_err = -1;
-    std::string m_outText;
-    std::string m_errText;
-};
-
-// One run of voxa-ctl to its end.
-struct CtlRun {
-    std::optional<int> status;  // none: still running at the limit, and killed
-    std::string out;
-    std::string err;
-    Clock::duration took{};
-};
-
-CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory = {},
-              std::chrono::milliseconds limit = 20s) {
-    const auto start = Clock::now();
-    Child ctl(VOXA_CTL_PATH, args, directory);
-    CtlRun run;
-    if (!ctl.Started()) return run;
-    run.status = ctl.Finish(limit);
-    run.took = Clock::now() - start;
-    run.out = ctl.OutText();
-    run.err = ctl.ErrText();
-    return run;
-}
 
 std::string Hex(const std::string &text) {
     std::string hex;
@@ -192,37 +44,6 @@ std::size_t Occurrences(const std::string &text, const std::string &part) {
         ++count;
     return count;
 }
-
-class CtlProcess : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxa-ctl-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        m_sim.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-    std::string LinkPath() const { return m_dir + "/ttyCC"; }
-
-    // Starts voxa-ccsim with its pseudo-terminal linked at LinkPath().
-    void StartSimulator(std::vector<std::string> args) {
-        args.insert(args.end(), {"--link", LinkPath()});
-        m_sim = std::make_unique<Child>(VOXA_CCSIM_PATH, args);
-        ASSERT_TRUE(m_sim->Started());
-        const auto announcement = m_sim->ReadLine(5000ms);
-        ASSERT_TRUE(announcement) << "voxa-ccsim did not announce its line";
-        ASSERT_EQ(announcement->rfind(kAnnouncement, 0), 0u) << *announcement;
-    }
-
-    std::string m_dir;
-    std::unique_ptr<Child> m_sim;
-    // The installation voxa-ccsim starts with.
-    const ControllerModel m_reference;
-};
 
 TEST_F(CtlProcess, ReadsTheLineCountAndFormatsThroughTheDevice) {
     // Not the six lines the workstation assumes before it asks.
@@ -388,6 +209,18 @@ TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
          {"--device", "", "get-number-of-lines"},
          2,
          "voxa-ctl: --device needs a value"},
+        {"wait of no number",
+         {},
+         false,
+         {"--wait", "soon", "get-number-of-lines"},
+         2,
+         "voxa-ctl: --wait needs a number of seconds from 0 to 3600"},
+        {"wait too long",
+         {},
+         false,
+         {"--wait", "3601", "get-number-of-lines"},
+         2,
+         "voxa-ctl: --wait needs a number of seconds from 0 to 3600"},
         {"empty port",
          {},
          false,

@@ -1,0 +1,160 @@
+// Several programs on one controller line: the real voxa-ctl processes and the workstation's
+// own sign system take turns through the line's lock file instead of failing.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "command_line_client.h"
+#include "ctl_process_fixture.h"
+#include "device_map.h"
+#include "line_lock.h"
+#include "recording_console.h"
+#include "sign_system.h"
+#include "system_link_platform.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Job {
+    std::vector<std::string> args;
+    std::string expected;  // standard output of a good run
+};
+
+class CtlLineLock : public CtlProcess {
+protected:
+    void SetUp() override {
+        CtlProcess::SetUp();
+        if (access(LineLock::kDefaultDirectory, W_OK) != 0) {
+            GTEST_SKIP() << LineLock::kDefaultDirectory << " is not writable here";
+        }
+        StartSimulator({"--lines", "2"});
+    }
+
+    std::string LockFile() const {
+        return std::string(LineLock::kDefaultDirectory) + "/" + LineLock::FileNameFor(LinkPath());
+    }
+
+    std::vector<std::string> Ctl(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--device", LinkPath()});
+        return args;
+    }
+
+    // Runs each loop in a thread of its own, every job of a loop the given number of
+    // times, all at once; returns every run that went wrong.
+    std::vector<std::string> RunLoops(const std::vector<Job> &loops, int rounds) {
+        std::vector<std::vector<std::string>> failures(loops.size());
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < loops.size(); ++i) {
+            threads.emplace_back([&, i] {
+                for (int round = 0; round < rounds; ++round) {
+                    const CtlRun run = RunCtl(Ctl(loops[i].args), m_dir, 90s);
+                    if (run.status != CommandLineClient::kOk || run.out != loops[i].expected)
+                        failures[i].push_back(loops[i].args[0] + ": " + run.err + run.out);
+                }
+            });
+        }
+        for (std::thread &thread : threads) thread.join();
+        std::vector<std::string> all;
+        for (const auto &list : failures) all.insert(all.end(), list.begin(), list.end());
+        return all;
+    }
+};
+
+TEST_F(CtlLineLock, ProgramsInLoopsTakeTurns) {
+    const std::string price = m_reference.Current().lines[1].price;
+    const std::string format = m_reference.Current().lines[0].format;
+    std::string newPrice = format;
+    for (char &c : newPrice) c = c == '8' ? '7' : c;
+    const std::vector<Job> jobs = {
+        {{"get-number-of-lines"}, "2\n"},
+        {{"get-line-price", "2"}, price + "\n"},
+        {{"set-line-price", "1", newPrice}, ""},
+        {{"get-cc-software-part-number"}, m_reference.Current().partNumber + "\n"},
+    };
+    EXPECT_EQ(RunLoops({jobs[0], jobs[1]}, 4), std::vector<std::string>{});
+    EXPECT_EQ(RunLoops(jobs, 3), std::vector<std::string>{});
+    EXPECT_FALSE(std::filesystem::exists(LockFile()));
+}
+
+// The workstation's sign system sends prices while a script sets another line's price:
+// both get through, in whatever order.
+TEST_F(CtlLineLock, WorkstationAndScriptBothGetThrough) {
+    std::thread script([&] {
+        const CtlRun run = RunCtl(Ctl({"set-line-price", "2", "9.999"}), m_dir, 90s);
+        EXPECT_EQ(run.status, CommandLineClient::kOk) << run.err;
+    });
+    DeviceMap devices;
+    devices.Set(1, LinkPath());
+    SystemLinkPlatform platform(devices);
+    RecordingConsole console;
+    SignSystem system(platform, console);
+    std::ostringstream diagnostics;
+    system.SetDiagnosticStream(diagnostics);
+    system.SetPortName("COM1");
+    for (const char *price : {"1.119", "2.229", "3.339"}) {
+        EXPECT_TRUE(system.SetLinePrice(1, price));
+    }
+    script.join();
+    EXPECT_EQ(console.messages, std::vector<std::string>{});
+    EXPECT_EQ(system.GetLinePrice(1), "3.339");
+    EXPECT_EQ(system.GetLinePrice(2), "9.999");
+}
+
+TEST_F(CtlLineLock, AStaleLockIsTakenOver) {
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    {
+        std::ofstream lock(LockFile());
+        char text[16];
+        std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(gone));
+        lock << text;
+    }
+    const CtlRun run = RunCtl(Ctl({"get-number-of-lines"}), m_dir);
+    EXPECT_EQ(run.status, CommandLineClient::kOk) << run.err;
+    EXPECT_EQ(run.out, "2\n");
+    EXPECT_LT(run.took, 5s);
+    EXPECT_FALSE(std::filesystem::exists(LockFile()));
+}
+
+// A holder that never lets go: the wait ends at its limit with the holder named, or at
+// once with --no-wait; nothing is sent and the holder's lock stays.
+TEST_F(CtlLineLock, AHeldLineFailsAfterTheWaitNamingItsHolder) {
+    {
+        std::ofstream lock(LockFile());
+        char text[16];
+        std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+        lock << text;
+    }
+    const std::string holder = "(PID " + std::to_string(getpid()) + ", ctl_tests)";
+    struct Case {
+        std::vector<std::string> options;
+        std::chrono::milliseconds atLeast;
+        std::chrono::milliseconds atMost;
+    };
+    for (const Case &c : {Case{{"--wait", "2"}, 2000ms, 6000ms}, Case{{"--no-wait"}, 0ms, 1500ms}}) {
+        std::vector<std::string> args = c.options;
+        args.push_back("get-number-of-lines");
+        const CtlRun run = RunCtl(Ctl(args), m_dir);
+        EXPECT_EQ(run.status, CommandLineClient::kTransactionFailed) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("is busy: another program " + holder + " is using it"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_GE(run.took, c.atLeast) << c.options[0];
+        EXPECT_LT(run.took, c.atMost) << c.options[0];
+    }
+    EXPECT_TRUE(std::filesystem::exists(LockFile()));
+    std::filesystem::remove(LockFile());
+}
+
+}  // namespace

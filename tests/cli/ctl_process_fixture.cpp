@@ -1,0 +1,44 @@
+#include "ctl_process_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+const std::string kAnnouncement = "voxa-ccsim: listening on ";
+
+}  // namespace
+
+CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory,
+              std::chrono::milliseconds limit, const std::optional<std::string> &input) {
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess ctl(VOXA_CTL_PATH, args, directory, input);
+    CtlRun run;
+    if (!ctl.Started()) return run;
+    run.status = ctl.Finish(limit);
+    run.took = std::chrono::steady_clock::now() - start;
+    run.out = ctl.OutText();
+    run.err = ctl.ErrText();
+    return run;
+}
+
+void CtlProcess::SetUp() {
+    char pattern[] = "/tmp/voxa-ctl-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_dir = pattern;
+}
+
+void CtlProcess::TearDown() {
+    m_sim.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+}
+
+void CtlProcess::StartSimulator(std::vector<std::string> args) {
+    args.insert(args.end(), {"--link", LinkPath()});
+    m_sim = std::make_unique<ChildProcess>(VOXA_CCSIM_PATH, args);
+    ASSERT_TRUE(m_sim->Started());
+    const auto announcement = m_sim->ReadLine(std::chrono::seconds(5));
+    ASSERT_TRUE(announcement) << "voxa-ccsim did not announce its line";
+    ASSERT_EQ(announcement->rfind(kAnnouncement, 0), 0u) << *announcement;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "controller_model.h"
+
+// One run of the real voxa-ctl to its end.
+struct CtlRun {
+    std::optional<int> status;  // none: still running at the limit, and killed
+    std::string out;
+    std::string err;
+    std::chrono::steady_clock::duration took{};
+};
+
+// Runs voxa-ctl with the arguments in directory (when given), with input on its standard
+// input (when given).
+CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory = {},
+              std::chrono::milliseconds limit = std::chrono::seconds(20),
+              const std::optional<std::string> &input = std::nullopt);
+
+// A folder of its own and voxa-ccsim on a pseudo-terminal linked inside it.
+class CtlProcess : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string LinkPath() const { return m_dir + "/ttyCC"; }
+    // Starts voxa-ccsim with its pseudo-terminal linked at LinkPath().
+    void StartSimulator(std::vector<std::string> args);
+
+    std::string m_dir;
+    std::unique_ptr<ChildProcess> m_sim;
+    // The installation voxa-ccsim starts with.
+    const ControllerModel m_reference;
+};
