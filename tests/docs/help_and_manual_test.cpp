@@ -145,4 +145,14 @@ TEST(ManPages, EverySubcommandOfVoxaCtlIsInItsPage) {
     }
 }
 
+TEST(Workstation, RefusesWhatQtDoesNotTakeAsItsOwn) {
+    // Qt takes -platform and its value; what is left is refused before any window opens.
+    ChildProcess child("/usr/bin/env", {"QT_QPA_PLATFORM=offscreen", VOXA_PATH, "-platform",
+                                        "offscreen", "--port", "COM2"});
+    ASSERT_EQ(child.Finish(30s), 2) << child.ErrText();
+    EXPECT_NE(child.ErrText().find("voxa: unknown argument \"--port\" (see voxa --help)\n"),
+              std::string::npos)
+        << child.ErrText();
+}
+
 }  // namespace
