@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCursor>
+#include <iostream>
 
 #include "device_map.h"
 #include "main_window.h"
@@ -7,10 +8,19 @@
 #include "qt_console.h"
 #include "stop_signals.h"
 #include "system_link_platform.h"
+#include "workstation_options.h"
 
 int main(int argc, char *argv[]) {
+    if (const auto status = WorkstationOptions::Answer({argv + 1, argv + argc}, std::cout)) {
+        return *status;
+    }
     // The caption of every message box is the program's name, as the executable has it.
     QApplication application(argc, argv);
+    // Qt has taken its own options out of argv.
+    if (const auto status =
+            WorkstationOptions::RefuseLeftovers({argv + 1, argv + argc}, std::cerr)) {
+        return *status;
+    }
     QApplication::setQuitOnLastWindowClosed(false);
 
     DeviceMap devices;

@@ -189,7 +189,11 @@ bool MainWindow::Initialise() {
 
     LoadSettings();
     m_panel->ApplyNormalFont();
-    if (m_system->ShowPortDialog() && m_portDialogHook) {
+    // On a first start (no settings file yet), or with a file that names no port, the port
+    // is chosen before the controller is asked anything, rather than every exchange
+    // failing on a port that does not exist.
+    const bool noPort = m_devices.DevicePath(m_system->GetPortName()).empty();
+    if ((m_system->ShowPortDialog() || noPort) && m_portDialogHook) {
         m_portDialogHook();
         splash->repaint();
     }

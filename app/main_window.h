@@ -72,7 +72,7 @@ public:
     QString MenuPrompt() const;
     bool SplashOpen() const { return m_splash != nullptr; }
 
-    // Runs the port dialog at start-up when the settings ask for it.
+    // Runs the port dialog at start-up when the settings ask for it or name no port.
     void SetPortDialogHook(std::function<void()> hook) { m_portDialogHook = std::move(hook); }
     void SetClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 

@@ -22,6 +22,7 @@
 #include "status_handler.h"
 #include "stream_console.h"
 #include "system_link_platform.h"
+#include "voxa_version.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ std::optional<DateRecord> CommandLineClient::ParseDate(const std::string &text) 
 void CommandLineClient::PrintHelp(std::ostream &stream) const {
     stream << "Usage: voxa-ctl [--port COMn] [--device PATH] [--wait SECONDS | --no-wait]\n"
               "                SUBCOMMAND [ARGUMENTS]\n"
+              "       voxa-ctl --help | --version\n"
               "\n"
               "Runs one operation on the sign controller and prints its values, one per line.\n"
               "The port is --port, else Port of [Communications] in ./voxa.ini, else COM1;\n"
@@ -186,6 +188,10 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
         const std::string &word = arguments[next];
         if (word == "--help" || word == "-h") {
             PrintHelp(m_out);
+            return kOk;
+        }
+        if (word == "--version") {
+            m_out << "voxa-ctl " << kVoxaVersion << '\n';
             return kOk;
         }
         if ((word == "--port" || word == "--device") && next + 1 < arguments.size()) {

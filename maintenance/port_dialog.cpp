@@ -34,7 +34,7 @@ QString Reason(const std::string &diagnostic) {
 
 PortDialog::PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscovery &discovery,
                        QWidget *parent)
-    : ControllerDialog(system, Ids::Dialog::kPort, "Com Port Configuration", {212, 128}, parent,
+    : ControllerDialog(system, Ids::Dialog::kPort, "Com Port Configuration", {212, 158}, parent,
                        Opening::Quiet),
       m_devices(devices),
       m_discovery(discovery) {
@@ -43,16 +43,18 @@ PortDialog::PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscove
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
                    ~(Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
     ControlBuilder &b = Build();
-    b.GroupBox("Serial Communications Facilities", {7, 7, 198, 92});
+    b.GroupBox("Serial Communications Facilities", {7, 7, 198, 122});
     b.Static("COM Port:", {15, 22, 40, 8});
     m_list = b.DropDownList(P::kPortList, {}, {58, 20, 40, 80});
     m_device = b.Static(P::kDevice, QString(), {15, 36, 182, 26}, Qt::AlignLeft | Qt::AlignTop);
     m_device->setWordWrap(true);
-    m_message = b.Static(P::kMessage, QString(), {15, 62, 182, 20}, Qt::AlignLeft | Qt::AlignTop);
+    m_message = b.Static(P::kMessage, QString(), {15, 62, 182, 50}, Qt::AlignLeft | Qt::AlignTop);
     m_message->setWordWrap(true);
-    b.Static(kInformation, {15, 85, 182, 8}, Qt::AlignCenter);
-    m_startup = b.CheckBox(P::kShowAtStartup, "Show this screen at startup", {15, 108, 120, 10});
-    QPushButton *ok = b.Button(P::kOk, "&OK", {155, 106, 50, 14}, true);
+    // Also where the note on the device's group shows: its command can be copied from it.
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    b.Static(kInformation, {15, 115, 182, 8}, Qt::AlignCenter);
+    m_startup = b.CheckBox(P::kShowAtStartup, "Show this screen at startup", {15, 138, 120, 10});
+    QPushButton *ok = b.Button(P::kOk, "&OK", {155, 136, 50, 14}, true);
 
     connect(ok, &QPushButton::clicked, this, [this] { WhenIdle([this] { Ok(); }); });
     // At start-up the main window is not on the screen yet: the dialog goes to the middle
@@ -64,9 +66,36 @@ PortDialog::PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscove
     connect(m_startup, &QCheckBox::clicked, this,
             [this](bool checked) { System().SetShowPortDialog(checked); });
     connect(m_list, &QComboBox::currentIndexChanged, this, [this] {
-        m_message->clear();
         ShowDevice();
+        m_message->setText(SelectedAccessNote());
     });
+}
+
+QString PortDialog::AccessNote(const DeviceAccess::Need &need, bool selected) {
+    if (need.group.empty()) return {};
+    const QString group = QString::fromStdString(need.group);
+    const QString port = selected ? "this port" : "the ports listed";
+    if (need.joined) {
+        return QString(
+                   "You were added to the group %1, which may use %2, but that counts only "
+                   "from your next log-in: log out and log in again.")
+            .arg(group, port);
+    }
+    return QString(
+               "You are not in the group %1, which may use %2. To join it, run in a "
+               "terminal:\n    %3\nthen log out and log in again.")
+        .arg(group, port, QString::fromStdString(DeviceAccess::JoinCommand(need.group)));
+}
+
+QString PortDialog::SelectedAccessNote() const {
+    if (m_list->currentIndex() >= 0) {
+        const PortDiscovery::Port *port = PortFor(EntryText::ToInt(m_list->currentText()));
+        return port == nullptr ? QString() : AccessNote(port->access, true);
+    }
+    for (const PortDiscovery::Port &port : m_ports) {
+        if (!port.access.group.empty()) return AccessNote(port.access, false);
+    }
+    return {};
 }
 
 void PortDialog::Read() {
@@ -83,6 +112,7 @@ void PortDialog::Read() {
         m_list->findText(PortNumberText(System().GetPortName()), Qt::MatchStartsWith));
     m_startup->setChecked(System().ShowPortDialog());
     ShowDevice();
+    m_message->setText(SelectedAccessNote());
 }
 
 const PortDiscovery::Port *PortDialog::PortFor(int number) const {
@@ -96,7 +126,7 @@ void PortDialog::ShowDevice() {
     const PortDiscovery::Port *port =
         m_list->currentIndex() < 0 ? nullptr : PortFor(EntryText::ToInt(m_list->currentText()));
     if (port == nullptr) {
-        m_device->setText(m_ports.empty() ? "No serial port found." : QString());
+        m_device->setText(m_ports.empty() ? "No serial port found." : kChoosePort);
         return;
     }
     QStringList lines{QString::fromStdString(port->device)};
@@ -131,8 +161,11 @@ void PortDialog::Ok() {
         const QString stays = current.startsWith("COM")
                                   ? QString("so the port stays %1").arg(current)
                                   : QString("so no port is set yet");
+        // A group the user is not in says more, and says what to do.
+        const QString note = port == nullptr ? QString() : AccessNote(port->access, true);
         m_message->setText(QString("%1 could not be opened, %2.\n%3")
-                               .arg(QString::fromStdString(name), stays, Reason(System().LinkProblem())));
+                               .arg(QString::fromStdString(name), stays,
+                                    note.isEmpty() ? Reason(System().LinkProblem()) : note));
         return;
     }
     System().SetPortName(name);

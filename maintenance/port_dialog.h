@@ -18,11 +18,20 @@ class QLabel;
 // choose another port or keep the old one with Escape; the port name never changes to a
 // port that cannot be opened. Choosing a USB adapter that no name maps yet gives it that
 // name in the [Devices] map, which the settings file keeps.
+//
+// When the user may not open the selected port because of a group (dialout, usually), the
+// dialog says so beneath the list with the command that adds the user to it; with nothing
+// selected, it says so for the first port listed that needs it.
 class PortDialog : public ControllerDialog {
     Q_OBJECT
 
 public:
     static constexpr const char *kInformation = "<Connect> RS-232 Serial I/O - 8,N,1 @ 9600 baud";
+    // Beneath the list while nothing is chosen, as on a first start.
+    static constexpr const char *kChoosePort = "Choose the port of the controller's cable.";
+
+    // What the user must do to open a port of that access need; empty when nothing.
+    static QString AccessNote(const DeviceAccess::Need &need, bool selected);
 
     PortDialog(SignSystem &system, DeviceMap &devices, const PortDiscovery &discovery,
                QWidget *parent = nullptr);
@@ -36,6 +45,8 @@ protected:
 private:
     const PortDiscovery::Port *PortFor(int number) const;
     void ShowDevice();
+    // The access note of the selected port, or of the first listed one with nothing selected.
+    QString SelectedAccessNote() const;
 
     DeviceMap &m_devices;
     const PortDiscovery &m_discovery;

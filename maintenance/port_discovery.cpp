@@ -66,5 +66,6 @@ std::vector<PortDiscovery::Port> PortDiscovery::Ports(const DeviceMap &devices) 
     }
     std::sort(ports.begin(), ports.end(),
               [](const Port &a, const Port &b) { return a.number < b.number; });
+    for (Port &port : ports) port.access = m_access.Check(port.device);
     return ports;
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "device_access.h"
+
 class DeviceMap;
 
 // Which of the port names COM1 to COM9 this machine can offer, found without opening or
@@ -25,11 +27,15 @@ public:
         std::string device;  // the path the workstation opens
         std::string maker;   // for a USB adapter, as its USB descriptors give them
         std::string product;
-        bool offered = false;  // a USB adapter without a [Devices] entry yet
+        bool offered = false;       // a USB adapter without a [Devices] entry yet
+        DeviceAccess::Need access;  // a group this user must join to open the device
         bool operator==(const Port &) const = default;
     };
 
-    explicit PortDiscovery(std::string root = "/") : m_root(std::move(root)) {}
+    explicit PortDiscovery(std::string root = "/") : m_root(root), m_access(std::move(root)) {}
+
+    // The user whose access to each device is told; this process's user by default.
+    void SetUser(DeviceAccess::User user) { m_access.SetUser(std::move(user)); }
 
     // The ports in number order.
     std::vector<Port> Ports(const DeviceMap &devices) const;
@@ -54,4 +60,5 @@ private:
     void Describe(Port &port) const;
 
     std::string m_root;
+    DeviceAccess m_access;
 };

@@ -9,6 +9,7 @@
 #include "ccsim_options.h"
 #include "controller_endpoint.h"
 #include "line_server.h"
+#include "voxa_version.h"
 
 namespace {
 
@@ -27,6 +28,10 @@ int main(int argc, char **argv) {
     }
     if (options->help) {
         std::cout << CcsimOptions::Usage();
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "voxa-ccsim " << kVoxaVersion << '\n';
         return 0;
     }
 

@@ -117,7 +117,8 @@ std::string CcsimOptions::Usage() {
            "  --report-nvram-size N  Get NVRAM size reports N bytes (0-65535) whatever the\n"
            "                       memory holds\n"
            "  --sign-test-fails    the sign test finds failing segments\n"
-           "  --help               show this text\n";
+           "  --help               show this text\n"
+           "  --version            show the version\n";
 }
 
 std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &args,
@@ -131,6 +132,7 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
         {"--trace-secrets", [&] { options.trace = options.traceSecrets = true; }},
         {"--help", [&] { options.help = true; }},
         {"-h", [&] { options.help = true; }},
+        {"--version", [&] { options.version = true; }},
         {"--silent", [&] { f.silent = true; }},
         {"--corrupt-checksum", [&] { f.corruptChecksum = true; }},
         {"--sign-test-fails", [&] { f.signTestFails = true; }},

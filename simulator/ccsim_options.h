@@ -17,6 +17,7 @@ struct CcsimOptions {
     bool trace = false;
     bool traceSecrets = false;  // the trace shows password texts
     bool help = false;
+    bool version = false;
     FaultPlan faults;
     std::optional<int> lines;
     std::optional<std::size_t> nvramSize;

@@ -454,7 +454,7 @@ void DrawCentredText(QPainter &p, const QRectF &box, const QString &text, const 
     p.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, text);
 }
 
-// Bitmap 144: the splash picture, 200 by 300.
+// Bitmap 144: the splash picture, 200 by 300, without the version line.
 QImage Splash() {
     const int w = 200;
     const int h = 300;
@@ -575,9 +575,9 @@ QImage Splash() {
     p.setBrush(glint);
     p.drawRoundedRect(cabinet.adjusted(1, 1, -1, -cabinet.height() + 6), 6, 6);
 
-    QFont version("Nimbus Sans", 8);
-    version.setPixelSize(11);
-    DrawCentredText(p, QRectF(0, 274, w, 16), "Version 1.1", version, QColor(170, 176, 192));
+    // The band from y = 274 to 290 stays empty: the workstation writes its version there
+    // when it shows the picture (app/splash_window.cpp), from the one place the version is
+    // set, so the picture never has to be redrawn for a new version.
     return image.convertToFormat(QImage::Format_RGB32);
 }
 

@@ -48,6 +48,8 @@ private slots:
     void StartupStopsWhenTheControllerWantsItsMemoryUpdated();
     void LinesAboveTheLineCountStayNotInstalled();
     void PortDialogRunsBeforeTheFirstTransactionWhenAskedFor();
+    void PortDialogRunsFirstWhenNoPortIsSet_data();
+    void PortDialogRunsFirstWhenNoPortIsSet();
     void AboutAsksTheControllerForItsPartNumber();
     void FirstTickShowsClockTagsAndStatus();
     void StatusFollowsTheFailureFlagAndRedrawsOnlyOnChange();
@@ -243,6 +245,42 @@ void MainWindowTest::PortDialogRunsBeforeTheFirstTransactionWhenAskedFor() {
     m_window->SetPortDialogHook([&] { ++runs; });
     QVERIFY(m_window->Initialise());
     QCOMPARE(runs, 0);
+}
+
+void MainWindowTest::PortDialogRunsFirstWhenNoPortIsSet_data() {
+    QTest::addColumn<QString>("settings");  // "-" for no settings file at all
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("first start, no file") << "-" << true;
+    QTest::newRow("no port in the file") << "[Tags]\ntag0=Regular\n" << true;
+    QTest::newRow("a port that names no device") << "[Communications]\nPort=XXX\n" << true;
+    QTest::newRow("a port") << "[Communications]\nPort=COM2\n" << false;
+}
+
+void MainWindowTest::PortDialogRunsFirstWhenNoPortIsSet() {
+    QFETCH(QString, settings);
+    QFETCH(bool, shown);
+    if (settings == "-") {
+        QVERIFY(QFile::remove(m_dir->filePath("voxa.ini")));
+    } else {
+        WriteSettings(settings.toStdString());
+    }
+    m_window = std::make_unique<MainWindow>(m_site->platform, m_console, *m_devices,
+                                            m_dir->filePath("voxa.ini"));
+    int runs = 0;
+    std::size_t openedBefore = 1;
+    m_window->SetPortDialogHook([&] {
+        ++runs;
+        openedBefore = m_site->platform.OpenCount();
+        m_window->System()->SetPortName("COM1");
+    });
+    QVERIFY(m_window->Initialise());
+    QCOMPARE(runs, shown ? 1 : 0);
+    if (shown) {
+        QCOMPARE(openedBefore, std::size_t{0});
+        // The first start leaves the switch as it was: the dialog does not come back once a
+        // port is chosen.
+        QVERIFY(!m_window->System()->ShowPortDialog());
+    }
 }
 
 void MainWindowTest::AboutAsksTheControllerForItsPartNumber() {

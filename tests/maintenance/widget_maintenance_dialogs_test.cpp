@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -109,6 +112,8 @@ private slots:
     void PortHeldByAnotherProgramKeepsTheOldName();
     void StartupSwitchIsStoredAtOnce();
     void OfferedAdapterGetsItsMappingOnlyWhenItOpens();
+    void UserOutsideTheDevicesGroupIsToldHowToJoin_data();
+    void UserOutsideTheDevicesGroupIsToldHowToJoin();
 
 private:
     PortDialog &OpenPortDialog();
@@ -459,7 +464,8 @@ void MaintenanceDialogsTest::PortPreselection() {
     QCOMPARE(list->count(), 4);
     QCOMPARE(list->currentText(), selected);
     QCOMPARE(Child<QLabel>(&dialog, Ids::Port::kDevice)->text(),
-             selected.isEmpty() ? QString() : "/dev/ttyS" + QString::number(selected.toInt() - 1));
+             selected.isEmpty() ? PortDialog::kChoosePort
+                                : "/dev/ttyS" + QString::number(selected.toInt() - 1));
     // Listing opens nothing.
     QCOMPARE(m_site->platform.OpenCount(), 0);
     QVERIFY(m_site->controller.Requests().empty());
@@ -538,6 +544,55 @@ void MaintenanceDialogsTest::OfferedAdapterGetsItsMappingOnlyWhenItOpens() {
     QVERIFY(!dialog.isVisible());
     QCOMPARE(m_site->system.GetPortName(), std::string("COM2"));
     QCOMPARE(m_devices->DevicePath("COM2"), adapter);
+}
+
+void MaintenanceDialogsTest::UserOutsideTheDevicesGroupIsToldHowToJoin_data() {
+    QTest::addColumn<QString>("members");  // of the device's group in the group file
+    QTest::addColumn<QString>("note");
+    QTest::newRow("not in the group")
+        << "sam"
+        << "You are not in the group dialout, which may use this port. To join it, run in a "
+           "terminal:\n    sudo usermod -aG dialout $USER\nthen log out and log in again.";
+    QTest::newRow("added, not logged in again")
+        << "sam,pat"
+        << "You were added to the group dialout, which may use this port, but that counts "
+           "only from your next log-in: log out and log in again.";
+}
+
+void MaintenanceDialogsTest::UserOutsideTheDevicesGroupIsToldHowToJoin() {
+    QFETCH(QString, members);
+    QFETCH(QString, note);
+    // COM1 open to everyone, COM2 to its group only.
+    m_tree->AddUart(0, 4);
+    m_tree->AddUart(1, 4);
+    QCOMPARE(::chmod(m_tree->Below("/dev/ttyS0").c_str(), 0666), 0);
+    QCOMPARE(::chmod(m_tree->Below("/dev/ttyS1").c_str(), 0660), 0);
+    struct stat device {};
+    QCOMPARE(::stat(m_tree->Below("/dev/ttyS1").c_str(), &device), 0);
+    std::filesystem::create_directories(m_tree->Below("/etc"));
+    std::ofstream(m_tree->Below("/etc/group"))
+        << "dialout:x:" << device.st_gid << ":" << members.toStdString() << "\n";
+    m_discovery->SetUser({device.st_uid + 1000, "pat", {device.st_gid + 1000}});
+    m_site->system.SetPortName("XXX");
+    m_site->platform.SetHeldPorts({"COM2"});
+
+    // Nothing selected yet (a first start): the note concerns the ports listed.
+    PortDialog &dialog = OpenPortDialog();
+    auto *list = Child<QComboBox>(&dialog, Ids::Port::kPortList);
+    auto *message = Child<QLabel>(&dialog, Ids::Port::kMessage);
+    QCOMPARE(list->currentIndex(), -1);
+    QCOMPARE(message->text(), QString(note).replace("this port", "the ports listed"));
+
+    list->setCurrentIndex(list->findText("1"));
+    QCOMPARE(message->text(), QString());
+    list->setCurrentIndex(list->findText("2"));
+    QCOMPARE(message->text(), note);
+
+    // A port that did not open says what to do rather than the system's reason.
+    Child<QPushButton>(&dialog, Ids::Port::kOk)->click();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(message->text(), "COM2 could not be opened, so no port is set yet.\n" + note);
+    QCOMPARE(m_site->system.GetPortName(), std::string("XXX"));
 }
 
 QTEST_MAIN(MaintenanceDialogsTest)
