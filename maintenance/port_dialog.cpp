@@ -126,7 +126,10 @@ void PortDialog::ShowDevice() {
     const PortDiscovery::Port *port =
         m_list->currentIndex() < 0 ? nullptr : PortFor(EntryText::ToInt(m_list->currentText()));
     if (port == nullptr) {
-        m_device->setText(m_ports.empty() ? "No serial port found." : kChoosePort);
+        m_device->setText(m_ports.empty() ? "No serial port found. Plug in the controller's\n"
+                                            "cable or USB adapter, then choose\n"
+                                            "System > Communications to look again."
+                                          : kChoosePort);
         return;
     }
     QStringList lines{QString::fromStdString(port->device)};
