@@ -34,8 +34,7 @@ std::filesystem::path FolderOf(const std::filesystem::path &path) {
 }
 
 // An image is the controller's whole memory, its system password included: a new one is
-// readable by its owner only (less still if the umask says so), whatever the umask
-// would allow others.
+// for its owner alone, whatever the umask would allow others (a umask can only narrow it).
 constexpr mode_t kImageMode = 0600;
 
 // A new file beside path, created exclusively with kImageMode. Returns its descriptor, or
