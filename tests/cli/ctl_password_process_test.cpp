@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "command_line_client.h"
@@ -195,50 +194,95 @@ TEST_F(CtlPasswordProcess, TraceAfterAVerifyAndAChangeHoldsNoPasswordText) {
     }
 }
 
-TEST_F(CtlPasswordProcess, PromptOnATerminalTakesThePasswordWithEchoOff) {
-    StartSimulator({"--trace-secrets"});
-    const auto run = OnTerminal({"verify-password"});
-    ASSERT_TRUE(run->Shows("Password: "));
-    EXPECT_FALSE(run->EchoOn());
-    run->Type("voxa\n");
-    EXPECT_EQ(run->Wait(20s), CommandLineClient::kOk) << run->Shown();
-    EXPECT_EQ(run->Shown(), "Password: \r\naccepted\r\n");
-    EXPECT_TRUE(run->EchoOn());
-    EXPECT_NE(Trace().find("Verify password (33): D6 19 21" + Hex("voxa") + " 00"),
-              std::string::npos);
+// What is typed at each prompt, and what the run shows and sends.
+struct Typing {
+    const char *name;
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> prompted;  // prompt, keys typed at it
+    int status;
+    std::string shownAfter;  // after the last prompt
+    std::optional<std::string> sent;
+};
+
+void PrintTo(const Typing &c, std::ostream *os) {
+    *os << c.name;
 }
 
-TEST_F(CtlPasswordProcess, NewPasswordTypedDifferentlyTwiceChangesNothing) {
-    StartSimulator({"--trace"});
-    {
-        const auto run = OnTerminal({"change-password"});
-        ASSERT_TRUE(run->Shows("New password: "));
-        run->Type("Sunrise 42\n");
-        ASSERT_TRUE(run->Shows("Verify new password: "));
+class CtlPromptTyped : public CtlPasswordProcess, public ::testing::WithParamInterface<Typing> {};
+
+TEST_P(CtlPromptTyped, TakesThePasswordWithEchoOffAndGivesTheTerminalBack) {
+    const Typing &c = GetParam();
+    StartSimulator({"--trace-secrets"});
+    const auto run = OnTerminal(c.args);
+    std::string shown;
+    for (const auto &[prompt, keys] : c.prompted) {
+        ASSERT_TRUE(run->Shows(shown + prompt)) << run->Shown();
         EXPECT_FALSE(run->EchoOn());
-        run->Type("sunrise 42\n");
-        EXPECT_EQ(run->Wait(20s), CommandLineClient::kRefused) << run->Shown();
-        EXPECT_EQ(run->Shown(),
-                  "New password: \r\nVerify new password: \r\nvoxa-ctl: Passwords do not "
-                  "match.\r\nvoxa-ctl: System Password NOT changed.\r\n");
-        EXPECT_TRUE(run->EchoOn());
+        run->Type(keys);
+        shown += prompt + "\r\n";
     }
-    {
-        const auto run = OnTerminal({"change-password", "-"});
-        ASSERT_TRUE(run->Shows("New password: "));
-        run->Type("Sunrise 42\n");
-        ASSERT_TRUE(run->Shows("Verify new password: "));
-        run->Type("Sunrise 42\n");
-        EXPECT_EQ(run->Wait(20s), CommandLineClient::kOk) << run->Shown();
-    }
-    EXPECT_EQ(Ctl({"verify-password", "-"}, "Sunrise 42\n").out, "accepted\n");
+    EXPECT_EQ(run->Wait(20s), c.status) << run->Shown();
+    EXPECT_EQ(run->Shown(), shown + c.shownAfter);
+    EXPECT_TRUE(run->EchoOn());
+
     const std::string trace = Trace();
-    std::size_t changes = 0;
-    for (std::size_t at = trace.find("WS->CC Change password"); at != std::string::npos;
-         at = trace.find("WS->CC Change password", at + 1))
-        ++changes;
-    EXPECT_EQ(changes, 1u) << trace;
+    if (c.sent) {
+        const int code = c.args[0] == "verify-password" ? 0x21 : 0x05;
+        char head[16];
+        std::snprintf(head, sizeof head, "D6 19 %02X", code);
+        EXPECT_NE(trace.find(head + Hex(*c.sent) + " 00"), std::string::npos) << trace;
+    } else {
+        EXPECT_EQ(trace.find("WS->CC"), std::string::npos) << trace;
+    }
 }
+
+const std::pair<std::string, std::string> kNew{"New password: ", "Sunrise 42\n"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, CtlPromptTyped,
+    ::testing::Values(
+        // DEL still takes back a key: the line is edited as usual, only not shown.
+        Typing{"Verify",
+               {"verify-password"},
+               {{"Password: ",
+                 "voxx\x7f"
+                 "a\n"}},
+               0,
+               "accepted\r\n",
+               "voxa"},
+        Typing{"VerifyWithDash",
+               {"verify-password", "-"},
+               {{"Password: ", "voxa\n"}},
+               0,
+               "accepted\r\n",
+               "voxa"},
+        Typing{"Change",
+               {"change-password"},
+               {kNew, {"Verify new password: ", "Sunrise 42\n"}},
+               0,
+               "",
+               "Sunrise 42"},
+        Typing{"ChangeTypedDifferently",
+               {"change-password", "-"},
+               {kNew, {"Verify new password: ", "sunrise 42\n"}},
+               3,
+               "voxa-ctl: Passwords do not match.\r\nvoxa-ctl: System Password NOT changed.\r\n",
+               std::nullopt},
+        Typing{"TooLongIsNotAskedAgain",
+               {"change-password"},
+               {{"New password: ", "eighteen bytes!!!!\n"}},
+               2,
+               "voxa-ctl: NEW-PASSWORD must be at most 17 characters\r\n",
+               std::nullopt},
+        // Ctrl+D on an empty line.
+        Typing{"EndOfInput",
+               {"verify-password"},
+               {{"Password: ", "\x04"}},
+               2,
+               "voxa-ctl: no PASSWORD: standard input ended before a line (see voxa-ctl "
+               "--help)\r\n",
+               std::nullopt}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 struct Interruption {
     const char *name;

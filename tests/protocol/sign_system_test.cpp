@@ -441,10 +441,4 @@ INSTANTIATE_TEST_SUITE_P(BothCommands, PasswordFrames,
                                                            }}),
                          [](const auto &row) { return std::string(row.param.name); });
 
-TEST_F(SignSystemTest, FramesWithoutAPasswordAreKeptForTheNextLook) {
-    system.SetLinePrice(1, "1.799");
-    EXPECT_EQ(system.Link().LastSentFrame(), system.Builder().Frame());
-    EXPECT_EQ(system.Link().LastSentFrame()[4], '1');
-}
-
 }  // namespace
