@@ -38,7 +38,7 @@ CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool 
     OnOffTimerSubcommands::AddTo(m_table);
     IntensitySubcommands::AddTo(m_table);
     LogAndTestSubcommands::AddTo(m_table);
-    PasswordAndPortSubcommands::AddTo(m_table);
+    PasswordAndPortSubcommands::AddTo(m_table, m_passwords);
     NvramSubcommands::AddTo(m_table, m_progress.get());
 }
 
@@ -128,7 +128,18 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
     }
     stream << "\nTimes are written 12:30:05 PM or 7:05 AM, dates 6/7/2002, switches on or off.\n"
               "NVRAM images are raw copies of the controller's memory; a load that went\n"
-              "through asks for VOXA to be restarted.\n";
+              "through asks for VOXA to be restarted. A new image file is readable by its\n"
+              "owner only, since the memory holds the system password.\n"
+              "\n"
+              "Passwords (at most 17 bytes): with - or without the argument, verify-password\n"
+              "and change-password read the password from standard input, one line without\n"
+              "its line end, as a script or cron job gives it:\n"
+              "  voxa-ctl verify-password - < password-file\n"
+              "On a terminal they ask for it with echo off, a new password twice (exit\n"
+              "status 3 when the two differ):\n"
+              "  voxa-ctl change-password\n"
+              "A PASSWORD given as an argument also works, but every user of this machine\n"
+              "can see it (ps, /proc), and it stays in shell history and crontabs.\n";
 }
 
 int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::string> &words) {

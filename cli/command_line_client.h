@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "password_reader.h"
 #include "subcommand_table.h"
 #include "time_records.h"
 
@@ -44,6 +45,9 @@ public:
     // The progress line on standard error, when there is one; a console writing to the
     // same stream ends it before each message.
     ProgressLine *Progress() const { return m_progress.get(); }
+    // Where verify-password and change-password read a password not given as an
+    // argument (standard input).
+    PasswordReader &Passwords() { return m_passwords; }
 
     // "12:30:05 PM" or "7:05 AM" (seconds optional when allowed); AM/PM in any case.
     static std::optional<TimeRecord> ParseTime(const std::string &text, bool withSeconds);
@@ -59,5 +63,6 @@ private:
     std::ostream &m_out;
     std::ostream &m_err;
     std::unique_ptr<ProgressLine> m_progress;
+    PasswordReader m_passwords;
     SubcommandTable m_table;
 };

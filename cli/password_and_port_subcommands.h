@@ -1,9 +1,11 @@
 #pragma once
 
+class PasswordReader;
 class SubcommandTable;
 
 // voxa-ctl: The system password (checked and changed by the controller) and the serial port.
+// A password comes from reader when its argument is "-" or left out.
 class PasswordAndPortSubcommands {
 public:
-    static void AddTo(SubcommandTable &table);
+    static void AddTo(SubcommandTable &table, PasswordReader &reader);
 };

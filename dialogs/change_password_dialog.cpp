@@ -2,8 +2,10 @@
 
 #include <QLineEdit>
 
+#include "entry_text.h"
 #include "frame_builder.h"
 #include "resource_ids.h"
+#include "secret_text.h"
 #include "sign_system.h"
 #include "text_room_validator.h"
 
@@ -27,11 +29,20 @@ ChangePasswordDialog::ChangePasswordDialog(SignSystem &system, QWidget *parent)
 }
 
 void ChangePasswordDialog::Apply() {
-    const QString newPassword = m_newPassword->text();
     // Exact: case and length count, and two empty entries are equal.
-    if (newPassword != m_verifyPassword->text()) {
-        ShowMessage("Passwords do not match.\nSystem Password NOT changed.\n");
+    if (m_newPassword->text() != m_verifyPassword->text()) {
+        ShowMessage(SignSystem::kPasswordsDoNotMatchText);
         return;
     }
-    System().ChangePassword(newPassword.toStdString());
+    // The copy sent is overwritten when the transaction is over; the entries keep the
+    // text (Apply leaves the dialog open) until the dialog ends.
+    SecretText password;
+    EntryText::ReadSecret(*m_newPassword, password);
+    System().ChangePassword(password.Text());
+}
+
+void ChangePasswordDialog::done(int result) {
+    EntryText::ForgetSecret(m_newPassword);
+    EntryText::ForgetSecret(m_verifyPassword);
+    ControllerDialog::done(result);
 }

@@ -12,6 +12,9 @@ class ChangePasswordDialog : public ControllerDialog {
 public:
     explicit ChangePasswordDialog(SignSystem &system, QWidget *parent = nullptr);
 
+    // Both entries are emptied however the dialog ends.
+    void done(int result) override;
+
 protected:
     void Apply() override;
 

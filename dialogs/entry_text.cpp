@@ -1,7 +1,12 @@
 #include "entry_text.h"
 
+#include <QByteArray>
 #include <QComboBox>
+#include <QLineEdit>
 #include <limits>
+#include <string_view>
+
+#include "secret_text.h"
 
 int EntryText::ToInt(const QString &text) {
     int i = 0;
@@ -62,4 +67,17 @@ int EntryText::SelectedLevel(const QComboBox *list) {
 
 void EntryText::SelectMeridian(QComboBox *list, const QString &ampm) {
     list->setCurrentIndex(list->findText(ampm == "AM" ? "AM" : "PM", Qt::MatchExactly));
+}
+
+void EntryText::ReadSecret(const QLineEdit &entry, SecretText &secret) {
+    QByteArray utf8 = entry.text().toUtf8();
+    secret.Assign(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    // The conversion's buffer is this array's own (not shared), so data() reaches it.
+    SecretText::Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+}
+
+void EntryText::ForgetSecret(QLineEdit *entry) {
+    // Setting a text, unlike clear(), also drops the undo history, whose steps hold the
+    // typed characters.
+    entry->setText(QString());
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 
 class QComboBox;
+class QLineEdit;
+class SecretText;
 
 // How the dialogs read what the user typed and write what the controller holds, in one
 // place: the lenient number reading, the fixed lists, the two-digit minutes and the
@@ -35,4 +37,12 @@ public:
     static int SelectedLevel(const QComboBox *list);
     // "AM" selected when the text is exactly "AM", otherwise "PM".
     static void SelectMeridian(QComboBox *list, const QString &ampm);
+
+    // The text of a password entry as the frame carries it (UTF-8), with the converted
+    // copy made on the way overwritten.
+    static void ReadSecret(const QLineEdit &entry, SecretText &secret);
+    // Empties a password entry together with its undo history, so that neither the entry
+    // nor Ctrl+Z gives the password back. Qt frees the buffers that held the text without
+    // overwriting them; nothing outside Qt can reach them.
+    static void ForgetSecret(QLineEdit *entry);
 };

@@ -3,9 +3,11 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "entry_text.h"
 #include "frame_builder.h"
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
+#include "secret_text.h"
 #include "sign_system.h"
 #include "text_room_validator.h"
 
@@ -26,13 +28,22 @@ PasswordDialog::PasswordDialog(SignSystem &system, QWidget *parent)
 void PasswordDialog::Ok() {
     bool accepted = false;
     {
-        // Nothing is trimmed or folded: the controller compares the text as typed.
+        // Nothing is trimmed or folded: the controller compares the text as typed. The
+        // copy sent is overwritten when the transaction is over; the entry keeps the
+        // text for another try until the dialog ends.
         ScopedWaitCursor wait;
-        accepted = System().VerifyPassword(m_entry->text().toStdString());
+        SecretText password;
+        EntryText::ReadSecret(*m_entry, password);
+        accepted = System().VerifyPassword(password.Text());
     }
     if (accepted) {
         done(Ids::Result::kOk);
         return;
     }
     m_message->setText("Invalid Password.");
+}
+
+void PasswordDialog::done(int result) {
+    EntryText::ForgetSecret(m_entry);
+    ControllerDialog::done(result);
 }

@@ -13,6 +13,9 @@ class PasswordDialog : public ControllerDialog {
 public:
     explicit PasswordDialog(SignSystem &system, QWidget *parent = nullptr);
 
+    // The entry is emptied however the dialog ends.
+    void done(int result) override;
+
 protected:
     void Ok() override;
 

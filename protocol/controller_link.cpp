@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "secret_text.h"
+
 namespace {
 
 // A diagnostic without its closing line break.
@@ -21,8 +23,10 @@ bool ControllerLink::OpenLine(SerialLine &line, const std::string &portName) con
 }
 
 int ControllerLink::Send(const CommandFrame &frame) {
+    // The bytes go out of the one copy kept for a resend: a frame may hold a password,
+    // and no further copy of it is left on the stack.
     m_lastSent = frame;
-    const CommandFrame outgoing = frame;  // the caller's frame may be the one just copied
+    const CommandFrame &outgoing = m_lastSent;
 
     auto line = m_platform.NewLine();
     // A port that does not open is not tested here: every read on it fails at once, and
@@ -33,8 +37,7 @@ int ControllerLink::Send(const CommandFrame &frame) {
     int naks = 0;
     int strayAnswers = 0;
     while (acknowledged < kFrameSize) {
-        const std::uint8_t byte = outgoing[acknowledged];
-        line->WriteData(&byte, 1);
+        line->WriteData(&outgoing.bytes[acknowledged], 1);
         // Reset before every read: a read that brings nothing must not be taken for the
         // previous byte's answer.
         std::uint8_t answer = 0;
@@ -111,6 +114,11 @@ int ControllerLink::Check(const CommandFrame &reply) {
 
 int ControllerLink::Resend() {
     return Send(m_lastSent);
+}
+
+void ControllerLink::WipeData() {
+    SecretText::Wipe(m_lastSent.bytes.data() + 3, kFrameSize - 3);
+    SecretText::Wipe(m_receiveBuffer.data(), m_receiveBuffer.size());
 }
 
 bool ControllerLink::TestOpen(const std::string &portName) {

@@ -40,6 +40,11 @@ public:
     // A request that could not go out (its line was busy) still names the command in
     // the message that reports it.
     void SetLastSentFrame(const CommandFrame &frame) { m_lastSent = frame; }
+    // Overwrites the data and checksum of the last sent frame, and the last received
+    // bytes, with zeros once a transaction whose request held a password is over. The
+    // last sent frame keeps its command code, so messages still name the command; a
+    // resend after this sends no password.
+    void WipeData();
     // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
     // the port's own diagnostic when it would not open, else that nothing answered on it.
     // Empty after a Receive that took a frame.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "secret_text.h"
+
 void FrameBuilder::Start(CommandCode code) {
     m_frame = CommandFrame{};
     m_frame[0] = kSyncByte1;
@@ -42,6 +44,10 @@ const CommandFrame &FrameBuilder::WithByte3(CommandCode code, int value) {
     Start(code);
     Put(3, value);
     return Finish();
+}
+
+void FrameBuilder::WipeData() {
+    SecretText::Wipe(m_frame.bytes.data() + 3, kFrameSize - 3);
 }
 
 const CommandFrame &FrameBuilder::Finish() {

@@ -63,6 +63,9 @@ public:
     const CommandFrame &GetCcSoftwarePartNumber();
 
     const CommandFrame &Frame() const { return m_frame; }
+    // Overwrites the held frame's data and checksum with zeros, keeping its sync bytes and
+    // command code: the frame of a password is not kept once its transaction is over.
+    void WipeData();
 
     // Hour byte of a 12-hour time: hour in bits 0-3, bit 7 set exactly for "PM" or "pm".
     static std::uint8_t EncodeHour(int hour, std::string_view ampm);

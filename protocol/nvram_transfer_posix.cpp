@@ -33,14 +33,18 @@ std::filesystem::path FolderOf(const std::filesystem::path &path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
-// A new file beside path, created exclusively with the usual permissions (0666 less the
-// umask). Returns its descriptor, or -1 with errno set.
+// An image is the controller's whole memory, its system password included: a new one is
+// for its owner alone, whatever the umask would allow others (a umask can only narrow it).
+constexpr mode_t kImageMode = 0600;
+
+// A new file beside path, created exclusively with kImageMode. Returns its descriptor, or
+// -1 with errno set.
 int CreateTemporaryBeside(const std::filesystem::path &path, std::filesystem::path &temporary) {
     const std::string stem = "." + path.filename().string() + "." + std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = FolderOf(path) / (stem + "." + std::to_string(g_temporaryCounter++) + ".tmp");
         const int fd =
-            OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kImageMode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -159,6 +163,12 @@ bool NvramTransfer::ReplaceWith(const std::string &path, const std::vector<std::
         reason = ErrorText(error);
         return false;
     };
+    // An image replaced keeps the permissions its owner gave it (a folder shared with a
+    // group, say). Should the file system refuse them, the new image stays private.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        ::fchmod(fd, existing.st_mode & 0777);
+    }
     if (!WriteAll(fd, bytes)) return fail(errno);
     if (FsyncRetrying(fd) != 0) return fail(errno);
     const int closed = ::close(fd);

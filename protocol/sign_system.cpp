@@ -5,6 +5,7 @@
 
 #include "command_code.h"
 #include "reply_decoder.h"
+#include "secret_text.h"
 #include "status_handler.h"
 
 std::string CutToRoom(const std::string &text, std::size_t room) {
@@ -16,6 +17,12 @@ std::string CutToRoom(const std::string &text, std::size_t room) {
 }
 
 namespace {
+
+// Change password and Verify password carry the password in their request.
+bool CarriesPassword(std::uint8_t code) {
+    return code == ToByte(CommandCode::ChangePassword) ||
+           code == ToByte(CommandCode::VerifyPassword);
+}
 
 bool IsLineNumber(int line) {
     return line >= 1 && line <= SignSystem::kMaxLines;
@@ -105,6 +112,9 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     if (m_programEndRequested) {
         return m_lastOutcome;
     }
+    // Read before anything else: the request is often the frame builder's own frame,
+    // which the status handler may build anew during the transaction.
+    const bool holdsPassword = CarriesPassword(request.Code());
     // The line is held from the request to the end of its reply's check, which may resend
     // the request: no other program's frames come in between.
     std::string busy;
@@ -124,6 +134,13 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
         }
         m_lastOutcome = m_link->Check(reply);
         m_platform.EndTransaction();
+        if (holdsPassword) SecretText::Wipe(reply.bytes.data(), reply.bytes.size());
+    }
+    // The transaction is over, quiet resends included: the password is no longer needed
+    // anywhere on this side of the line.
+    if (holdsPassword) {
+        m_builder->WipeData();
+        m_link->WipeData();
     }
     if (m_lastOutcome != 0) {
         ++m_failedTransactions;

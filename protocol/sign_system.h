@@ -106,6 +106,9 @@ public:
     std::string GetLinePrice(int line);
     int GetNumberOfLines();
     void ChangePassword(const std::string &password);
+    // Told when a new password and its repetition differ; nothing is sent then.
+    static constexpr const char *kPasswordsDoNotMatchText =
+        "Passwords do not match.\nSystem Password NOT changed.\n";
     void SetDaylightSaving(bool on);
     bool GetDaylightSaving();
     void SetTime(const TimeRecord &time);

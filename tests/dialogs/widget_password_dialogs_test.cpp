@@ -79,6 +79,9 @@ private slots:
     void ApplyTwiceSendsTwice();
     void EmptyNewPasswordsAreSent();
 
+    void EndedDialogsKeepNoPassword_data();
+    void EndedDialogsKeepNoPassword();
+
 private:
     std::unique_ptr<Site> m_site;
 };
@@ -257,6 +260,64 @@ void PasswordDialogsTest::EmptyNewPasswordsAreSent() {
     const CommandFrame &frame = m_site->controller.Requests().back();
     for (std::size_t i = 3; i <= 20; ++i) QCOMPARE(int(frame[i]), 0);
     QCOMPARE(m_site->controller.Model().Current().password, std::string());
+}
+
+void PasswordDialogsTest::EndedDialogsKeepNoPassword_data() {
+    QTest::addColumn<bool>("change");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("closing");
+    QTest::addColumn<int>("sent");
+    QTest::newRow("password accepted") << false << "voxa" << int(Ids::Result::kOk) << 33;
+    QTest::newRow("password refused, then Cancel")
+        << false << "not it" << int(Ids::Result::kCancel) << 33;
+    QTest::newRow("change applied, then Cancel")
+        << true << "dusk" << int(Ids::Result::kCancel) << 5;
+    QTest::newRow("change by OK") << true << "dusk" << int(Ids::Result::kOk) << 5;
+}
+
+void PasswordDialogsTest::EndedDialogsKeepNoPassword() {
+    QFETCH(bool, change);
+    QFETCH(QString, typed);
+    QFETCH(int, closing);
+    QFETCH(int, sent);
+    std::unique_ptr<ControllerDialog> dialog;
+    std::vector<QLineEdit *> entries;
+    if (change) {
+        dialog = std::make_unique<ChangePasswordDialog>(m_site->system);
+        entries = {Child<QLineEdit>(dialog.get(), Ids::ChangePassword::kNewPassword),
+                   Child<QLineEdit>(dialog.get(), Ids::ChangePassword::kVerifyPassword)};
+    } else {
+        dialog = std::make_unique<PasswordDialog>(m_site->system);
+        entries = {Child<QLineEdit>(dialog.get(), Ids::Password::kEntry)};
+    }
+    dialog->show();
+    for (QLineEdit *entry : entries) QTest::keyClicks(entry, typed);
+    if (change)
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), Ids::Result::kApply), Qt::LeftButton);
+    if (!change || closing == Ids::Result::kOk)
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), Ids::Result::kOk), Qt::LeftButton);
+    if (dialog->isVisible()) {
+        // Until it ends, the dialog keeps what was typed for another try.
+        for (QLineEdit *entry : entries) QCOMPARE(entry->text(), typed);
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), Ids::Result::kCancel), Qt::LeftButton);
+    }
+    QCOMPARE(dialog->result(), closing);
+
+    QVERIFY(!m_site->controller.Requests().empty());
+    QCOMPARE(FrameText(m_site->controller.Requests().back()), typed.toStdString());
+    for (QLineEdit *entry : entries) {
+        QVERIFY(entry->text().isEmpty());
+        // Ctrl+Z must not bring the text back either.
+        QVERIFY(!entry->isUndoAvailable());
+        entry->undo();
+        QVERIFY(entry->text().isEmpty());
+    }
+    // Nor do the frames this side of the line keep it: only the command is named.
+    for (const CommandFrame *frame :
+         {&m_site->system.Builder().Frame(), &m_site->system.Link().LastSentFrame()}) {
+        QCOMPARE(int(frame->Code()), sent);
+        for (std::size_t i = 3; i < kFrameSize; ++i) QCOMPARE(int((*frame)[i]), 0);
+    }
 }
 
 QTEST_MAIN(PasswordDialogsTest)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -333,5 +334,51 @@ TEST_F(NvramTransferTest, ImageRoundTripsByteForByte) {
     ASSERT_EQ(transfer.Save(PathOf("after.nvr")).outcome, Outcome::Complete);
     EXPECT_EQ(ReadFile(PathOf("after.nvr")), ReadFile(PathOf("before.nvr")));
 }
+
+// The permissions of a saved image: the controller's memory holds its password.
+struct ImageMode {
+    const char *name;
+    mode_t umask;
+    std::optional<mode_t> existing;  // the mode of the image replaced, when there is one
+    mode_t expected;
+};
+
+void PrintTo(const ImageMode &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class NvramImageModes : public NvramTransferTest,
+                        public ::testing::WithParamInterface<ImageMode> {};
+
+TEST_P(NvramImageModes, NewImagesArePrivateAndReplacedOnesKeepTheirMode) {
+    const ImageMode c = GetParam();
+    site.model.ResetNvram(48);
+    const std::string path = PathOf("site.nvr");
+    if (c.existing) {
+        WriteFile(path, Pattern(32, 3));
+        ASSERT_EQ(::chmod(path.c_str(), *c.existing), 0);
+    }
+    const mode_t before = ::umask(c.umask);
+    const NvramTransfer::Result result = transfer.Save(path);
+    ::umask(before);
+
+    ASSERT_EQ(result.outcome, Outcome::Complete);
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, c.expected) << std::oct << (status.st_mode & 07777);
+    EXPECT_EQ(ReadFile(path), ControllerModel::InitialNvram(48));
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UmaskAndExistingFile, NvramImageModes,
+    ::testing::Values(ImageMode{"NewUnderUmask022", 022, std::nullopt, 0600},
+                      ImageMode{"NewUnderUmask000", 0, std::nullopt, 0600},
+                      ImageMode{"NewUnderUmask277", 0277, std::nullopt, 0400},
+                      ImageMode{"Replaced0640", 022, 0640, 0640},
+                      // The owner's choice stands, even against a stricter umask.
+                      ImageMode{"Replaced0664UnderUmask077", 077, 0664, 0664},
+                      ImageMode{"Replaced0600", 0, 0600, 0600}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 }  // namespace

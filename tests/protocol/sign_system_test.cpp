@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 
+#include "command_code.h"
 #include "simulated_site.h"
 
 namespace {
@@ -350,5 +353,92 @@ TEST(PriceCheckFormats, UnknownFormatCharacterRejectsEveryText) {
     EXPECT_TRUE(site.system.PriceCheck("1,5", 2));
     EXPECT_FALSE(site.system.PriceCheck("1.5", 2));
 }
+
+// ---- A password leaves no copy on this side of the line ----
+
+struct PasswordCommand {
+    const char *name;
+    int code;
+    std::function<void(SignSystem &, const std::string &)> send;
+};
+
+void PrintTo(const PasswordCommand &command, std::ostream *os) {
+    *os << command.name;
+}
+
+class PasswordFrames : public SignSystemTest,
+                       public ::testing::WithParamInterface<PasswordCommand> {
+protected:
+    static std::string TextOf(const CommandFrame &frame) {
+        std::string text;
+        for (std::size_t i = 3; i <= kLastDataIndex && frame[i] != 0; ++i) text += char(frame[i]);
+        return text;
+    }
+    // The frame names its command and holds nothing else: the text and the checksum,
+    // whose sum would give the text away, are zeros.
+    static void ExpectOnlyTheCode(const CommandFrame &frame, int code) {
+        EXPECT_EQ(frame[0], kSyncByte1);
+        EXPECT_EQ(frame.Code(), code);
+        for (std::size_t i = 3; i < kFrameSize; ++i) EXPECT_EQ(frame[i], 0) << "byte " << i;
+    }
+    std::vector<CommandFrame> FramesOf(int code) const {
+        std::vector<CommandFrame> frames;
+        for (const CommandFrame &frame : site.SentFrames())
+            if (frame.Code() == code) frames.push_back(frame);
+        return frames;
+    }
+};
+
+TEST_P(PasswordFrames, AreWipedOnceTheTransactionIsOver) {
+    const PasswordCommand &command = GetParam();
+    // As long as the frame carries, so every text byte has to be wiped.
+    const std::string password = "Seventeen chars!!";
+    command.send(system, password);
+
+    const std::vector<CommandFrame> sent = FramesOf(command.code);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(TextOf(sent[0]), password);
+    ExpectOnlyTheCode(system.Builder().Frame(), command.code);
+    ExpectOnlyTheCode(system.Link().LastSentFrame(), command.code);
+}
+
+TEST_P(PasswordFrames, QuietResendInsideTheTransactionStillCarriesThePassword) {
+    const PasswordCommand &command = GetParam();
+    site.controller.Faults().forcedStatus = ControllerStatus::kChecksumFailure;
+    site.controller.Faults().forcedStatusCount = 1;
+    site.controller.Faults().forcedStatusCommand = static_cast<std::uint8_t>(command.code);
+    command.send(system, "dawn shift");
+
+    const std::vector<CommandFrame> sent = FramesOf(command.code);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(TextOf(sent[0]), "dawn shift");
+    EXPECT_EQ(sent[1], sent[0]);
+    EXPECT_EQ(system.FailureCounter(0), 1);
+    ExpectOnlyTheCode(system.Link().LastSentFrame(), command.code);
+}
+
+TEST_P(PasswordFrames, MessageAfterwardsStillNamesTheCommand) {
+    const PasswordCommand &command = GetParam();
+    site.controller.Faults().forcedStatus = 99;
+    site.controller.Faults().forcedStatusCount = 1;
+    command.send(system, "voxa");
+
+    char expected[80];
+    std::snprintf(expected, sizeof expected,
+                  "CC sent VOXA an unknown status.\nCmd Code: %02x Status:63", command.code);
+    EXPECT_EQ(site.console.messages, std::vector<std::string>{expected});
+    ExpectOnlyTheCode(system.Link().LastSentFrame(), command.code);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCommands, PasswordFrames,
+                         ::testing::Values(PasswordCommand{"VerifyPassword", 33,
+                                                           [](SignSystem &s, const std::string &p) {
+                                                               s.VerifyPassword(p);
+                                                           }},
+                                           PasswordCommand{"ChangePassword", 5,
+                                                           [](SignSystem &s, const std::string &p) {
+                                                               s.ChangePassword(p);
+                                                           }}),
+                         [](const auto &row) { return std::string(row.param.name); });
 
 }  // namespace
