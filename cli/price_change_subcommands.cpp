@@ -84,27 +84,28 @@ public:
             if (line > installed) {
                 m_err << "voxa-ctl: line " << line << " is not installed\n";
                 refused = true;
-            } else if (!m_update->CheckFormat(line, price)) {
-                m_err << "voxa-ctl: Error: Bad Value, Price #" << line << " (format "
-                      << m_system.GetLineFormat(line) << ")\n";
-                refused = true;
             }
         }
         if (refused) return Refused(listSet);
-
         // The prices the lines show now: the log's old prices, and what a change is
         // measured from.
         for (const auto &[line, price] : prices) {
             m_update->SetKnownPrice(line, reads.ReadPrice(line));
             if (m_system.FailedTransactionCount() > 0) return Finish(C::kTransactionFailed);
         }
+        // Every price is checked before any is sent, and every one refused is told.
         for (const auto &[line, price] : prices) {
-            const auto question = m_update->LimitQuestion(line, price);
-            if (!question || force) continue;
-            m_update->HoldBack(line, price);
-            m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
-                  << ": outside the limits in voxa.ini (--force sends it)\n";
-            refused = true;
+            if (!m_update->CheckFormat(line, price)) {
+                m_err << "voxa-ctl: Error: Bad Value, Price #" << line << " (format "
+                      << m_system.GetLineFormat(line) << ")\n";
+                refused = true;
+            } else if (const auto question = m_update->LimitQuestion(line, price);
+                       question && !force) {
+                m_update->HoldBack(line, price);
+                m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
+                      << ": outside the limits in voxa.ini (--force sends it)\n";
+                refused = true;
+            }
         }
         if (refused) return Refused(listSet);
 

@@ -109,18 +109,24 @@ TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
 }
 
 TEST_F(CtlPriceTest, SetPricesRefusesEverythingWhenOnePriceIsBad) {
-    EXPECT_EQ(Run({"set-prices", "1=3.459", "2=3.55", "3=3.789", "4=2.9"}),
+    Limit("20");
+    EXPECT_EQ(Run({"set-prices", "1=3.459", "2=3.55", "3=8.789", "4=2.9"}),
               CommandLineClient::kRefused);
     EXPECT_EQ(SetsSent(), 0);
     EXPECT_EQ(err.str(),
               "voxa-ctl: Error: Bad Value, Price #2 (format 8.889)\n"
+              "voxa-ctl: Price #3 changes from 3.799 to 8.789 (+131%): outside the limits in "
+              "voxa.ini (--force sends it)\n"
               "voxa-ctl: Error: Bad Value, Price #4 (format 8.88)\n"
               "voxa-ctl: nothing was sent\n");
     EXPECT_EQ(out.str(), "");
     const auto log = Log();
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0][3], "2");
+    EXPECT_EQ(log[0][5], "3.599");
     EXPECT_EQ(log[0][7], "bad value");
-    EXPECT_EQ(log[1][3], "4");
+    EXPECT_EQ(log[1][7], "outside limits");
+    EXPECT_EQ(log[2][3], "4");
 }
 
 struct UsageCase {
