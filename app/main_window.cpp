@@ -252,10 +252,11 @@ void MainWindow::LoadSettings() {
 
 void MainWindow::ReportPriceSetup(const std::vector<std::string> &problems) {
     if (!problems.empty()) {
-        std::string text = "These price settings in " +
-                           std::filesystem::path(m_settingsPath.toStdString()).filename().string() +
-                           " are not used:\n";
+        const std::string file =
+            std::filesystem::path(m_settingsPath.toStdString()).filename().string();
+        std::string text = "These price settings in " + file + " are not used:\n";
         for (const std::string &problem : problems) text += "\n" + problem;
+        text += "\n\nCorrect them in " + file + " and start VOXA again.";
         m_console.ShowMessage(text);
     }
     const std::string notice = m_priceLog->Prepare();

@@ -12,6 +12,11 @@ std::string Name(const std::filesystem::path &path) {
 
 PriceLogFile::PriceLogFile(std::filesystem::path folder, std::string source)
     : m_folder(std::move(folder)), m_source(std::move(source)), m_user(ProcessUser()) {
+    // Messages name the file in full: the folder is the program's current one, which the
+    // person reading them may not know.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(m_folder, error);
+    if (!error) m_folder = absolute.lexically_normal();
     m_path = Candidate(0);
 }
 

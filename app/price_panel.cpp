@@ -1,5 +1,8 @@
 #include "price_panel.h"
 
+#include <QFontMetrics>
+#include <algorithm>
+
 #include "cm_edit.h"
 #include "dialog_units.h"
 #include "operator_console.h"
@@ -107,14 +110,33 @@ void PricePanel::PriceChanged(int line) {
     m_controls.sendUpdate->setEnabled(true);
 }
 
+void PricePanel::ShowLastUpdate(const QString &text) {
+    QLabel *box = m_controls.lastUpdate;
+    box->setText(text);
+    // The box is narrow: a long message ("Sign Shows 88.889, Price #8") gets a smaller font
+    // rather than losing its ends.
+    QFont font = box->parentWidget()->font();
+    const int room = box->contentsRect().width() - 2;
+    const auto widest = [&text](const QFont &f) {
+        int width = 0;
+        for (const QString &row : text.split('\n'))
+            width = std::max(width, QFontMetrics(f).horizontalAdvance(row));
+        return width;
+    };
+    while (font.pointSizeF() > kSmallestMessagePoints && widest(font) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    box->setFont(font);
+}
+
 void PricePanel::StopAt(int line, const QString &text) {
-    m_controls.lastUpdate->setText(text);
+    ShowLastUpdate(text);
     m_controls.priceFields[line - 1]->setFocus();
 }
 
 void PricePanel::SendUpdate() {
     m_system.GetCcStatus();
-    m_controls.lastUpdate->setText("Last Update:\n" + m_controls.clock->text());
+    ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         if (!m_system.LineChanged(line)) {
             continue;

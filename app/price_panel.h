@@ -31,6 +31,8 @@ public:
 
     static constexpr int kNormalCellHeight = 20;
     static constexpr int kBoldCellHeight = 19;
+    // The last-update field's font goes no smaller than this for a long message.
+    static constexpr double kSmallestMessagePoints = 6;
 
     // Every price change attempt goes to log (none: not recorded).
     PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
@@ -57,6 +59,8 @@ public:
     PriceUpdate &Update() { return m_update; }
 
 private:
+    // Shows text in the last-update field, in a font small enough for its longest row.
+    void ShowLastUpdate(const QString &text);
     // Ends a send at line: the text in the last-update field, the focus in its price.
     void StopAt(int line, const QString &text);
 

@@ -84,6 +84,8 @@ PriceHistoryDialog::PriceHistoryDialog(const PriceLogFile &log, OperatorConsole 
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
+    // One line of text per row, as in a list.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setSortingEnabled(true);
 
@@ -190,7 +192,7 @@ void PriceHistoryDialog::Export() {
     std::string reason;
     if (!m_log.Export(path.toStdString(), shown, reason)) {
         m_console.ShowMessage("Price history not exported: cannot write " + path.toStdString() +
-                              " (" + reason + ").");
+                              " (" + reason + "). Choose another file.");
         return;
     }
     m_summary->setText(QString("Exported %1 to %2.")

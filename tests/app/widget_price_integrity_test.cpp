@@ -179,6 +179,10 @@ void PriceIntegrityTest::ConfirmationCatchesAControllerThatStoresAnotherText() {
     // Stopped at line 1, as when the controller refuses a price.
     QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 3}));
     QCOMPARE(LastUpdate(), QString("Error:\nSign Shows 4.459, Price #1"));
+    // The whole message shows in the narrow box.
+    QLabel *box = m_window->findChild<QLabel *>(Id(Ids::Main::kLastUpdate));
+    QVERIFY(QFontMetrics(box->font()).horizontalAdvance("Sign Shows 4.459, Price #1") <=
+            box->contentsRect().width());
     QVERIFY(m_window->System()->LineChanged(1));
     QVERIFY(m_window->System()->LineChanged(2));
     QVERIFY(m_window->findChild<QPushButton *>(Id(Ids::Main::kSendUpdate))->isEnabled());
@@ -235,7 +239,8 @@ void PriceIntegrityTest::BadLimitsAreToldOnceAtStartUpAndNotUsed() {
                  "These price settings in voxa.ini are not used:\n\n"
                  "[Update] Confirm=maybe is neither Yes nor No: prices are not read back.\n"
                  "[Limits] max1=abc is not a price: line 1 has no limits.\n"
-                 "[Limits] min2=5.00 is above max2=4.00: line 2 has no limits."});
+                 "[Limits] min2=5.00 is above max2=4.00: line 2 has no limits.\n\n"
+                 "Correct them in voxa.ini and start VOXA again."});
     Edit(1, "8599");
     Send();
     QVERIFY(m_site->console.questions.empty());

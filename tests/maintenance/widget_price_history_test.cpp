@@ -178,8 +178,9 @@ void PriceHistoryTest::ExportNeverWritesOverTheLog() {
     QCOMPARE(ReadFile(log), before);
     QCOMPARE(
         m_console.messages,
-        std::vector<std::string>{"Price history not exported: cannot write " + log.toStdString() +
-                                 " (that is the price log itself, which is never rewritten)."});
+        std::vector<std::string>{
+            "Price history not exported: cannot write " + log.toStdString() +
+            " (that is the price log itself, which is never rewritten). Choose another file."});
 }
 
 void PriceHistoryTest::AnEmptyLogSaysSoAndHasNothingToExport() {
