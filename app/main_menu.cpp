@@ -20,6 +20,8 @@ const Item kFileItems[] = {
     {M::kLoadNvramImage, "&Load NVRAM Image ...", "Load NVRAM Image to Sign."},
     {M::kSaveNvramImage, "&Save NVRAM Image ...", "Save NVRAM Image from Sign."},
     kSeparator,
+    {M::kPriceHistory, "Price &History ...", "View the Log of Price Changes."},
+    kSeparator,
     {M::kExit, "E&xit", "Close Application."},
 };
 const Item kIntensityItems[] = {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <iostream>
 
 #include "about_dialog.h"
@@ -19,6 +20,7 @@
 #include "main_menu.h"
 #include "menu_commands.h"
 #include "operator_console.h"
+#include "price_log_file.h"
 #include "resource_ids.h"
 #include "settings_binding.h"
 #include "settings_file.h"
@@ -134,7 +136,9 @@ void MainWindow::BuildControls() {
     m_sendUpdate->setEnabled(false);
     connect(m_sendUpdate, &QPushButton::clicked, this, [this] {
         HandlerScope scope(*this);
-        if (m_panel) m_panel->SendUpdate();
+        if (!m_panel) return;
+        m_panel->SendUpdate();
+        FollowPriceLog();
     });
 
     // The longest status text, "Error Status: CC not answering.", needs about 100 dialog
@@ -177,9 +181,13 @@ bool MainWindow::Initialise() {
     HandlerScope scope(*this);
     m_system = std::make_unique<SignSystem>(m_platform, m_console);
     g_signSystem = m_system.get();
+    // The price log lives beside the settings file.
+    m_priceLog = std::make_unique<PriceLogFile>(
+        std::filesystem::path(m_settingsPath.toStdString()).parent_path(), "workstation");
     m_panel = std::make_unique<PricePanel>(
         *m_system, m_console,
-        PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock});
+        PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock},
+        m_priceLog.get());
     m_panel->SetEditsArmed(false);
     m_menuCommands->ResetSupervisorMode();
 
@@ -198,7 +206,7 @@ bool MainWindow::Initialise() {
         splash->repaint();
     }
 
-    if (m_system->GetCcStatus()) {
+    if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
         // unmasked and disabled, no timer, and the splash left open.
         m_console.Wait(kNvramStopPause);
@@ -240,6 +248,36 @@ void MainWindow::LoadSettings() {
     file.Load();
     const std::string lastUpdate = SettingsBinding::Load(file, *m_system, m_devices);
     m_lastUpdate->setText(QString::fromStdString(lastUpdate));
+    const SettingsBinding::PriceRules rules = SettingsBinding::LoadPriceRules(file);
+    m_panel->Update().SetConfirm(rules.confirm);
+    m_panel->Update().SetLimits(rules.limits);
+    ReportPriceSetup(rules.problems);
+}
+
+void MainWindow::ReportPriceSetup(const std::vector<std::string> &problems) {
+    if (!problems.empty()) {
+        const std::string file =
+            std::filesystem::path(m_settingsPath.toStdString()).filename().string();
+        std::string text = "These price settings in " + file + " are not used:\n";
+        for (const std::string &problem : problems) text += "\n" + problem;
+        text += "\n\nCorrect them in " + file + " and start VOXA again.";
+        m_console.ShowMessage(text);
+    }
+    const std::string notice = m_priceLog->Prepare();
+    if (!notice.empty()) m_console.ShowMessage(notice);
+}
+
+void MainWindow::FollowPriceLog() {
+    if (!m_priceLog) return;
+    const std::string notice = m_priceLog->TakeNotice();
+    if (!notice.empty()) m_console.ShowMessage(notice);
+    const std::string &problem = m_priceLog->Problem();
+    if (problem.empty()) return;
+    m_statusLine->SetPriceLogProblem(QString::fromStdString(problem));
+    if (!m_priceLogProblemTold) {
+        m_priceLogProblemTold = true;
+        std::cerr << "voxa: price change not logged: " << problem << std::endl;
+    }
 }
 
 void MainWindow::SaveSettings() {

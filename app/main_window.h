@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "price_panel.h"
 #include "status_line.h"
@@ -18,6 +20,7 @@ class HelpWindow;
 class MenuCommands;
 class LinkPlatform;
 class OperatorConsole;
+class PriceLogFile;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -64,6 +67,8 @@ public:
     // Which device each port name means; the port dialog adds to it, the settings keep it.
     DeviceMap &Devices() { return m_devices; }
     PricePanel *Panel() const { return m_panel.get(); }
+    // The price log beside the settings file; there from the start of Initialise().
+    PriceLogFile *PriceLogInUse() const { return m_priceLog.get(); }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
     QAction *Command(int commandId) const;
@@ -85,6 +90,12 @@ private:
     void BuildControls();
     void LoadSettings();
     void SaveSettings();
+    // Says once, at start-up, which price settings are not used and where the price log
+    // goes when its usual file belongs to someone else.
+    void ReportPriceSetup(const std::vector<std::string> &problems);
+    // After a send: a price log moved elsewhere is told at once, a price log that failed
+    // is shown in the status line and told once on standard error.
+    void FollowPriceLog();
     void CloseSplash();
     void EndProgram();
 
@@ -103,6 +114,8 @@ private:
     QLabel *m_statusIcon = nullptr;
     std::map<int, QAction *> m_commands;
 
+    std::unique_ptr<PriceLogFile> m_priceLog;
+    bool m_priceLogProblemTold = false;
     std::unique_ptr<SignSystem> m_system;
     std::unique_ptr<PricePanel> m_panel;
     std::unique_ptr<StatusLine> m_statusLine;

@@ -13,6 +13,7 @@
 #include "operator_console.h"
 #include "password_dialog.h"
 #include "port_dialog.h"
+#include "price_history_dialog.h"
 #include "reset_log_dialog.h"
 #include "resource_ids.h"
 #include "sign_system.h"
@@ -25,6 +26,8 @@ const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
     static const std::map<int, Command> commands = {
         {M::kLoadNvramImage, {kGuarded, &MenuCommands::LoadNvramImage}},
         {M::kSaveNvramImage, {kGuarded, &MenuCommands::SaveNvramImage}},
+        // The log shows what was done, not how the signs are set up: open to everyone.
+        {M::kPriceHistory, {Guard::None, &MenuCommands::PriceHistory}},
         {M::kExit, {Guard::None, &MenuCommands::Exit}},
         {M::kIntensityMode, {kGuarded, &MenuCommands::IntensityMode}},
         {M::kDutyCycle, {kGuarded, &MenuCommands::DutyCycle}},
@@ -91,6 +94,12 @@ void MenuCommands::LoadNvramImage() {
 
 void MenuCommands::SaveNvramImage() {
     NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).SaveNvramImage();
+}
+
+void MenuCommands::PriceHistory() {
+    PriceHistoryDialog dialog(*m_window.PriceLogInUse(), m_window.System()->Console(), &m_window);
+    if (m_chooseExport) dialog.SetExportChooser(m_chooseExport);
+    RunModal(dialog);
 }
 
 void MenuCommands::Exit() {

@@ -42,6 +42,8 @@ public:
     void SetFileChooser(NvramImageCommands::FileChooser chooser) {
         m_chooseFile = std::move(chooser);
     }
+    // Where the price history's export goes; empty: the file dialog.
+    void SetExportChooser(std::function<QString()> chooser) { m_chooseExport = std::move(chooser); }
     // Where the port dialog looks for ports.
     void SetPortDiscovery(PortDiscovery discovery) { m_portDiscovery = std::move(discovery); }
 
@@ -65,6 +67,7 @@ private:
 
     void LoadNvramImage();
     void SaveNvramImage();
+    void PriceHistory();
     void Exit();
     void IntensityMode();
     void DutyCycle();
@@ -87,6 +90,7 @@ private:
     bool m_supervisor = false;
     ModalRunner m_runModal = [](QDialog &dialog) { return dialog.exec(); };
     NvramImageCommands::FileChooser m_chooseFile;
+    std::function<QString()> m_chooseExport;
     PortDiscovery m_portDiscovery;
     HandlerRunner m_runHandler = [](int, const std::function<void()> &handler) { handler(); };
 };

@@ -1,16 +1,21 @@
 #include "price_panel.h"
 
+#include <QFontMetrics>
+#include <algorithm>
+
 #include "cm_edit.h"
 #include "dialog_units.h"
 #include "operator_console.h"
 #include "sign_system.h"
 
 PricePanel::PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
-                       QObject *parent)
+                       PriceLog *log, QObject *parent)
     : QObject(parent),
       m_system(system),
       m_console(console),
       m_controls(controls),
+      m_reads(system),
+      m_update(system, log),
       m_normalFont(DialogUnits::CellHeightFont(kNormalCellHeight, QFont::Normal)),
       m_boldFont(DialogUnits::CellHeightFont(kBoldCellHeight, QFont::Black)) {
     for (int line = 1; line <= SignSystem::kMaxLines; ++line) {
@@ -41,9 +46,7 @@ QString PricePanel::MaskForFormat(const QString &format) {
 }
 
 void PricePanel::SetUpPriceFields() {
-    m_system.GetNumberOfLines();
-    m_system.ReadLineFormats();
-    m_installedLines = m_system.InstalledLineCount();
+    m_installedLines = m_reads.ReadLinesAndFormats();
     for (int line = 1; line <= m_installedLines; ++line) {
         const QString format = QString::fromStdString(m_system.GetLineFormat(line));
         m_controls.priceFields[line - 1]->Init(MaskForFormat(format), QString());
@@ -51,7 +54,7 @@ void PricePanel::SetUpPriceFields() {
 }
 
 void PricePanel::EnableInstalledLines() {
-    m_system.ReadFaceMasks();
+    m_reads.ReadFaceMasks();
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         m_controls.tagFields[line - 1]->setEnabled(true);
         m_controls.priceFields[line - 1]->setEnabled(true);
@@ -59,10 +62,14 @@ void PricePanel::EnableInstalledLines() {
 }
 
 void PricePanel::LoadPrices() {
+    m_reads.ReadPrices();
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
-        const std::string price = m_system.GetLinePrice(line);
-        // Shown as the controller holds it, past the mask.
-        m_controls.priceFields[line - 1]->setText(QString::fromStdString(price));
+        const std::optional<std::string> &price = m_reads.Price(line);
+        // Shown as the controller holds it, past the mask. A line whose read failed keeps
+        // the empty mask it was set up with, rather than the price of the line read before
+        // it, which the failed read leaves behind.
+        if (price) m_controls.priceFields[line - 1]->setText(QString::fromStdString(*price));
+        m_update.SetKnownPrice(line, price);
     }
 }
 
@@ -103,27 +110,67 @@ void PricePanel::PriceChanged(int line) {
     m_controls.sendUpdate->setEnabled(true);
 }
 
+void PricePanel::ShowLastUpdate(const QString &text) {
+    QLabel *box = m_controls.lastUpdate;
+    box->setText(text);
+    // The box is narrow: a long message ("Sign Shows 88.889, Price #8") gets a smaller font
+    // rather than losing its ends.
+    QFont font = box->parentWidget()->font();
+    const int room = box->contentsRect().width() - 2;
+    const auto widest = [&text](const QFont &f) {
+        int width = 0;
+        for (const QString &row : text.split('\n'))
+            width = std::max(width, QFontMetrics(f).horizontalAdvance(row));
+        return width;
+    };
+    while (font.pointSizeF() > kSmallestMessagePoints && widest(font) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    box->setFont(font);
+}
+
+void PricePanel::StopAt(int line, const QString &text) {
+    ShowLastUpdate(text);
+    m_controls.priceFields[line - 1]->setFocus();
+}
+
 void PricePanel::SendUpdate() {
     m_system.GetCcStatus();
-    m_controls.lastUpdate->setText("Last Update:\n" + m_controls.clock->text());
+    ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         if (!m_system.LineChanged(line)) {
             continue;
         }
-        CmEdit *field = m_controls.priceFields[line - 1];
-        const std::string price = field->text().toStdString();
-        if (!m_system.PriceCheck(price, line)) {
-            m_controls.lastUpdate->setText(QString::asprintf("Error:\nBad Value, Price #%d", line));
-            field->setFocus();
+        const std::string price = m_controls.priceFields[line - 1]->text().toStdString();
+        if (!m_update.CheckFormat(line, price)) {
+            StopAt(line, QString::asprintf("Error:\nBad Value, Price #%d", line));
             return;
         }
-        // A price the controller refused or never confirmed is not on the sign: the line
-        // stays changed, and the last update saved stays the last one that went through.
-        if (!m_system.SetLinePrice(line, price)) {
-            m_controls.lastUpdate->setText(
-                QString::asprintf("Error:\nUpdate Failed, Price #%d", line));
-            field->setFocus();
+        if (const auto question = m_update.LimitQuestion(line, price);
+            question && !m_console.AskYesNo(*question)) {
+            m_update.HoldBack(line, price);
+            StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
             return;
+        }
+        // A price the controller refused, never confirmed, or shows otherwise is not what
+        // the sign shows: the line stays changed, and the last update saved stays the last
+        // one that went through.
+        const PriceUpdate::Result result = m_update.Send(line, price);
+        switch (result.outcome) {
+            case PriceOutcome::Sent:
+            case PriceOutcome::Confirmed:
+                break;
+            case PriceOutcome::Mismatch:
+                StopAt(line, QString("Error:\nSign Shows %1, Price #%2")
+                                 .arg(QString::fromStdString(result.shown))
+                                 .arg(line));
+                return;
+            case PriceOutcome::NotConfirmed:
+                StopAt(line, QString::asprintf("Error:\nNot Confirmed, Price #%d", line));
+                return;
+            default:
+                StopAt(line, QString::asprintf("Error:\nUpdate Failed, Price #%d", line));
+                return;
         }
         m_system.SetLineChanged(line, false);
     }

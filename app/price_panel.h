@@ -6,12 +6,17 @@
 #include <QPushButton>
 #include <array>
 
+#include "price_update.h"
+#include "startup_reads.h"
+
 class CmEdit;
 class OperatorConsole;
+class PriceLog;
 class SignSystem;
 
 // The eight price lines of the main window: masks from the line formats, the prices the
-// controller holds, operator edits shown in bold, and Send Update.
+// controller holds, operator edits shown in bold, and Send Update. The reads and the price
+// update are the ones voxa-ctl runs too; this class adds the screen.
 class PricePanel : public QObject {
     Q_OBJECT
 
@@ -26,9 +31,12 @@ public:
 
     static constexpr int kNormalCellHeight = 20;
     static constexpr int kBoldCellHeight = 19;
+    // The last-update field's font goes no smaller than this for a long message.
+    static constexpr double kSmallestMessagePoints = 6;
 
+    // Every price change attempt goes to log (none: not recorded).
     PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
-               QObject *parent = nullptr);
+               PriceLog *log = nullptr, QObject *parent = nullptr);
 
     // The mask of a price field, from its line's format.
     static QString MaskForFormat(const QString &format);
@@ -47,10 +55,20 @@ public:
     bool EditsArmed() const { return m_editsArmed; }
     void SetEditsArmed(bool armed) { m_editsArmed = armed; }
 
+    StartupReads &Reads() { return m_reads; }
+    PriceUpdate &Update() { return m_update; }
+
 private:
+    // Shows text in the last-update field, in a font small enough for its longest row.
+    void ShowLastUpdate(const QString &text);
+    // Ends a send at line: the text in the last-update field, the focus in its price.
+    void StopAt(int line, const QString &text);
+
     SignSystem &m_system;
     OperatorConsole &m_console;
     Controls m_controls;
+    StartupReads m_reads;
+    PriceUpdate m_update;
     QFont m_normalFont;
     QFont m_boldFont;
     bool m_editsArmed = false;

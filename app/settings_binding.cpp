@@ -1,5 +1,6 @@
 #include "settings_binding.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "device_map.h"
@@ -55,6 +56,27 @@ void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
     }
     file.WriteString("Communications", "Port", system.GetPortName());
     file.WriteString("Communications", "ShowStartup", system.ShowPortDialog() ? "Yes" : "No");
+}
+
+SettingsBinding::PriceRules SettingsBinding::LoadPriceRules(const SettingsFile &file) {
+    PriceRules rules;
+    // Read without a default: a missing key and an empty value are both "not set".
+    const auto value = [&file](const char *section, const std::string &key) {
+        std::string text = file.ReadString(section, key, "");
+        return text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
+    };
+    if (const auto confirm = value("Update", "Confirm")) {
+        std::string word = *confirm;
+        for (char &c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        rules.confirm = word == "yes";
+        if (word != "yes" && word != "no") {
+            rules.problems.push_back("[Update] Confirm=" + *confirm +
+                                     " is neither Yes nor No: prices are not read back.");
+        }
+    }
+    rules.limits = PriceLimits::Read(
+        [&value](const std::string &key) { return value("Limits", key); }, rules.problems);
+    return rules;
 }
 
 void SettingsBinding::SaveDevices(SettingsFile &file, const DeviceMap &devices) {

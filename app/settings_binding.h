@@ -3,6 +3,9 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "price_limits.h"
 
 class DeviceMap;
 class SettingsFile;
@@ -32,6 +35,16 @@ public:
 
     // Writes the [Devices] map, so a port the port dialog mapped is kept.
     static void SaveDevices(SettingsFile &file, const DeviceMap &devices);
+
+    // What the site asks of every price change: [Update] Confirm=Yes reads each price
+    // back; [Limits] holds the price limits. Values that do not parse are not used, and
+    // problems says so, one text each, for the program to report once.
+    struct PriceRules {
+        bool confirm = false;
+        PriceLimits limits;
+        std::vector<std::string> problems;
+    };
+    static PriceRules LoadPriceRules(const SettingsFile &file);
 
     // A tag field's text cut at its first " ." (the leader dots).
     static std::string TagFromField(const std::string &fieldText);

@@ -23,9 +23,10 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
         RefreshTagFields(system, installedLines);
     }
     // A controller that does not answer cannot report anything, so its silence comes first.
-    const Shown wanted = system.LinkDown()      ? Shown::NotAnswering
-                         : system.FailureFlag() ? Shown::Error
-                                                : Shown::Ready;
+    const Shown wanted = system.LinkDown()              ? Shown::NotAnswering
+                         : system.FailureFlag()         ? Shown::Error
+                         : !m_priceLogProblem.isEmpty() ? Shown::PriceLogFailed
+                                                        : Shown::Ready;
     if (wanted == m_shown) {
         return;
     }
@@ -35,6 +36,9 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
             break;
         case Shown::Error:
             ShowErrorStatus();
+            break;
+        case Shown::PriceLogFailed:
+            ShowPriceLogStatus();
             break;
         default:
             ShowReadyStatus();
@@ -94,16 +98,27 @@ void StatusLine::ShowErrorStatus() {
     m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
     m_statusIcon->update();
     m_statusText->setText("Error Status: Check logs. ");
+    m_statusText->setToolTip(QString());
+}
+
+void StatusLine::ShowPriceLogStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Error Status: Price log failed.");
+    m_statusText->setToolTip("A price change could not be written to the price log: " +
+                             m_priceLogProblem);
 }
 
 void StatusLine::ShowNotAnsweringStatus() {
     m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
     m_statusIcon->update();
     m_statusText->setText("Error Status: CC not answering.");
+    m_statusText->setToolTip(QString());
 }
 
 void StatusLine::ShowReadyStatus() {
     m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kReadyStatus, m_statusIcon->palette()));
     m_statusIcon->update();
     m_statusText->setText("Status: All signs ready. ");
+    m_statusText->setToolTip(QString());
 }

@@ -9,11 +9,12 @@ class SignSystem;
 
 // The bottom line of the main window and the tag column, kept current by the one-second
 // tick: clock, line tags with leader dots, and the status, redrawn only when it changes.
-// The status is one of three: the controller does not answer (the link is down), the
-// controller reported a failure (the failure flag), or all is ready.
+// The status is one of four: the controller does not answer (the link is down), the
+// controller reported a failure (the failure flag), a price change could not be written to
+// the price log, or all is ready.
 class StatusLine {
 public:
-    enum class Shown { Nothing = 0, Error = 1, Ready = 2, NotAnswering = 3 };
+    enum class Shown { Nothing = 0, Error = 1, Ready = 2, NotAnswering = 3, PriceLogFailed = 4 };
 
     StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
                std::array<QLabel *, 8> tagFields);
@@ -28,6 +29,10 @@ public:
     void ShowErrorStatus();
     void ShowReadyStatus();
     void ShowNotAnsweringStatus();
+    void ShowPriceLogStatus();
+    // Once a price change could not be logged, the status says so for the rest of the
+    // session (behind the controller's own troubles); the reason is the text's tool tip.
+    void SetPriceLogProblem(const QString &problem) { m_priceLogProblem = problem; }
     void SetShown(Shown shown) { m_shown = shown; }
     Shown CurrentlyShown() const { return m_shown; }
 
@@ -44,4 +49,5 @@ private:
     QLabel *m_statusIcon;
     std::array<QLabel *, 8> m_tagFields;
     Shown m_shown = Shown::Nothing;
+    QString m_priceLogProblem;
 };

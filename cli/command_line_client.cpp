@@ -15,8 +15,11 @@
 #include "nvram_subcommands.h"
 #include "on_off_timer_subcommands.h"
 #include "password_and_port_subcommands.h"
+#include "price_change_subcommands.h"
 #include "price_subcommands.h"
 #include "progress_line.h"
+#include "report_subcommands.h"
+#include "settings_binding.h"
 #include "settings_file.h"
 #include "sign_system.h"
 #include "status_handler.h"
@@ -34,6 +37,8 @@ CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool 
     : m_out(out), m_err(err) {
     if (progressOnErr) m_progress = std::make_unique<ProgressLine>(err);
     PriceSubcommands::AddTo(m_table);
+    PriceChangeSubcommands::AddTo(m_table, m_priceSetup);
+    ReportSubcommands::AddTo(m_table);
     ClockSubcommands::AddTo(m_table);
     OnOffTimerSubcommands::AddTo(m_table);
     IntensitySubcommands::AddTo(m_table);
@@ -116,9 +121,14 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "Exit status: 0 done; 1 a transaction failed (no answer, a port that does not\n"
               "open, a line kept busy by another program, checksum, a controller status, a\n"
               "reply for another command) or an NVRAM image file could not be read or\n"
-              "written; 2 bad usage; 3 refused (a price that does not fit its line's format,\n"
-              "a line that is not installed, a rejected password). Every failure says why\n"
-              "on standard error.\n"
+              "written, or a price the controller did not confirm; 2 bad usage; 3 refused\n"
+              "before anything was sent (a price that does not fit its line's format or,\n"
+              "without --force, the limits of [Limits] in ./voxa.ini, a line that is not\n"
+              "installed, a rejected password). Every failure says why on standard error.\n"
+              "\n"
+              "Every price change attempt is logged in ./voxa-prices.csv (price-history\n"
+              "prints it). --confirm, or Confirm=Yes in [Update] of ./voxa.ini, reads each\n"
+              "price back after sending it.\n"
               "\n"
               "Subcommands:\n";
     for (const auto &[name, subcommand] : m_table.All()) {
@@ -129,7 +139,9 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
     stream << "\nTimes are written 12:30:05 PM or 7:05 AM, dates 6/7/2002, switches on or off.\n"
               "NVRAM images are raw copies of the controller's memory; a load that went\n"
               "through asks for VOXA to be restarted. A new image file is readable by its\n"
-              "owner only, since the memory holds the system password.\n"
+              "owner only, since the memory holds the system password. price-history takes\n"
+              "--since dates as 2026-12-07 or 12/7/2026. report --json prints one JSON\n"
+              "object (its keys are listed in the README).\n"
               "\n"
               "Passwords (at most 17 bytes): with - or without the argument, verify-password\n"
               "and change-password read the password from standard input, one line without\n"
@@ -255,6 +267,13 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     console.Attach(&system);
     system.SetDiagnosticStream(m_err);
     system.SetPortName(port);
+    // The line tags, for the price log and the report, as the workstation names the lines.
+    for (int i = 0; i < SignSystem::kMaxLines; ++i) {
+        system.SetLineTag(
+            i, settings.ReadString("Tags", "tag" + std::to_string(i), SettingsBinding::kMissing));
+    }
+    m_priceSetup.logFolder = ".";
+    m_priceSetup.rules = SettingsBinding::LoadPriceRules(settings);
     return RunSubcommand(system,
                          Words(arguments.begin() + static_cast<long>(next), arguments.end()));
 }

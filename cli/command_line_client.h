@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "password_reader.h"
+#include "price_change_subcommands.h"
 #include "subcommand_table.h"
 #include "time_records.h"
 
@@ -21,7 +22,8 @@ public:
     static constexpr int kOk = 0;
     static constexpr int kTransactionFailed = 1;  // no sync, checksum, or a controller status
     static constexpr int kUsage = 2;
-    static constexpr int kRefused = 3;  // a price that does not fit its line, a rejected password
+    // A price that does not fit its line or its limits, a rejected password.
+    static constexpr int kRefused = 3;
     // The longest --wait for a line another program holds: an hour.
     static constexpr int kLongestLineWaitSeconds = 3600;
 
@@ -49,6 +51,9 @@ public:
     // argument (standard input).
     PasswordReader &Passwords() { return m_passwords; }
 
+    // The price log's folder and the price rules; Run() takes them from ./voxa.ini.
+    PriceChangeSubcommands::Setup &PriceSetup() { return m_priceSetup; }
+
     // "12:30:05 PM" or "7:05 AM" (seconds optional when allowed); AM/PM in any case.
     static std::optional<TimeRecord> ParseTime(const std::string &text, bool withSeconds);
     // "6/7/2002".
@@ -64,5 +69,6 @@ private:
     std::ostream &m_err;
     std::unique_ptr<ProgressLine> m_progress;
     PasswordReader m_passwords;
+    PriceChangeSubcommands::Setup m_priceSetup;
     SubcommandTable m_table;
 };

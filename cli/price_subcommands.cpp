@@ -48,26 +48,4 @@ void PriceSubcommands::AddTo(SubcommandTable &table) {
              out << s.GetLinePrice(*line) << '\n';
              return C::kOk;
          }});
-    table.Add(
-        "set-line-price",
-        {"LINE PRICE", 2, 2, [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-             const auto line = C::ParseNumber(w[0], 1, SignSystem::kMaxLines);
-             if (!line) return T::UsageError(err, "LINE must be 1 to 8");
-             // Checked against the line's format as the controller reports it, the way
-             // Send Update checks it.
-             s.GetNumberOfLines();
-             s.ReadLineFormats();
-             if (s.FailedTransactionCount() > 0) return C::kTransactionFailed;
-             if (*line > s.InstalledLineCount()) {
-                 err << "voxa-ctl: line " << *line << " is not installed\n";
-                 return C::kRefused;
-             }
-             if (!s.PriceCheck(w[1], *line)) {
-                 err << "voxa-ctl: Error: Bad Value, Price #" << *line << " (format "
-                     << s.GetLineFormat(*line) << ")\n";
-                 return C::kRefused;
-             }
-             s.SetLinePrice(*line, w[1]);
-             return C::kOk;
-         }});
 }

@@ -2,8 +2,8 @@
 
 class SubcommandTable;
 
-// voxa-ctl: The price lines: their number, formats, face masks and prices. A price is checked
-// against its line's format, as the controller reports it, before it is sent.
+// voxa-ctl: The price lines: their number, formats, face masks and prices. Changing prices
+// is PriceChangeSubcommands'.
 class PriceSubcommands {
 public:
     static void AddTo(SubcommandTable &table);

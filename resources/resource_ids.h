@@ -41,6 +41,7 @@ inline constexpr int kTimeOfDay = 139;
 inline constexpr int kSplash = 143;
 inline constexpr int kDutyCycle = 145;
 inline constexpr int kOnOffTimer = 147;
+inline constexpr int kPriceHistory = 148;
 inline constexpr int kFailLog = 149;
 inline constexpr int kResetLog = 150;
 inline constexpr int kDateTime = 151;
@@ -235,12 +236,29 @@ inline constexpr int kLogText = 1064;
 inline constexpr int kClear = Result::kStandardCancel;
 }  // namespace ResetLog
 
+// The log of price changes, filtered and sorted (template 148).
+namespace PriceHistory {
+// Which line: "All lines" or one line number.
+inline constexpr int kLineFilter = 1090;
+// The first and the last day shown.
+inline constexpr int kFromDate = 1091;
+inline constexpr int kToDate = 1092;
+// The entries, one row per logged attempt; a click on a column's title sorts by it.
+inline constexpr int kTable = 1093;
+// How many entries are shown of how many, or what the last export did.
+inline constexpr int kSummary = 1094;
+// Writes the rows shown to a CSV file.
+inline constexpr int kExport = 1095;
+inline constexpr int kClose = Result::kCancel;
+}  // namespace PriceHistory
+
 // The main window's menu bar and its commands.
 namespace Menu {
 inline constexpr int kMainMenu = 129;
 // File
 inline constexpr int kLoadNvramImage = 32771;
 inline constexpr int kSaveNvramImage = 32772;
+inline constexpr int kPriceHistory = 32773;
 inline constexpr int kExit = 32786;
 // Sign
 inline constexpr int kSignOnOffTime = 32777;

@@ -117,6 +117,9 @@ std::string CcsimOptions::Usage() {
            "  --report-nvram-size N  Get NVRAM size reports N bytes (0-65535) whatever the\n"
            "                       memory holds\n"
            "  --sign-test-fails    the sign test finds failing segments\n"
+           "  --mangle-price       Set line price is acknowledged but the line keeps a\n"
+           "                       different price: its first free digit one up (3.459\n"
+           "                       is kept as 4.459)\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -136,6 +139,7 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
         {"--silent", [&] { f.silent = true; }},
         {"--corrupt-checksum", [&] { f.corruptChecksum = true; }},
         {"--sign-test-fails", [&] { f.signTestFails = true; }},
+        {"--mangle-price", [&] { f.manglePrice = true; }},
         {"--nvram-update", [&] { options.ccStatus = static_cast<std::uint8_t>(5); }},
     };
     const std::map<std::string, Valued> valued{

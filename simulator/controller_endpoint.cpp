@@ -181,6 +181,17 @@ CommandFrame ControllerEndpoint::ReplyTo(const CommandFrame &request) {
     } else {
         reply = m_model.Handle(request);
     }
+    if (m_faults.manglePrice && request.Code() == ToByte(CommandCode::SetLinePrice) &&
+        reply.Status() == ControllerStatus::kOk) {
+        ControllerModel::PriceLine &line = state.lines[request[3]];
+        for (std::size_t i = 0; i < line.price.size() && i < line.format.size(); ++i) {
+            char &digit = line.price[i];
+            if (line.format[i] == '8' && digit >= '0' && digit <= '9') {
+                digit = digit == '9' ? '0' : static_cast<char>(digit + 1);
+                break;
+            }
+        }
+    }
     if (m_faults.reportedNvramSize && request.Code() == ToByte(CommandCode::GetNvramSize) &&
         reply.Status() == ControllerStatus::kOk) {
         reply[4] = static_cast<std::uint8_t>(*m_faults.reportedNvramSize >> 8);

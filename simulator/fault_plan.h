@@ -55,5 +55,10 @@ struct FaultPlan {
     // The sign test finds failing segments.
     bool signTestFails = false;
 
+    // Set line price is acknowledged, but the line keeps a different price than it was
+    // sent: the first digit the format leaves free goes one up (9 to 0), so 3.459 is
+    // stored as 4.459. Get line price then reports the stored price.
+    bool manglePrice = false;
+
     static constexpr std::uint8_t kJunkAnswer = 0x55;
 };

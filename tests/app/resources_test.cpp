@@ -91,6 +91,7 @@ TEST(ResourceIds, TemplatesAndMenuCommandsAreDistinct) {
         Dialog::kTags,
         Dialog::kPort,
         Dialog::kWait,
+        Dialog::kPriceHistory,
     };
     EXPECT_EQ(std::set<int>(templates.begin(), templates.end()).size(), templates.size());
     for (int id : templates) {
@@ -101,6 +102,7 @@ TEST(ResourceIds, TemplatesAndMenuCommandsAreDistinct) {
         Menu::kIntensityMode,  Menu::kDutyCycle,      Menu::kPerformTest, Menu::kViewResetLog,
         Menu::kViewFailLog,    Menu::kDateAndTime,    Menu::kPassword,    Menu::kTags,
         Menu::kSupervisorMode, Menu::kCommunications, Menu::kManual,      Menu::kAbout,
+        Menu::kPriceHistory,
     };
     EXPECT_EQ(std::set<int>(commands.begin(), commands.end()).size(), commands.size());
     EXPECT_EQ(Menu::kSystemAbout & ~Menu::kSystemCommandMask, 0);

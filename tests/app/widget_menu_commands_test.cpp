@@ -181,9 +181,11 @@ void MenuCommandsTest::PromptFollowsTheHighlightedItem() {
     QVERIFY(file != nullptr);
     QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(file->isVisible());
-    // Load, Save, (separator skipped), Exit.
+    // Load, Save, (separator skipped), Price History, (separator skipped), Exit.
     QTest::keyClick(file, Qt::Key_Up);
     QCOMPARE(m_window->MenuPrompt(), QString("Close Application."));
+    QTest::keyClick(file, Qt::Key_Up);
+    QCOMPARE(m_window->MenuPrompt(), QString("View the Log of Price Changes."));
     QTest::keyClick(file, Qt::Key_Up);
     QCOMPARE(m_window->MenuPrompt(), QString("Save NVRAM Image from Sign."));
     QTest::keyClick(file, Qt::Key_Up);

@@ -67,12 +67,14 @@ TEST_F(CtlProcess, PriceSetIsThePriceReadAndAPriceThatDoesNotFitIsNeverSent) {
     for (char &c : price) c = c == '8' ? '4' : c;
     ASSERT_NE(price, m_reference.Current().lines[1].price);
 
-    const CtlRun set = RunCtl({"--device", LinkPath(), "set-line-price", "2", price});
+    // In the test's folder, where the price log goes.
+    const CtlRun set = RunCtl({"--device", LinkPath(), "set-line-price", "2", price}, m_dir);
     EXPECT_EQ(set.status, CommandLineClient::kOk) << set.err;
     EXPECT_EQ(set.out, "");
     EXPECT_EQ(set.err, "");
 
-    const CtlRun refused = RunCtl({"--device", LinkPath(), "set-line-price", "2", price + "4"});
+    const CtlRun refused =
+        RunCtl({"--device", LinkPath(), "set-line-price", "2", price + "4"}, m_dir);
     EXPECT_EQ(refused.status, CommandLineClient::kRefused);
     EXPECT_EQ(refused.err, "voxa-ctl: Error: Bad Value, Price #2 (format " + format + ")\n");
 

@@ -46,6 +46,7 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
                                 "--status",
                                 "9:3",
                                 "--sign-test-fails",
+                                "--mangle-price",
                                 "--lines",
                                 "12",
                                 "--nvram-size=100",
@@ -73,6 +74,7 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(f.forcedStatus, 9);
     EXPECT_EQ(f.forcedStatusCount, 3);
     EXPECT_TRUE(f.signTestFails);
+    EXPECT_TRUE(f.manglePrice);
     EXPECT_EQ(options->lines, 12);
     EXPECT_EQ(options->nvramSize, 100u);
     EXPECT_EQ(options->password, "night shift");

@@ -1,0 +1,280 @@
+#include "price_change_subcommands.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "command_line_client.h"
+#include "price_log_file.h"
+#include "price_update.h"
+#include "sign_system.h"
+#include "startup_reads.h"
+#include "subcommand_table.h"
+
+namespace {
+
+using C = CommandLineClient;
+using T = SubcommandTable;
+using Words = SubcommandTable::Words;
+using Setup = PriceChangeSubcommands::Setup;
+// Line number to price, so that prices go out in line order.
+using Prices = std::map<int, std::string>;
+
+struct Switches {
+    bool confirm = false;
+    bool force = false;
+    Words rest;
+};
+
+// Takes --confirm and --force wherever they stand. False, with the usage error told, for
+// any other word that starts like an option.
+bool TakeSwitches(const Words &words, Switches &switches, std::ostream &err) {
+    for (const std::string &word : words) {
+        if (word == "--confirm") {
+            switches.confirm = true;
+        } else if (word == "--force") {
+            switches.force = true;
+        } else if (word.rfind("--", 0) == 0) {
+            T::UsageError(err, "unknown option " + word + " (see voxa-ctl --help)");
+            return false;
+        } else {
+            switches.rest.push_back(word);
+        }
+    }
+    return true;
+}
+
+std::string Pairs(const std::vector<std::pair<int, std::string>> &prices) {
+    std::string text;
+    for (const auto &[line, price] : prices) {
+        text += (text.empty() ? "" : " ") + std::to_string(line) + "=" + price;
+    }
+    return text;
+}
+
+// One run of price changes through the price update the workstation uses, with the log,
+// the limits and the confirmation the folder's voxa.ini asks for.
+class PriceRun {
+public:
+    PriceRun(SignSystem &system, const Setup &setup, bool confirm, std::ostream &err)
+        : m_system(system), m_err(err) {
+        if (setup.logFolder) {
+            m_log = std::make_unique<PriceLogFile>(*setup.logFolder, "voxa-ctl");
+            Tell(m_log->Prepare());
+        }
+        for (const std::string &problem : setup.rules.problems) Tell(problem);
+        m_update = std::make_unique<PriceUpdate>(system, m_log.get());
+        m_update->SetLimits(setup.rules.limits);
+        m_update->SetConfirm(confirm || setup.rules.confirm);
+    }
+
+    // Checks every price, then sends them in line order, stopping at the first that does
+    // not go through. With listSet the lines set go to out.
+    int Run(const Prices &prices, bool force, bool listSet, std::ostream &out) {
+        StartupReads reads(m_system);
+        const int installed = reads.ReadLinesAndFormats();
+        if (m_system.FailedTransactionCount() > 0) return Finish(C::kTransactionFailed);
+
+        bool refused = false;
+        for (const auto &[line, price] : prices) {
+            if (line > installed) {
+                m_err << "voxa-ctl: line " << line << " is not installed\n";
+                refused = true;
+            }
+        }
+        if (refused) return Refused(listSet);
+        // The prices the lines show now: the log's old prices, and what a change is
+        // measured from.
+        for (const auto &[line, price] : prices) {
+            m_update->SetKnownPrice(line, reads.ReadPrice(line));
+            if (m_system.FailedTransactionCount() > 0) return Finish(C::kTransactionFailed);
+        }
+        // Every price is checked before any is sent, and every one refused is told.
+        for (const auto &[line, price] : prices) {
+            if (!m_update->CheckFormat(line, price)) {
+                m_err << "voxa-ctl: Error: Bad Value, Price #" << line << " (format "
+                      << m_system.GetLineFormat(line) << ")\n";
+                refused = true;
+            } else if (const auto question = m_update->LimitQuestion(line, price);
+                       question && !force) {
+                m_update->HoldBack(line, price);
+                m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
+                      << ": outside the limits in voxa.ini (--force sends it)\n";
+                refused = true;
+            }
+        }
+        if (refused) return Refused(listSet);
+
+        std::vector<std::pair<int, std::string>> set;
+        std::vector<std::pair<int, std::string>> left(prices.begin(), prices.end());
+        std::string confirmed;
+        for (const auto &[line, price] : prices) {
+            const PriceUpdate::Result result = m_update->Send(line, price);
+            if (result.outcome == PriceOutcome::Sent || result.outcome == PriceOutcome::Confirmed) {
+                set.emplace_back(line, price);
+                left.erase(left.begin());
+                confirmed = PriceOutcomeName(result.outcome);
+                continue;
+            }
+            const std::string where = ", Price #" + std::to_string(line);
+            if (result.outcome == PriceOutcome::Mismatch) {
+                m_err << "voxa-ctl: Error: Sign Shows " << result.shown << where << " (sent "
+                      << price << ")\n";
+            } else if (result.outcome == PriceOutcome::NotConfirmed) {
+                m_err << "voxa-ctl: Error: Not Confirmed" << where << '\n';
+            } else {
+                m_err << "voxa-ctl: Error: Update Failed" << where << '\n';
+            }
+            if (listSet) {
+                m_err << "voxa-ctl: set before the failure: " << (set.empty() ? "none" : Pairs(set))
+                      << "; not set: " << Pairs(left) << '\n';
+            }
+            return Finish(C::kTransactionFailed);
+        }
+        if (listSet) {
+            // Every price went the same way: sent, or with confirmation confirmed.
+            for (const auto &[line, price] : set)
+                out << line << ' ' << price << ' ' << confirmed << '\n';
+        }
+        return Finish(C::kOk);
+    }
+
+private:
+    void Tell(const std::string &text) {
+        if (!text.empty()) m_err << "voxa-ctl: " << text << '\n';
+    }
+
+    int Refused(bool several) {
+        if (several) m_err << "voxa-ctl: nothing was sent\n";
+        return Finish(C::kRefused);
+    }
+
+    // What the log has to say comes last, once.
+    int Finish(int status) {
+        if (m_log) {
+            Tell(m_log->TakeNotice());
+            if (!m_log->Problem().empty()) Tell("price change not logged: " + m_log->Problem());
+        }
+        return status;
+    }
+
+    SignSystem &m_system;
+    std::ostream &m_err;
+    std::unique_ptr<PriceLogFile> m_log;
+    std::unique_ptr<PriceUpdate> m_update;
+};
+
+// "3=3.459" pairs, each line once. Nothing, with the usage error told, for anything else.
+std::optional<Prices> ParsePairs(const Words &words, std::ostream &err) {
+    Prices prices;
+    for (const std::string &word : words) {
+        const std::size_t equals = word.find('=');
+        const auto line = equals == std::string::npos
+                              ? std::nullopt
+                              : C::ParseNumber(word.substr(0, equals), 1, SignSystem::kMaxLines);
+        if (!line || equals + 1 == word.size()) {
+            T::UsageError(err, "expected LINE=PRICE with LINE 1 to 8, not \"" + word + "\"");
+            return std::nullopt;
+        }
+        if (!prices.emplace(*line, word.substr(equals + 1)).second) {
+            T::UsageError(err, "line " + std::to_string(*line) + " is given more than once");
+            return std::nullopt;
+        }
+    }
+    if (prices.empty()) {
+        T::UsageError(err, "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force]");
+        return std::nullopt;
+    }
+    return prices;
+}
+
+// "2026-12-07" or "12/7/2026" as the log writes days: YYYY-MM-DD.
+std::optional<std::string> IsoDay(const std::string &text) {
+    std::optional<DateRecord> date;
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const auto year = C::ParseNumber(text.substr(0, 4), 1900, 9999);
+        const auto month = C::ParseNumber(text.substr(5, 2), 1, 12);
+        const auto day = C::ParseNumber(text.substr(8, 2), 1, 31);
+        if (year && month && day) date = DateRecord{*month, *day, *year};
+    } else {
+        date = C::ParseDate(text);
+    }
+    if (!date) return std::nullopt;
+    char iso[16];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", date->year, date->month, date->day);
+    return std::string(iso);
+}
+
+int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std::ostream &err) {
+    std::optional<std::string> since;
+    std::optional<int> line;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const bool valued = i + 1 < words.size();
+        if (words[i] == "--since" && valued) {
+            since = IsoDay(words[++i]);
+            if (!since) return T::UsageError(err, "--since needs a date such as 2026-12-07");
+        } else if (words[i] == "--line" && valued) {
+            line = C::ParseNumber(words[++i], 1, SignSystem::kMaxLines);
+            if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
+        } else {
+            return T::UsageError(err, "usage: voxa-ctl price-history [--since DATE] [--line N]");
+        }
+    }
+    out << PriceLogFile::kHeader << '\n';
+    if (!setup.logFolder) return C::kOk;
+    PriceLogFile log(*setup.logFolder, "voxa-ctl");
+    if (const std::string notice = log.Prepare(); !notice.empty())
+        err << "voxa-ctl: " << notice << '\n';
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    if (!log.Read(entries, reason)) {
+        err << "voxa-ctl: cannot read the price log " << log.Path().string() << " (" << reason
+            << ")\n";
+        return C::kTransactionFailed;
+    }
+    for (const PriceLogFile::Entry &entry : entries) {
+        if (line && entry.line != std::to_string(*line)) continue;
+        // The day as written: the local date of whoever wrote the line.
+        if (since && entry.time.substr(0, 10) < *since) continue;
+        out << PriceLogFile::LineOf(entry);
+    }
+    return C::kOk;
+}
+
+}  // namespace
+
+void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
+    table.Add("set-line-price",
+              {"LINE PRICE [--confirm] [--force]", 2, 4,
+               [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+                   Switches switches;
+                   if (!TakeSwitches(w, switches, err)) return C::kUsage;
+                   if (switches.rest.size() != 2)
+                       return T::UsageError(err,
+                                            "usage: voxa-ctl set-line-price LINE PRICE "
+                                            "[--confirm] [--force]");
+                   const auto line = C::ParseNumber(switches.rest[0], 1, SignSystem::kMaxLines);
+                   if (!line) return T::UsageError(err, "LINE must be 1 to 8");
+                   return PriceRun(s, setup, switches.confirm, err)
+                       .Run({{*line, switches.rest[1]}}, switches.force, false, out);
+               }});
+    table.Add("set-prices",
+              {"LINE=PRICE... [--confirm] [--force]", 1, 64,
+               [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+                   Switches switches;
+                   if (!TakeSwitches(w, switches, err)) return C::kUsage;
+                   const std::optional<Prices> prices = ParsePairs(switches.rest, err);
+                   if (!prices) return C::kUsage;
+                   return PriceRun(s, setup, switches.confirm, err)
+                       .Run(*prices, switches.force, true, out);
+               }});
+    table.Add("price-history",
+              {"[--since DATE] [--line N]", 0, 4,
+               [&setup](SignSystem &, const Words &w, std::ostream &out, std::ostream &err) {
+                   return PriceHistory(setup, w, out, err);
+               }});
+}

@@ -1,0 +1,125 @@
+#include "price_limits.h"
+
+#include <cmath>
+#include <cstdio>
+#include <tuple>
+
+namespace {
+
+const PriceLimits::Range kNoRange{};
+
+bool IsLine(int line) {
+    return line >= 1 && line <= PriceLimits::kLines;
+}
+
+std::string Setting(const std::string &key, const std::string &value) {
+    return "[Limits] " + key + "=" + value;
+}
+
+}  // namespace
+
+std::optional<double> PriceLimits::ParsePrice(const std::string &text) {
+    double whole = 0;
+    double fraction = 0;
+    double scale = 1;
+    int digits = 0;
+    bool separator = false;
+    for (const char c : text) {
+        if (c == '.' || c == ',') {
+            if (separator) return std::nullopt;
+            separator = true;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+            if (separator) {
+                scale /= 10;
+                fraction += (c - '0') * scale;
+            } else {
+                whole = whole * 10 + (c - '0');
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    return whole + fraction;
+}
+
+PriceLimits PriceLimits::Read(const Lookup &lookup, std::vector<std::string> &problems) {
+    PriceLimits limits;
+    for (int line = 1; line <= kLines; ++line) {
+        const std::string minKey = "min" + std::to_string(line);
+        const std::string maxKey = "max" + std::to_string(line);
+        const std::optional<std::string> minText = lookup(minKey);
+        const std::optional<std::string> maxText = lookup(maxKey);
+        Range range;
+        bool usable = true;
+        for (const auto &[key, text, bound] : {std::tuple{minKey, minText, &range.lowest},
+                                               std::tuple{maxKey, maxText, &range.highest}}) {
+            if (!text) continue;
+            *bound = ParsePrice(*text);
+            if (!*bound) {
+                problems.push_back(Setting(key, *text) + " is not a price: line " +
+                                   std::to_string(line) + " has no limits.");
+                usable = false;
+            }
+        }
+        if (usable && range.lowest && range.highest && *range.lowest > *range.highest) {
+            problems.push_back(Setting(minKey, *minText) + " is above " + maxKey + "=" + *maxText +
+                               ": line " + std::to_string(line) + " has no limits.");
+            usable = false;
+        }
+        if (usable) limits.SetRange(line, range);
+    }
+    if (const auto percent = lookup("MaxChangePercent")) {
+        // A percentage is written like a price: digits with at most one point.
+        limits.m_maxChangePercent = ParsePrice(*percent);
+        if (!limits.m_maxChangePercent) {
+            problems.push_back(Setting("MaxChangePercent", *percent) +
+                               " is not a percentage: price changes are not limited.");
+        }
+    }
+    return limits;
+}
+
+void PriceLimits::SetRange(int line, Range range) {
+    if (IsLine(line)) m_ranges[line - 1] = range;
+}
+
+const PriceLimits::Range &PriceLimits::RangeOf(int line) const {
+    return IsLine(line) ? m_ranges[line - 1] : kNoRange;
+}
+
+bool PriceLimits::Empty() const {
+    if (m_maxChangePercent) return false;
+    for (const Range &range : m_ranges) {
+        if (range.lowest || range.highest) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> PriceLimits::Question(int line, const std::string &oldPrice,
+                                                 const std::string &newPrice) const {
+    const std::optional<double> price = ParsePrice(newPrice);
+    if (!price || Empty()) return std::nullopt;
+    const Range &range = RangeOf(line);
+    const bool outside =
+        (range.lowest && *price < *range.lowest) || (range.highest && *price > *range.highest);
+
+    // A change is measured from a price the line is known to show; from nothing, or from
+    // zero, it has no size.
+    const std::optional<double> old = oldPrice.empty() ? std::nullopt : ParsePrice(oldPrice);
+    std::optional<double> change;
+    if (old && *old > 0) change = (*price - *old) / *old * 100;
+    const bool tooFar = change && m_maxChangePercent && std::fabs(*change) > *m_maxChangePercent;
+    if (!outside && !tooFar) return std::nullopt;
+
+    std::string text = "Price #" + std::to_string(line) + " changes ";
+    if (old) text += "from " + oldPrice + " ";
+    text += "to " + newPrice;
+    if (change) {
+        char percent[32];
+        std::snprintf(percent, sizeof percent, " (%+.0f%%)", *change);
+        text += percent;
+    }
+    return text + ".\nSend anyway?";
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "price_limits.h"
+#include "price_log.h"
+
+class SignSystem;
+
+// One price change, the same from the workstation's Send Update and from voxa-ctl: the
+// check against the line's format, the site's limits, Set line price, the read-back that
+// confirms it when the site asks for one, and a record of every attempt in the price log.
+//
+// The caller decides what a held-back price means to the person who typed it (the
+// workstation asks, voxa-ctl wants --force) and what to show: nothing here talks to
+// anyone, and the controller's own messages come from the status handler as ever.
+//
+// With confirmation off and no limits, a send is exactly one Set line price.
+class PriceUpdate {
+public:
+    static constexpr int kLines = 8;
+
+    struct Result {
+        PriceOutcome outcome = PriceOutcome::Sent;
+        // What the read-back showed, for a mismatch.
+        std::string shown;
+    };
+
+    // log may be null: nothing is recorded.
+    PriceUpdate(SignSystem &system, PriceLog *log) : m_system(system), m_log(log) {}
+
+    void SetLimits(PriceLimits limits) { m_limits = std::move(limits); }
+    const PriceLimits &Limits() const { return m_limits; }
+    // Follow every Set line price with Get line price and compare the texts.
+    void SetConfirm(bool confirm) { m_confirm = confirm; }
+    bool Confirm() const { return m_confirm; }
+
+    // The price a line shows as far as this program knows: read from the controller, or
+    // last sent or confirmed. The log's old price and the base of the change limit.
+    void SetKnownPrice(int line, const std::optional<std::string> &price);
+    const std::optional<std::string> &KnownPrice(int line) const;
+
+    // True when the price fits its line's format. A price that does not is recorded as a
+    // bad value; nothing is sent.
+    bool CheckFormat(int line, const std::string &price);
+    // The question to ask before the price goes out, or nothing when it is within the
+    // site's limits. Records nothing: the answer decides.
+    std::optional<std::string> LimitQuestion(int line, const std::string &price) const;
+    // Records a price held back at the limits; nothing is sent.
+    void HoldBack(int line, const std::string &price);
+
+    // Sends a checked price and, with confirmation on, reads it back; records the outcome
+    // and what the line shows now.
+    Result Send(int line, const std::string &price);
+
+private:
+    void Record(int line, const std::string &price, PriceOutcome outcome);
+
+    SignSystem &m_system;
+    PriceLog *m_log;
+    PriceLimits m_limits;
+    bool m_confirm = false;
+    std::array<std::optional<std::string>, kLines> m_known;
+};

@@ -1,0 +1,324 @@
+// Send Update with read-back confirmation, limits and the price log, and the price history
+// behind the File menu, on the simulated site.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "cm_edit.h"
+#include "command_code.h"
+#include "csv_text.h"
+#include "device_map.h"
+#include "main_window.h"
+#include "menu_commands.h"
+#include "price_log_file.h"
+#include "resource_ids.h"
+#include "simulated_site.h"
+#include "status_line.h"
+
+namespace {
+
+QString Id(int id) {
+    return QString::fromStdString(Ids::ObjectNameFor(id));
+}
+
+const std::vector<int> kStatusThenSet{34, 2};
+
+}  // namespace
+
+class PriceIntegrityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void WithoutConfirmOrLimitsTheLineTrafficIsUnchanged();
+    void ConfirmationReadsBackEveryLineSent();
+    void ConfirmationCatchesAControllerThatStoresAnotherText();
+    void LimitQuestion_data();
+    void LimitQuestion();
+    void BadLimitsAreToldOnceAtStartUpAndNotUsed();
+    void ABadValueIsLoggedToo();
+    void ALogThatIsNotOursIsLeftAloneWithANotice();
+    void ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn();
+    void PriceHistoryOpensWithoutThePassword();
+
+private:
+    void WriteSettings(const std::string &extra);
+    void Start();
+    CmEdit *Price(int line) const;
+    QString LastUpdate() const;
+    void Edit(int line, const QString &keys);
+    void Send();
+    // The rows of the price log below its header.
+    std::vector<CsvText::Row> LogRows(const char *name = "voxa-prices.csv") const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimulatedSite> m_site;
+    std::unique_ptr<DeviceMap> m_devices;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void PriceIntegrityTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_site = std::make_unique<SimulatedSite>();
+    m_devices = std::make_unique<DeviceMap>();
+    WriteSettings("");
+}
+
+void PriceIntegrityTest::cleanup() {
+    m_window.reset();
+    m_site.reset();
+}
+
+void PriceIntegrityTest::WriteSettings(const std::string &extra) {
+    std::ofstream(m_dir->filePath("voxa.ini").toStdString(), std::ios::binary)
+        << "[Tags]\ntag0=Regular\ntag1=Plus, \"Super\"\n[Communications]\nPort=COM1\n"
+        << extra;
+}
+
+void PriceIntegrityTest::Start() {
+    m_window = std::make_unique<MainWindow>(m_site->platform, m_site->console, *m_devices,
+                                            m_dir->filePath("voxa.ini"));
+    m_window->SetClock([] { return QDateTime(QDate(2026, 12, 7), QTime(14, 7)); });
+    QVERIFY(m_window->Initialise());
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->Tick();
+    m_site->platform.ClearEvents();
+}
+
+CmEdit *PriceIntegrityTest::Price(int line) const {
+    return m_window->findChild<CmEdit *>(Id(Ids::Main::kPriceFieldIds[line - 1]));
+}
+
+QString PriceIntegrityTest::LastUpdate() const {
+    return m_window->findChild<QLabel *>(Id(Ids::Main::kLastUpdate))->text();
+}
+
+void PriceIntegrityTest::Edit(int line, const QString &keys) {
+    CmEdit *field = Price(line);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClicks(field, keys);
+}
+
+void PriceIntegrityTest::Send() {
+    m_window->findChild<QPushButton *>(Id(Ids::Main::kSendUpdate))->click();
+}
+
+std::vector<CsvText::Row> PriceIntegrityTest::LogRows(const char *name) const {
+    std::ifstream in(std::filesystem::path(m_dir->path().toStdString()) / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::vector<CsvText::Row> rows = CsvText::Parse(text.str());
+    if (!rows.empty()) {
+        if (rows.front() != CsvText::Parse(std::string(PriceLogFile::kHeader) + "\n").front())
+            return {};
+        rows.erase(rows.begin());
+    }
+    return rows;
+}
+
+void PriceIntegrityTest::WithoutConfirmOrLimitsTheLineTrafficIsUnchanged() {
+    Start();
+    Edit(2, "3559");
+    Send();
+    QCOMPARE(m_site->SentCodes(), kStatusThenSet);
+    QCOMPARE(m_site->model.Current().lines[1].price, std::string("3.559"));
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{1});
+    // time, source, user, line, tag, old (as read at start-up), new, outcome
+    QCOMPARE(rows[0].size(), std::size_t{8});
+    QCOMPARE(rows[0][1], std::string("workstation"));
+    QCOMPARE(rows[0][2], PriceLogFile::ProcessUser());
+    QCOMPARE(rows[0][3], std::string("2"));
+    QCOMPARE(rows[0][4], std::string("Plus, \"Super\""));
+    QCOMPARE(rows[0][5], std::string("3.599"));
+    QCOMPARE(rows[0][6], std::string("3.559"));
+    QCOMPARE(rows[0][7], std::string("sent"));
+    QVERIFY(m_site->console.messages.empty());
+}
+
+void PriceIntegrityTest::ConfirmationReadsBackEveryLineSent() {
+    WriteSettings("[Update]\nConfirm=Yes\n");
+    Start();
+    Edit(1, "3459");
+    Edit(2, "3559");
+    Send();
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 3, 2, 3}));
+    QCOMPARE(LastUpdate(), QString("Last Update:\n12/7/2026 2:07 PM"));
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{2});
+    QCOMPARE(rows[0][7], std::string("confirmed"));
+    QCOMPARE(rows[1][7], std::string("confirmed"));
+    // The next change starts from the price confirmed.
+    m_window->Tick();
+    Edit(1, "3449");
+    Send();
+    QCOMPARE(LogRows()[2][5], std::string("3.459"));
+}
+
+void PriceIntegrityTest::ConfirmationCatchesAControllerThatStoresAnotherText() {
+    WriteSettings("[Update]\nConfirm=Yes\n");
+    Start();
+    m_site->controller.Faults().manglePrice = true;
+    Edit(1, "3459");
+    Edit(2, "3559");
+    Send();
+    // Stopped at line 1, as when the controller refuses a price.
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 3}));
+    QCOMPARE(LastUpdate(), QString("Error:\nSign Shows 4.459, Price #1"));
+    // The whole message shows in the narrow box.
+    QLabel *box = m_window->findChild<QLabel *>(Id(Ids::Main::kLastUpdate));
+    QVERIFY(QFontMetrics(box->font()).horizontalAdvance("Sign Shows 4.459, Price #1") <=
+            box->contentsRect().width());
+    QVERIFY(m_window->System()->LineChanged(1));
+    QVERIFY(m_window->System()->LineChanged(2));
+    QVERIFY(m_window->findChild<QPushButton *>(Id(Ids::Main::kSendUpdate))->isEnabled());
+    QVERIFY(Price(1)->hasFocus());
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{1});
+    QCOMPARE(rows[0][6], std::string("3.459"));
+    QCOMPARE(rows[0][7], std::string("mismatch"));
+
+    // A read-back that gets no good reply does not confirm either.
+    m_site->controller.Faults().manglePrice = false;
+    m_site->controller.Faults().forcedStatus = ControllerStatus::kInvalidLine;
+    m_site->controller.Faults().forcedStatusCount = 1;
+    m_site->controller.Faults().forcedStatusCommand = ToByte(CommandCode::GetLinePrice);
+    Send();
+    QCOMPARE(LastUpdate(), QString("Error:\nNot Confirmed, Price #1"));
+    QCOMPARE(LogRows().back()[5], std::string("4.459"));
+    QCOMPARE(LogRows().back()[7], std::string("not confirmed"));
+}
+
+void PriceIntegrityTest::LimitQuestion_data() {
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<QString>("lastUpdate");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("yes sends") << true << "Last Update:\n12/7/2026 2:07 PM"
+                               << "sent";
+    QTest::newRow("no stops") << false << "Error:\nNot Sent, Price #1"
+                              << "outside limits";
+}
+
+void PriceIntegrityTest::LimitQuestion() {
+    QFETCH(bool, answerYes);
+    QFETCH(QString, lastUpdate);
+    QFETCH(QString, outcome);
+    WriteSettings("[Limits]\nMaxChangePercent=20\nmax2=9.999\n");
+    Start();
+    m_site->console.answerYes = answerYes;
+    Edit(1, "8599");
+    Send();
+    QCOMPARE(
+        m_site->console.questions,
+        std::vector<std::string>{"Price #1 changes from 3.499 to 8.599 (+146%).\nSend anyway?"});
+    QCOMPARE(m_site->SentCodes(), answerYes ? kStatusThenSet : std::vector<int>{34});
+    QCOMPARE(LastUpdate(), lastUpdate);
+    QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
+    QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
+}
+
+void PriceIntegrityTest::BadLimitsAreToldOnceAtStartUpAndNotUsed() {
+    WriteSettings("[Limits]\nmax1=abc\nmin2=5.00\nmax2=4.00\n[Update]\nConfirm=maybe\n");
+    Start();
+    QCOMPARE(m_site->console.messages,
+             std::vector<std::string>{
+                 "These price settings in voxa.ini are not used:\n\n"
+                 "[Update] Confirm=maybe is neither Yes nor No: prices are not read back.\n"
+                 "[Limits] max1=abc is not a price: line 1 has no limits.\n"
+                 "[Limits] min2=5.00 is above max2=4.00: line 2 has no limits.\n\n"
+                 "Correct them in voxa.ini and start VOXA again."});
+    Edit(1, "8599");
+    Send();
+    QVERIFY(m_site->console.questions.empty());
+    QCOMPARE(m_site->SentCodes(), kStatusThenSet);
+    QCOMPARE(m_site->console.messages.size(), std::size_t{1});
+}
+
+void PriceIntegrityTest::ABadValueIsLoggedToo() {
+    Start();
+    Price(2)->setText("3.5");
+    Send();
+    QCOMPARE(LastUpdate(), QString("Error:\nBad Value, Price #2"));
+    QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
+    QCOMPARE(LogRows().at(0)[6], std::string("3.5"));
+    QCOMPARE(LogRows().at(0)[7], std::string("bad value"));
+}
+
+void PriceIntegrityTest::ALogThatIsNotOursIsLeftAloneWithANotice() {
+    const std::string foreign = "Datum;Preis\n";
+    std::ofstream(m_dir->filePath("voxa-prices.csv").toStdString(), std::ios::binary) << foreign;
+    Start();
+    QCOMPARE(m_site->console.messages.size(), std::size_t{1});
+    QVERIFY(m_site->console.messages[0].find("logged in voxa-prices-1.csv instead") !=
+            std::string::npos);
+    Edit(1, "3459");
+    Send();
+    QCOMPARE(LogRows("voxa-prices-1.csv").size(), std::size_t{1});
+    std::ifstream in(m_dir->filePath("voxa-prices.csv").toStdString(), std::ios::binary);
+    std::ostringstream kept;
+    kept << in.rdbuf();
+    QCOMPARE(kept.str(), foreign);
+}
+
+void PriceIntegrityTest::ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn() {
+    // The log's place leads into a folder that is not there: nothing can be created.
+    std::filesystem::create_symlink(m_dir->filePath("gone/voxa-prices.csv").toStdString(),
+                                    m_dir->filePath("voxa-prices.csv").toStdString());
+    Start();
+    QVERIFY(m_site->console.messages.empty());
+    Edit(1, "3459");
+    Edit(2, "3559");
+    Send();
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
+    QCOMPARE(LastUpdate(), QString("Last Update:\n12/7/2026 2:07 PM"));
+    QVERIFY(m_site->console.messages.empty());
+    m_window->Tick();
+    QLabel *status = m_window->findChild<QLabel *>(Id(Ids::Main::kStatusText));
+    QCOMPARE(status->text(), QString("Error Status: Price log failed."));
+    QVERIFY(status->toolTip().contains("No such file or directory"));
+    QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::PriceLogFailed);
+    QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <=
+            status->contentsRect().width());
+    // The controller's own trouble comes first.
+    m_window->System()->SetFailureFlag(true);
+    m_window->Tick();
+    QCOMPARE(status->text(), QString("Error Status: Check logs. "));
+}
+
+void PriceIntegrityTest::PriceHistoryOpensWithoutThePassword() {
+    Start();
+    Edit(1, "3459");
+    Send();
+    m_site->platform.ClearEvents();
+    QStringList dialogs;
+    int rows = -1;
+    m_window->Commands().SetModalRunner([&](QDialog &dialog) {
+        dialogs << dialog.objectName();
+        rows = dialog.findChild<QAbstractItemView *>(Id(Ids::PriceHistory::kTable))
+                   ->model()
+                   ->rowCount();
+        return int(Ids::Result::kCancel);
+    });
+    m_window->RunCommand(Ids::Menu::kPriceHistory);
+    QCOMPARE(dialogs, QStringList{Id(Ids::Dialog::kPriceHistory)});
+    QCOMPARE(rows, 1);
+    // Reading the log asks the controller nothing.
+    QVERIFY(m_site->SentCodes().empty());
+}
+
+QTEST_MAIN(PriceIntegrityTest)
+#include "widget_price_integrity_test.moc"

@@ -1,0 +1,355 @@
+// voxa-ctl's price changes, price history and report: in process against the simulated
+// controller, and through the real voxa-ctl against voxa-ccsim.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_code.h"
+#include "command_line_client.h"
+#include "controller_endpoint.h"
+#include "csv_text.h"
+#include "ctl_process_fixture.h"
+#include "price_log_file.h"
+#include "sign_system.h"
+#include "sim_link_platform.h"
+#include "stream_console.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Words = std::vector<std::string>;
+
+std::string ReadFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The rows of a price log below its header.
+std::vector<CsvText::Row> LogRows(const fs::path &path) {
+    std::vector<CsvText::Row> rows = CsvText::Parse(ReadFile(path));
+    if (!rows.empty()) rows.erase(rows.begin());
+    return rows;
+}
+
+QJsonObject ParseJson(const std::string &text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << text;
+    EXPECT_TRUE(document.isObject()) << text;
+    return document.object();
+}
+
+class CtlPriceTest : public ::testing::Test {
+protected:
+    CtlPriceTest() {
+        console.Attach(&system);
+        system.SetDiagnosticStream(err);
+        system.SetPortName("COM1");
+        system.SetLineTag(0, "Regular");
+        system.SetLineTag(1, "Plus");
+        char pattern[] = "/tmp/voxa-ctl-price-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) m_dir = pattern;
+        client.PriceSetup().logFolder = m_dir;
+    }
+    ~CtlPriceTest() override {
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+    }
+
+    int Run(const Words &words) { return client.RunSubcommand(system, words); }
+    std::vector<int> Codes() const {
+        std::vector<int> codes;
+        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
+        return codes;
+    }
+    int SetsSent() const {
+        const std::vector<int> codes = Codes();
+        return static_cast<int>(std::count(codes.begin(), codes.end(), 2));
+    }
+    std::vector<CsvText::Row> Log() const { return LogRows(m_dir / "voxa-prices.csv"); }
+    void Limit(const std::string &percent) {
+        client.PriceSetup().rules.limits.SetMaxChangePercent(std::stod(percent));
+    }
+
+    fs::path m_dir;
+    ControllerEndpoint controller;
+    ControllerModel::State &state = controller.Model().Current();
+    SimLinkPlatform platform{controller};
+    std::ostringstream out;
+    std::ostringstream err;
+    StreamConsole console{err};
+    SignSystem system{platform, console};
+    CommandLineClient client{out, err};
+};
+
+TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
+    EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Codes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
+    EXPECT_EQ(controller.Requests()[9][3], 0);
+    EXPECT_EQ(controller.Requests()[10][3], 2);
+    EXPECT_EQ(out.str(), "1 3.459 sent\n3 3.789 sent\n");
+    EXPECT_EQ(err.str(), "");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0][1], "voxa-ctl");
+    EXPECT_EQ(log[0][4], "Regular");
+    EXPECT_EQ(log[0][5], "3.499");
+    EXPECT_EQ(log[1][3], "3");
+    EXPECT_EQ(log[1][5], "3.799");
+}
+
+TEST_F(CtlPriceTest, SetPricesRefusesEverythingWhenOnePriceIsBad) {
+    Limit("20");
+    EXPECT_EQ(Run({"set-prices", "1=3.459", "2=3.55", "3=8.789", "4=2.9"}),
+              CommandLineClient::kRefused);
+    EXPECT_EQ(SetsSent(), 0);
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: Error: Bad Value, Price #2 (format 8.889)\n"
+              "voxa-ctl: Price #3 changes from 3.799 to 8.789 (+131%): outside the limits in "
+              "voxa.ini (--force sends it)\n"
+              "voxa-ctl: Error: Bad Value, Price #4 (format 8.88)\n"
+              "voxa-ctl: nothing was sent\n");
+    EXPECT_EQ(out.str(), "");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0][3], "2");
+    EXPECT_EQ(log[0][5], "3.599");
+    EXPECT_EQ(log[0][7], "bad value");
+    EXPECT_EQ(log[1][7], "outside limits");
+    EXPECT_EQ(log[2][3], "4");
+}
+
+struct UsageCase {
+    Words words;
+    std::string message;
+};
+
+void PrintTo(const UsageCase &c, std::ostream *os) {
+    for (const std::string &word : c.words) *os << word << ' ';
+}
+
+class CtlPriceUsage : public CtlPriceTest, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CtlPriceUsage, SendsAndLogsNothing) {
+    EXPECT_EQ(Run(GetParam().words), CommandLineClient::kUsage);
+    EXPECT_EQ(err.str(), "voxa-ctl: " + GetParam().message + "\n");
+    EXPECT_TRUE(controller.Requests().empty());
+    EXPECT_FALSE(fs::exists(m_dir / "voxa-prices.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, CtlPriceUsage,
+    ::testing::Values(
+        UsageCase{{"set-prices", "1=3.459", "2=3.559", "1=3.449"},
+                  "line 1 is given more than once"},
+        UsageCase{{"set-prices", "1=3.459", "9=1.00"},
+                  "expected LINE=PRICE with LINE 1 to 8, not \"9=1.00\""},
+        UsageCase{{"set-prices", "1:3.459"},
+                  "expected LINE=PRICE with LINE 1 to 8, not \"1:3.459\""},
+        UsageCase{{"set-prices", "=3.459"}, "expected LINE=PRICE with LINE 1 to 8, not \"=3.459\""},
+        UsageCase{{"set-prices", "1="}, "expected LINE=PRICE with LINE 1 to 8, not \"1=\""},
+        UsageCase{{"set-prices", "--confirm"},
+                  "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force]"},
+        UsageCase{{"set-prices", "--quick", "1=3.459"},
+                  "unknown option --quick (see voxa-ctl --help)"},
+        UsageCase{{"set-line-price", "--confirm", "1"},
+                  "usage: voxa-ctl set-line-price LINE PRICE [--confirm] [--force]"},
+        UsageCase{{"price-history", "--since", "yesterday"},
+                  "--since needs a date such as 2026-12-07"},
+        UsageCase{{"price-history", "--line", "0"}, "--line needs a line from 1 to 8"},
+        UsageCase{{"report", "--xml"}, "usage: voxa-ctl report [--json]"}));
+
+TEST_F(CtlPriceTest, ConfirmCatchesAControllerThatStoresAnotherText) {
+    controller.Faults().manglePrice = true;
+    EXPECT_EQ(Run({"set-line-price", "--confirm", "2", "3.559"}),
+              CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(err.str(), "voxa-ctl: Error: Sign Shows 4.559, Price #2 (sent 3.559)\n");
+    EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0][7], "mismatch");
+}
+
+TEST_F(CtlPriceTest, SetPricesStopsAtTheFirstLineNotConfirmed) {
+    // Line 1 has no free digit, so the controller keeps it right; line 2 it gets wrong.
+    state.lines[0] = {"9.99", "9.99", 0x03};
+    controller.Faults().manglePrice = true;
+    EXPECT_EQ(Run({"set-prices", "--confirm", "1=9.99", "2=3.559", "3=3.789"}),
+              CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(SetsSent(), 2);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: Error: Sign Shows 4.559, Price #2 (sent 3.559)\n"
+              "voxa-ctl: set before the failure: 1=9.99; not set: 2=3.559 3=3.789\n");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0][7], "confirmed");
+    EXPECT_EQ(log[1][7], "mismatch");
+}
+
+TEST_F(CtlPriceTest, ConfirmYesInVoxaIniReadsBackWithoutTheOption) {
+    client.PriceSetup().rules.confirm = true;
+    EXPECT_EQ(Run({"set-prices", "1=3.459"}), CommandLineClient::kOk);
+    EXPECT_EQ(out.str(), "1 3.459 confirmed\n");
+    EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
+}
+
+TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
+    Limit("20");
+    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), CommandLineClient::kRefused);
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: Price #1 changes from 3.499 to 8.599 (+146%): outside the limits in "
+              "voxa.ini (--force sends it)\n");
+    EXPECT_EQ(SetsSent(), 0);
+    err.str("");
+    EXPECT_EQ(Run({"set-line-price", "--force", "1", "8.599"}), CommandLineClient::kOk);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(state.lines[0].price, "8.599");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0][7], "outside limits");
+    EXPECT_EQ(log[1][7], "sent");
+}
+
+TEST_F(CtlPriceTest, BadLimitsAreToldAndNotUsed) {
+    client.PriceSetup().rules.problems = {
+        "[Limits] max1=abc is not a price: line 1 has no limits."};
+    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), CommandLineClient::kOk);
+    EXPECT_EQ(err.str(), "voxa-ctl: [Limits] max1=abc is not a price: line 1 has no limits.\n");
+}
+
+TEST_F(CtlPriceTest, PriceHistoryPrintsTheLogFiltered) {
+    std::ofstream(m_dir / "voxa-prices.csv")
+        << PriceLogFile::kHeader << '\n'
+        << "2026-12-05T08:00:00+01:00,workstation,anna,1,Regular,3.499,3.459,sent\n"
+        << "2026-12-06T09:00:00+01:00,voxa-ctl,pos,2,\"Plus, \"\"A\"\"\",3.599,3.559,sent\n"
+        << "2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,confirmed\n";
+    EXPECT_EQ(Run({"price-history", "--since", "12/6/2026"}), CommandLineClient::kOk);
+    EXPECT_EQ(out.str(), std::string(PriceLogFile::kHeader) +
+                             "\n2026-12-06T09:00:00+01:00,voxa-ctl,pos,2,\"Plus, \"\"A\"\"\","
+                             "3.599,3.559,sent\n"
+                             "2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,"
+                             "confirmed\n");
+    out.str("");
+    EXPECT_EQ(Run({"price-history", "--line", "1", "--since", "2026-12-06"}),
+              CommandLineClient::kOk);
+    EXPECT_EQ(out.str(), std::string(PriceLogFile::kHeader) +
+                             "\n2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,"
+                             "confirmed\n");
+    EXPECT_TRUE(controller.Requests().empty());
+}
+
+TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
+    state.lineCount = 3;
+    state.lines[1].faceMask = 0x05;
+    controller.Model().SetClock({2026, 12, 7, 0, 5, 9});
+    system.SetLineTag(0, "Reg \"A\\B\"\t");
+    EXPECT_EQ(Run({"report", "--json"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Codes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9}));
+    const QJsonObject report = ParseJson(out.str());
+    EXPECT_EQ(report.keys(), (QStringList{"date", "failure", "line_count", "lines", "nvram_update",
+                                          "status", "time"}));
+    EXPECT_EQ(report["line_count"].toInt(), 3);
+    EXPECT_FALSE(report["nvram_update"].toBool());
+    EXPECT_TRUE(report["status"].isString());
+    EXPECT_EQ(report["date"].toString(), "2026-12-07");
+    EXPECT_EQ(report["time"].toString(), "00:05:09");
+    const QJsonArray lines = report["lines"].toArray();
+    ASSERT_EQ(lines.size(), 3);
+    const QJsonObject second = lines[1].toObject();
+    EXPECT_EQ(second.keys(), (QStringList{"face_mask", "faces", "format", "line", "price", "tag"}));
+    EXPECT_EQ(second["line"].toInt(), 2);
+    EXPECT_EQ(second["price"].toString().toStdString(), state.lines[1].price);
+    EXPECT_EQ(second["format"].toString().toStdString(), state.lines[1].format);
+    EXPECT_EQ(second["face_mask"].toInt(), 5);
+    EXPECT_EQ(second["faces"].toArray(), (QJsonArray{0, 2}));
+    EXPECT_EQ(lines[0].toObject()["tag"].toString(), "Reg \"A\\B\"\t");
+}
+
+TEST_F(CtlPriceTest, ReportStopsAtAControllerThatWantsItsMemory) {
+    state.ccStatus = ControllerModel::ConditionReport(ControllerStatus::kNvramMustBeUpdated);
+    EXPECT_EQ(Run({"report", "--json"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Codes(), std::vector<int>{34});
+    const QJsonObject report = ParseJson(out.str());
+    EXPECT_TRUE(report["nvram_update"].toBool());
+    EXPECT_TRUE(report["line_count"].isNull());
+    EXPECT_TRUE(report["lines"].toArray().isEmpty());
+    EXPECT_TRUE(report["time"].isNull());
+}
+
+TEST_F(CtlPriceTest, ReportTextNamesEveryLine) {
+    state.lineCount = 2;
+    controller.Model().SetClock({2026, 12, 7, 14, 7, 31});
+    EXPECT_EQ(Run({"report"}), CommandLineClient::kOk) << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("Lines: 2\nLine 1: 3.499 (format 8.889, faces 0,1 = 0x03) Regular\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Controller clock: 12/7/2026 2:07:31 PM\n"), std::string::npos) << text;
+}
+
+// ---- The real voxa-ctl against voxa-ccsim ------------------------------------------------
+
+class CtlPriceProcess : public CtlProcess {
+protected:
+    void WriteIni(const std::string &extra = "") {
+        std::ofstream(m_dir + "/voxa.ini") << "[Tags]\ntag0=Regular\n[Communications]\nPort=COM1\n"
+                                           << "[Devices]\nCOM1=" << LinkPath() << '\n'
+                                           << extra;
+    }
+};
+
+TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) {
+    StartSimulator({"--mangle-price"});
+    WriteIni();
+    const CtlRun mangled = RunCtl({"set-line-price", "--confirm", "1", "3.459"}, m_dir);
+    EXPECT_EQ(mangled.status, CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(mangled.err, "voxa-ctl: Error: Sign Shows 4.459, Price #1 (sent 3.459)\n");
+    const std::string afterFirst = ReadFile(m_dir + "/voxa-prices.csv");
+
+    const CtlRun plain = RunCtl({"set-prices", "2=3.559"}, m_dir);
+    EXPECT_EQ(plain.status, CommandLineClient::kOk) << plain.err;
+    EXPECT_EQ(plain.out, "2 3.559 sent\n");
+    const std::string afterSecond = ReadFile(m_dir + "/voxa-prices.csv");
+    EXPECT_EQ(afterSecond.substr(0, afterFirst.size()), afterFirst);
+
+    const auto rows = LogRows(m_dir + "/voxa-prices.csv");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][4], "Regular");
+    EXPECT_EQ(rows[0][5], "3.499");
+    EXPECT_EQ(rows[0][7], "mismatch");
+    EXPECT_EQ(rows[1][2], PriceLogFile::ProcessUser());
+    EXPECT_EQ(rows[1][7], "sent");
+
+    const CtlRun history = RunCtl({"price-history", "--line", "1"}, m_dir);
+    EXPECT_EQ(history.status, CommandLineClient::kOk) << history.err;
+    EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(rows[0]));
+}
+
+TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {
+    StartSimulator({"--lines", "2"});
+    WriteIni("[Limits]\nmax1=oops\n");
+    const CtlRun report = RunCtl({"report", "--json"}, m_dir);
+    EXPECT_EQ(report.status, CommandLineClient::kOk) << report.err;
+    EXPECT_EQ(report.err, "");
+    const QJsonObject json = ParseJson(report.out);
+    EXPECT_EQ(json["line_count"].toInt(), 2);
+    EXPECT_EQ(json["lines"].toArray()[0].toObject()["tag"].toString(), "Regular");
+    EXPECT_EQ(json["lines"].toArray()[1].toObject()["tag"].toString(), "XXX");
+
+    // Bad limits are told by the commands that use them, and never guessed at.
+    const CtlRun set = RunCtl({"set-line-price", "1", "9.999"}, m_dir);
+    EXPECT_EQ(set.status, CommandLineClient::kOk);
+    EXPECT_EQ(set.err, "voxa-ctl: [Limits] max1=oops is not a price: line 1 has no limits.\n");
+}
+
+}  // namespace

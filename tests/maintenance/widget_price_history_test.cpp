@@ -1,0 +1,197 @@
+// The price history window: filter by line and days, sorting, and the export of the rows
+// shown.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "csv_text.h"
+#include "price_history_dialog.h"
+#include "price_history_filter.h"
+#include "recording_console.h"
+#include "resource_ids.h"
+
+namespace {
+
+namespace P = Ids::PriceHistory;
+
+QString Id(int id) {
+    return QString::fromStdString(Ids::ObjectNameFor(id));
+}
+
+// In the order they were written; the clocks of two programs need not agree.
+const std::vector<CsvText::Row> kLog = {
+    {"2026-12-05T08:00:00+01:00", "workstation", "anna", "1", "Regular", "3.499", "3.459", "sent"},
+    {"2026-12-05T08:00:00+01:00", "workstation", "anna", "2", "Plus", "3.599", "3.559", "sent"},
+    {"2026-12-06T09:30:00+01:00", "voxa-ctl", "pos", "2", "Plus", "3.559", "13.59", "bad value"},
+    {"2026-12-07T10:15:00+01:00", "voxa-ctl", "pos", "1", "Regular", "3.459", "3.449", "confirmed"},
+    {"2026-12-07T10:15:01+01:00", "voxa-ctl", "pos", "5", "Super, \"98\"", "12,50", "2,50",
+     "outside limits"},
+};
+
+std::string ReadFile(const QString &path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+class PriceHistoryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void ShowsEveryEntryNewestFirst();
+    void Filter_data();
+    void Filter();
+    void SortsByTheNumbersOfLinesAndPrices();
+    void ExportWritesTheRowsShownInTheirOrder();
+    void ExportNeverWritesOverTheLog();
+    void AnEmptyLogSaysSoAndHasNothingToExport();
+
+private:
+    void Open();
+    QStringList Column(int column) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PriceLogFile> m_log;
+    RecordingConsole m_console;
+    std::unique_ptr<PriceHistoryDialog> m_dialog;
+    QTableView *m_table = nullptr;
+};
+
+void PriceHistoryTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    std::ofstream log(m_dir->filePath("voxa-prices.csv").toStdString(), std::ios::binary);
+    log << PriceLogFile::kHeader << '\n';
+    for (const CsvText::Row &row : kLog) log << CsvText::Line(row);
+    m_console = RecordingConsole();
+}
+
+void PriceHistoryTest::cleanup() {
+    m_dialog.reset();
+    m_log.reset();
+}
+
+void PriceHistoryTest::Open() {
+    m_log = std::make_unique<PriceLogFile>(m_dir->path().toStdString(), "workstation");
+    m_dialog = std::make_unique<PriceHistoryDialog>(*m_log, m_console);
+    m_table = m_dialog->findChild<QTableView *>(Id(P::kTable));
+    QVERIFY(m_table != nullptr);
+}
+
+QStringList PriceHistoryTest::Column(int column) const {
+    QStringList texts;
+    for (int row = 0; row < m_table->model()->rowCount(); ++row)
+        texts << m_table->model()->index(row, column).data().toString();
+    return texts;
+}
+
+void PriceHistoryTest::ShowsEveryEntryNewestFirst() {
+    Open();
+    QCOMPARE(m_dialog->windowTitle(), QString("Price History"));
+    QCOMPARE(Column(PriceHistoryFilter::kLine), (QStringList{"5", "1", "2", "2", "1"}));
+    QCOMPARE(Column(PriceHistoryFilter::kTag)[0], QString("Super, \"98\""));
+    QCOMPARE(m_dialog->findChild<QDateEdit *>(Id(P::kFromDate))->date(), QDate(2026, 12, 5));
+    QCOMPARE(m_dialog->findChild<QDateEdit *>(Id(P::kToDate))->date(), QDate(2026, 12, 7));
+    QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
+             QString("Showing 5 of 5 price changes."));
+    QVERIFY(m_console.messages.empty());
+}
+
+void PriceHistoryTest::Filter_data() {
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("times");
+    QTest::newRow("line 2") << 2 << QDate(2026, 12, 1) << QDate(2026, 12, 31)
+                            << QStringList{"2026-12-06T09:30:00+01:00",
+                                           "2026-12-05T08:00:00+01:00"};
+    QTest::newRow("one day") << 0 << QDate(2026, 12, 6) << QDate(2026, 12, 6)
+                             << QStringList{"2026-12-06T09:30:00+01:00"};
+    QTest::newRow("line and days") << 1 << QDate(2026, 12, 6) << QDate(2026, 12, 7)
+                                   << QStringList{"2026-12-07T10:15:00+01:00"};
+    QTest::newRow("a line never changed")
+        << 8 << QDate(2026, 12, 1) << QDate(2026, 12, 31) << QStringList{};
+    QTest::newRow("days the wrong way round")
+        << 0 << QDate(2026, 12, 7) << QDate(2026, 12, 5) << QStringList{};
+}
+
+void PriceHistoryTest::Filter() {
+    QFETCH(int, line);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, times);
+    Open();
+    m_dialog->findChild<QComboBox *>(Id(P::kLineFilter))->setCurrentIndex(line);
+    m_dialog->findChild<QDateEdit *>(Id(P::kFromDate))->setDate(from);
+    m_dialog->findChild<QDateEdit *>(Id(P::kToDate))->setDate(to);
+    QCOMPARE(Column(PriceHistoryFilter::kTime), times);
+    QCOMPARE(m_dialog->findChild<QPushButton *>(Id(P::kExport))->isEnabled(), !times.isEmpty());
+    QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
+             QString("Showing %1 of 5 price changes.").arg(times.size()));
+}
+
+void PriceHistoryTest::SortsByTheNumbersOfLinesAndPrices() {
+    Open();
+    m_table->horizontalHeader()->setSortIndicator(PriceHistoryFilter::kNew, Qt::AscendingOrder);
+    // 2,50 is the smallest and 13.59 the largest, though not as texts.
+    QCOMPARE(Column(PriceHistoryFilter::kNew),
+             (QStringList{"2,50", "3.449", "3.459", "3.559", "13.59"}));
+    m_table->horizontalHeader()->setSortIndicator(PriceHistoryFilter::kTime, Qt::AscendingOrder);
+    QCOMPARE(Column(PriceHistoryFilter::kLine), (QStringList{"1", "2", "2", "1", "5"}));
+}
+
+void PriceHistoryTest::ExportWritesTheRowsShownInTheirOrder() {
+    Open();
+    const QString target = m_dir->filePath("shown.csv");
+    m_dialog->SetExportChooser([&target] { return target; });
+    m_dialog->findChild<QDateEdit *>(Id(P::kFromDate))->setDate(QDate(2026, 12, 6));
+    m_dialog->findChild<QPushButton *>(Id(P::kExport))->click();
+    const std::string expected = std::string(PriceLogFile::kHeader) + "\n" +
+                                 CsvText::Line(kLog[4]) + CsvText::Line(kLog[3]) +
+                                 CsvText::Line(kLog[2]);
+    QCOMPARE(ReadFile(target), expected);
+    QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
+             "Exported 3 price changes to " + target + ".");
+    QVERIFY(m_console.messages.empty());
+}
+
+void PriceHistoryTest::ExportNeverWritesOverTheLog() {
+    Open();
+    const QString log = m_dir->filePath("voxa-prices.csv");
+    const std::string before = ReadFile(log);
+    m_dialog->SetExportChooser([&log] { return log; });
+    m_dialog->Export();
+    QCOMPARE(ReadFile(log), before);
+    QCOMPARE(
+        m_console.messages,
+        std::vector<std::string>{
+            "Price history not exported: cannot write " + log.toStdString() +
+            " (that is the price log itself, which is never rewritten). Choose another file."});
+}
+
+void PriceHistoryTest::AnEmptyLogSaysSoAndHasNothingToExport() {
+    QFile::remove(m_dir->filePath("voxa-prices.csv"));
+    Open();
+    QCOMPARE(m_table->model()->rowCount(), 0);
+    QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
+             QString("No price changes are logged yet."));
+    QVERIFY(!m_dialog->findChild<QPushButton *>(Id(P::kExport))->isEnabled());
+    QVERIFY(m_console.messages.empty());
+}
+
+QTEST_MAIN(PriceHistoryTest)
+#include "widget_price_history_test.moc"
