@@ -18,7 +18,7 @@ public:
 
     bool Open(const std::string &portName, int, Parity, StopBits, int) override {
         if (m_platform != nullptr) m_platform->m_openTries.push_back(portName);
-        if (m_platform == nullptr || m_platform->m_portMissing) {
+        if (m_platform == nullptr || m_platform->PortGone()) {
             Fail("Open(): open() failed: (2) No such file or directory\n");
             return false;
         }
@@ -90,6 +90,8 @@ public:
         return n;
     }
 
+    void DiscardInput() override { m_input.clear(); }
+
     std::string LastError() const override { return m_lastError; }
 
     void Take(const std::vector<std::uint8_t> &bytes) {
@@ -106,7 +108,7 @@ private:
             Fail(std::string(where) + ": (9) Bad file descriptor\n");
             return false;
         }
-        if (m_platform->m_portMissing) {
+        if (m_platform->PortGone()) {
             Fail(std::string(where) + ": (5) Input/output error\n");
             return false;
         }
