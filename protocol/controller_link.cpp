@@ -28,6 +28,10 @@ int ControllerLink::Send(const CommandFrame &frame) {
     // A port that does not open is not tested here: every read on it fails at once, and
     // those count as NAKs, so the send ends quickly.
     OpenLine(*line, m_owner.PortName());
+    // Bytes from before the request (a late answer, the rest of an abandoned reply) must
+    // not pass for the answers to its bytes. The receive that follows keeps what came in
+    // since: a controller that answers at once may have begun its reply already.
+    line->DiscardInput();
 
     std::size_t acknowledged = 0;
     int naks = 0;

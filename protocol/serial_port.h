@@ -28,6 +28,7 @@ public:
     void Close() override;
     int WriteData(const std::uint8_t *bytes, int count) override;
     int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) override;
+    void DiscardInput() override;
     std::string LastError() const override;
     std::string DeviceName() const override { return m_deviceName; }
 

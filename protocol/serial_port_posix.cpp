@@ -254,8 +254,11 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
         return FailOpen("Open(): tcsetattr() failed, the line settings did not take", EINVAL);
     }
 
-    // Bytes that arrived before the open belong to nobody's exchange.
-    if (::tcflush(m_fd, TCIOFLUSH) != 0 && !IsMissingFeature(errno)) {
+    // Output left queued by an earlier holder of the device belongs to nobody's exchange.
+    // Input is kept: on a line that holds bytes while the port is closed (a USB adapter, a
+    // pseudo-terminal), the reply's first byte may be there already when the port opens for
+    // it. The link discards input itself where it is stale (DiscardInput()).
+    if (::tcflush(m_fd, TCOFLUSH) != 0 && !IsMissingFeature(errno)) {
         return FailOpen("Open(): tcflush() failed", errno);
     }
     m_discardOutputOnClose = false;
@@ -386,6 +389,12 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
         break;
     }
     return got > 0 ? got : -1;
+}
+
+void SerialPort::DiscardInput() {
+    if (m_fd >= 0) {
+        ::tcflush(m_fd, TCIFLUSH);
+    }
 }
 
 std::string SerialPort::LastError() const {
