@@ -63,10 +63,9 @@ int ControllerLink::Receive(CommandFrame &reply) {
     auto line = m_platform.NewLine();
     const std::string portName = m_owner.PortName();
     const bool opened = OpenLine(*line, portName);
+    const std::string device = line->DeviceName().empty() ? portName : line->DeviceName();
     if (opened) {
-        const std::string device = line->DeviceName();
-        m_lineProblem = "no answer from the Central Controller on " +
-                        (device.empty() ? portName : device) +
+        m_lineProblem = "no answer from the Central Controller on " + device +
                         "; check that it is switched on and connected to this port";
     } else {
         m_lineProblem = Chomp(line->LastError());
@@ -94,8 +93,13 @@ int ControllerLink::Receive(CommandFrame &reply) {
         line->ReadData(&byte, 1, kReadLimitMs);
         m_receiveBuffer[n] = byte;
     }
+    // The bytes after a hang-up are taken as ACKs and the checksum test refuses the frame;
+    // what happened goes with that report.
+    m_lineProblem = line->HungUp() ? "the line to the Central Controller on " + device +
+                                         " hung up in the middle of the reply; check that the "
+                                         "cable or adapter is plugged in"
+                                   : std::string();
     line->Close();
-    m_lineProblem.clear();
     std::copy_n(m_receiveBuffer.begin(), kFrameSize, reply.bytes.begin());
     return 0;
 }

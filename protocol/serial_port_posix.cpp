@@ -165,6 +165,7 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
                       int byteSize) {
     // A second claim on the same device from this object would collide with its own lock.
     Close();
+    m_hungUp = false;
 
     const std::string path = m_devices.DevicePath(portName);
     m_deviceName = path.empty() ? portName : path;
@@ -294,6 +295,8 @@ int SerialPort::WriteData(const std::uint8_t *bytes, int count) {
             continue;
         }
         if (taken < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // A terminal whose far end is gone refuses writes with EIO.
+            m_hungUp = m_hungUp || errno == EIO;
             RecordFailure("WriteData(): write() failed", errno);
             m_discardOutputOnClose = true;
             return -1;
@@ -318,6 +321,7 @@ int SerialPort::WriteData(const std::uint8_t *bytes, int count) {
         }
         if ((watch.revents & POLLOUT) == 0) {
             RecordFailure("WriteData(): poll() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             return -1;
         }
@@ -358,6 +362,7 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
             // An unplugged adapter or a closed far end: nothing more will come, so the
             // rest of the time limit is not waited out.
             RecordFailure("ReadData(): poll() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             break;
         }
@@ -368,6 +373,7 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
         }
         if (taken == 0) {
             RecordFailure("ReadData(): read() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             break;
         }

@@ -148,7 +148,9 @@ std::vector<FaultCase> Cases() {
          lines,
          C::kTransactionFailed,
          "",
-         Unknown("fffffffd"),
+         Unknown("fffffffd") +
+             "voxa-ctl: the line to the Central Controller on {line} hung up in the middle of "
+             "the reply; check that the cable or adapter is plugged in\n",
          kExchange + kSlack},
     };
 

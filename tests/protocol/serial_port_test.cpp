@@ -622,6 +622,36 @@ TEST_F(SerialPortTest, HangUpDuringAReadEndsItAtOnce) {
     EXPECT_LT(elapsed, kPromptly);
     EXPECT_EQ(byte, 0x42);
     EXPECT_NE(port.LastError().find("hung up"), std::string::npos) << port.LastError();
+    EXPECT_TRUE(port.HungUp());
+}
+
+// A line whose far end went is told from one that is only quiet, by a read or by a write;
+// the next open starts afresh.
+TEST_F(SerialPortTest, HungUpTellsAGoneLineFromAQuietOne) {
+    for (const bool byWrite : {false, true}) {
+        int master = -1;
+        int slave = -1;
+        std::array<char, 128> name{};
+        ASSERT_EQ(::openpty(&master, &slave, name.data(), nullptr, nullptr), 0);
+        m_devices.Set(1, name.data());
+        SerialPort port(m_devices);
+        ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+        std::uint8_t byte = 0;
+        EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+        EXPECT_FALSE(port.HungUp()) << byWrite;
+        ::close(master);
+        if (byWrite) {
+            EXPECT_EQ(port.WriteData(&byte, 1), -1);
+        } else {
+            EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+        }
+        EXPECT_TRUE(port.HungUp()) << byWrite;
+        ::close(slave);
+
+        m_devices.Set(1, m_slavePath);
+        ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+        EXPECT_FALSE(port.HungUp()) << byWrite;
+    }
 }
 
 TEST_F(SerialPortTest, WriteToALineThatTakesNothingFailsInBoundedTime) {

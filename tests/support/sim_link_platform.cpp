@@ -32,6 +32,7 @@ public:
         }
         m_platform->Opened(this);
         m_open = true;
+        m_hungUp = false;
         return true;
     }
 
@@ -91,6 +92,7 @@ public:
     }
 
     void DiscardInput() override { m_input.clear(); }
+    bool HungUp() const override { return m_hungUp; }
 
     std::string LastError() const override { return m_lastError; }
 
@@ -109,6 +111,7 @@ private:
             return false;
         }
         if (m_platform->PortGone()) {
+            m_hungUp = true;
             Fail(std::string(where) + ": (5) Input/output error\n");
             return false;
         }
@@ -118,6 +121,7 @@ private:
 
     SimLinkPlatform *m_platform;
     bool m_open = false;
+    bool m_hungUp = false;
     std::deque<std::uint8_t> m_input;
     std::string m_lastError;
 };
