@@ -32,6 +32,10 @@ int ControllerLink::Send(const CommandFrame &frame) {
     // A port that does not open is not tested here: every read on it fails at once, and
     // those count as NAKs, so the send ends quickly.
     OpenLine(*line, m_owner.PortName());
+    // Bytes from before the request (a late answer, the rest of an abandoned reply) must
+    // not pass for the answers to its bytes. The receive that follows keeps what came in
+    // since: a controller that answers at once may have begun its reply already.
+    line->DiscardInput();
 
     std::size_t acknowledged = 0;
     int naks = 0;
@@ -62,10 +66,9 @@ int ControllerLink::Receive(CommandFrame &reply) {
     auto line = m_platform.NewLine();
     const std::string portName = m_owner.PortName();
     const bool opened = OpenLine(*line, portName);
+    const std::string device = line->DeviceName().empty() ? portName : line->DeviceName();
     if (opened) {
-        const std::string device = line->DeviceName();
-        m_lineProblem = "no answer from the Central Controller on " +
-                        (device.empty() ? portName : device) +
+        m_lineProblem = "no answer from the Central Controller on " + device +
                         "; check that it is switched on and connected to this port";
     } else {
         m_lineProblem = Chomp(line->LastError());
@@ -93,8 +96,13 @@ int ControllerLink::Receive(CommandFrame &reply) {
         line->ReadData(&byte, 1, kReadLimitMs);
         m_receiveBuffer[n] = byte;
     }
+    // The bytes after a hang-up are taken as ACKs and the checksum test refuses the frame;
+    // what happened goes with that report.
+    m_lineProblem = line->HungUp() ? "the line to the Central Controller on " + device +
+                                         " hung up in the middle of the reply; check that the "
+                                         "cable or adapter is plugged in"
+                                   : std::string();
     line->Close();
-    m_lineProblem.clear();
     std::copy_n(m_receiveBuffer.begin(), kFrameSize, reply.bytes.begin());
     return 0;
 }

@@ -47,7 +47,8 @@ public:
     void WipeData();
     // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
     // the port's own diagnostic when it would not open, else that nothing answered on it.
-    // Empty after a Receive that took a frame.
+    // After a Receive that took a frame: that the line hung up in the middle of it, or
+    // empty.
     const std::string &LastLineProblem() const { return m_lineProblem; }
     void SetLineProblem(std::string problem) { m_lineProblem = std::move(problem); }
 

@@ -22,6 +22,12 @@ public:
     // Returns the count read, 0 for a count of 0, or -1 on failure or when nothing
     // arrived within the time limit; on -1 the buffer is left as it was.
     virtual int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) = 0;
+    // Drops what arrived and was not read yet. The line itself keeps such bytes across an
+    // open: a reply may begin before the port opened for it is ready.
+    virtual void DiscardInput() {}
+    // Whether a transfer since the last Open() found the line hung up: its far end closed,
+    // or the adapter unplugged.
+    virtual bool HungUp() const { return false; }
     // "%s: (%d) %s\n" of the most recent failure; empty when there was none.
     virtual std::string LastError() const = 0;
     // The device the last Open() was for, as messages name it ("/dev/ttyUSB0"); empty

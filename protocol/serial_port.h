@@ -28,6 +28,8 @@ public:
     void Close() override;
     int WriteData(const std::uint8_t *bytes, int count) override;
     int ReadData(std::uint8_t *buffer, int count, int timeLimitMs) override;
+    void DiscardInput() override;
+    bool HungUp() const override { return m_hungUp; }
     std::string LastError() const override;
     std::string DeviceName() const override { return m_deviceName; }
 
@@ -48,6 +50,7 @@ private:
     // Set when a transfer failed: whatever output is still queued may never leave, and
     // close() would wait for it.
     bool m_discardOutputOnClose = false;
+    bool m_hungUp = false;
     std::string m_lastError;
     std::string m_deviceName;
 };

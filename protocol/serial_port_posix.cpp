@@ -165,6 +165,7 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
                       int byteSize) {
     // A second claim on the same device from this object would collide with its own lock.
     Close();
+    m_hungUp = false;
 
     const std::string path = m_devices.DevicePath(portName);
     m_deviceName = path.empty() ? portName : path;
@@ -254,8 +255,11 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
         return FailOpen("Open(): tcsetattr() failed, the line settings did not take", EINVAL);
     }
 
-    // Bytes that arrived before the open belong to nobody's exchange.
-    if (::tcflush(m_fd, TCIOFLUSH) != 0 && !IsMissingFeature(errno)) {
+    // Output left queued by an earlier holder of the device belongs to nobody's exchange.
+    // Input is kept: on a line that holds bytes while the port is closed (a USB adapter, a
+    // pseudo-terminal), the reply's first byte may be there already when the port opens for
+    // it. The link discards input itself where it is stale (DiscardInput()).
+    if (::tcflush(m_fd, TCOFLUSH) != 0 && !IsMissingFeature(errno)) {
         return FailOpen("Open(): tcflush() failed", errno);
     }
     m_discardOutputOnClose = false;
@@ -291,6 +295,8 @@ int SerialPort::WriteData(const std::uint8_t *bytes, int count) {
             continue;
         }
         if (taken < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // A terminal whose far end is gone refuses writes with EIO.
+            m_hungUp = m_hungUp || errno == EIO;
             RecordFailure("WriteData(): write() failed", errno);
             m_discardOutputOnClose = true;
             return -1;
@@ -315,6 +321,7 @@ int SerialPort::WriteData(const std::uint8_t *bytes, int count) {
         }
         if ((watch.revents & POLLOUT) == 0) {
             RecordFailure("WriteData(): poll() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             return -1;
         }
@@ -355,6 +362,7 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
             // An unplugged adapter or a closed far end: nothing more will come, so the
             // rest of the time limit is not waited out.
             RecordFailure("ReadData(): poll() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             break;
         }
@@ -365,6 +373,7 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
         }
         if (taken == 0) {
             RecordFailure("ReadData(): read() failed, the line hung up", EIO);
+            m_hungUp = true;
             m_discardOutputOnClose = true;
             break;
         }
@@ -386,6 +395,12 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
         break;
     }
     return got > 0 ? got : -1;
+}
+
+void SerialPort::DiscardInput() {
+    if (m_fd >= 0) {
+        ::tcflush(m_fd, TCIFLUSH);
+    }
 }
 
 std::string SerialPort::LastError() const {

@@ -91,7 +91,9 @@ void StatusHandler::Handle(int code) {
             s.m_failureFlag = true;
             return;
         case LinkOwner::kNoSync:
-            // The message keeps its fixed text; what went wrong on the line goes with it.
+        case LinkOwner::kChecksumFailure:
+            // The message keeps its fixed text; what went wrong on the line goes with it
+            // (for a checksum failure, only when the line hung up in the middle of the reply).
             s.m_console.ShowDetailedMessage(MessageFor(code, s.m_link->LastSentFrame().Code()),
                                             s.m_link->LastLineProblem());
             return;

@@ -50,6 +50,9 @@ int main(int argc, char **argv) {
     }
 
     LineServer server(endpoint);
+    if (options->paced) {
+        server.SetByteTime(PacedWire::kByteTimeAt9600);
+    }
     const bool opened = LineServer::HoldStopSignals(error) &&
                         (options->device.empty() ? server.OpenPseudoTerminal(error)
                                                  : server.OpenDevice(options->device, error)) &&

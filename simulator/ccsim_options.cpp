@@ -12,6 +12,10 @@ namespace {
 
 constexpr std::size_t kPasswordRoom = 17;  // a text from byte 3 of a request
 constexpr int kMaxJunk = 1000;
+// Longer than the workstation's whole wait for a sync byte (50 tries, about 25 s).
+constexpr int kMaxReplyDelayMs = 60000;
+// Enough for any number of transactions a test or a bench would run.
+constexpr int kMaxUnplugBytes = 1000000;
 
 template <typename T>
 bool ParseInteger(std::string_view text, T min, T max, T &value) {
@@ -88,6 +92,11 @@ std::string CcsimOptions::Usage() {
            "                       text of a password (and the frame's checksum) shows\n"
            "                       as **\n"
            "  --trace-secrets      --trace with password texts shown as they travel\n"
+           "  --paced              every byte takes its time on the line both ways, as at\n"
+           "                       9600 baud (1.0417 ms); without it a pseudo-terminal\n"
+           "                       carries bytes at once\n"
+           "  --reply-delay MS     time from a request's last byte to its reply's sync byte,\n"
+           "                       0-60000 ms (default 5)\n"
            "\n"
            "Installation:\n"
            "  --lines N            number of price lines, 0-255 (default 6; only lines\n"
@@ -120,6 +129,10 @@ std::string CcsimOptions::Usage() {
            "  --mangle-price       Set line price is acknowledged but the line keeps a\n"
            "                       different price: its first free digit one up (3.459\n"
            "                       is kept as 4.459)\n"
+           "  --unplug-after N     cut the line once N bytes came from the workstation\n"
+           "                       (requests and ACKs; the Nth is not answered): the\n"
+           "                       pseudo-terminal is closed, its device disappears, and\n"
+           "                       voxa-ccsim waits to be stopped\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -141,6 +154,7 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
         {"--sign-test-fails", [&] { f.signTestFails = true; }},
         {"--mangle-price", [&] { f.manglePrice = true; }},
         {"--nvram-update", [&] { options.ccStatus = static_cast<std::uint8_t>(5); }},
+        {"--paced", [&] { options.paced = true; }},
     };
     const std::map<std::string, Valued> valued{
         {"--device",
@@ -176,6 +190,24 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
                  return false;
              }
              f.forcedStatusCommand = static_cast<std::uint8_t>(code);
+             return true;
+         }},
+        {"--reply-delay",
+         [&](const std::string &v) {
+             int ms = 0;
+             if (!ParseInteger(v, 0, kMaxReplyDelayMs, ms)) {
+                 return false;
+             }
+             options.replyDelayMs = ms;
+             return true;
+         }},
+        {"--unplug-after",
+         [&](const std::string &v) {
+             int bytes = 0;
+             if (!ParseInteger(v, 1, kMaxUnplugBytes, bytes)) {
+                 return false;
+             }
+             f.unplugAfterBytes = bytes;
              return true;
          }},
         {"--report-nvram-size",
@@ -277,6 +309,9 @@ std::optional<CcsimOptions> CcsimOptions::Parse(const std::vector<std::string> &
 void CcsimOptions::ApplyTo(ControllerEndpoint &endpoint) const {
     endpoint.Faults() = faults;
     endpoint.Seed(seed);
+    if (replyDelayMs) {
+        endpoint.SetReplyDelay(ControllerEndpoint::Millis{*replyDelayMs});
+    }
     ControllerModel &model = endpoint.Model();
     ControllerModel::State &state = model.Current();
     if (lines) {

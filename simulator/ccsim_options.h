@@ -18,6 +18,9 @@ struct CcsimOptions {
     bool traceSecrets = false;  // the trace shows password texts
     bool help = false;
     bool version = false;
+    // Each byte takes its time on the line, both ways, as at 9600 baud.
+    bool paced = false;
+    std::optional<int> replyDelayMs;
     FaultPlan faults;
     std::optional<int> lines;
     std::optional<std::size_t> nvramSize;

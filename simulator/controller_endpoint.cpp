@@ -93,8 +93,22 @@ void ControllerEndpoint::StartRequest() {
     m_junkedPositions.clear();
 }
 
+void ControllerEndpoint::Unplug() {
+    m_unplugged = true;
+    m_output.clear();
+    GoIdle("line unplugged after " + std::to_string(m_bytesTaken) + " bytes from the workstation");
+}
+
 void ControllerEndpoint::ReceiveByte(std::uint8_t byte, Millis now) {
     Advance(now);
+    if (m_unplugged) {
+        return;
+    }
+    ++m_bytesTaken;
+    if (m_faults.unplugAfterBytes && m_bytesTaken >= *m_faults.unplugAfterBytes) {
+        Unplug();
+        return;
+    }
     if (m_faults.silent) {
         return;
     }
@@ -218,7 +232,7 @@ void ControllerEndpoint::TakeRequest(Millis now) {
     }
     Trace(Describe(m_reply, true, m_traceSecrets));
     m_phase = Phase::ReplyDelay;
-    m_replyAt = now + kReplyDelay;
+    m_replyAt = now + m_replyDelay;
 }
 
 void ControllerEndpoint::SendReplyByte(int index, Millis now) {
@@ -243,7 +257,7 @@ void ControllerEndpoint::ReplyAcknowledged(Millis now) {
 }
 
 void ControllerEndpoint::Advance(Millis now) {
-    if (m_faults.silent) {
+    if (m_faults.silent || m_unplugged) {
         m_phase = Phase::Idle;
         return;
     }

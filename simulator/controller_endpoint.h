@@ -21,12 +21,12 @@
 // Receiving: idle until 0xD6; every byte of a request is answered (ACK, or whatever the
 // fault plan says); after the 22nd the request goes to the model. A gap of more than
 // kInterByteLimit discards a half-received request.
-// Replying: after kReplyDelay the sync byte goes out, repeated every kSyncRepeat until
-// the workstation acknowledges it (the workstation's port is closed between its send and
-// its receive, and bytes sent into a closed port are lost), for at most kSyncGiveUp.
-// Each following byte goes out on the ACK of the one before, until byte 21 is
-// acknowledged; no ACK within kAckLimit drops the reply. A 0xD6 from the workstation at
-// any point of the reply abandons it and starts a new request.
+// Replying: after the reply delay (kReplyDelay unless set) the sync byte goes out, repeated every
+// kSyncRepeat until the workstation acknowledges it (the workstation's port is closed between its
+// send and its receive, and bytes sent into a closed port are lost), for at most kSyncGiveUp. Each
+// following byte goes out on the ACK of the one before, until byte 21 is acknowledged; no ACK
+// within kAckLimit drops the reply. A 0xD6 from the workstation at any point of the reply abandons
+// it and starts a new request.
 class ControllerEndpoint {
 public:
     using Millis = std::chrono::milliseconds;
@@ -51,6 +51,13 @@ public:
     std::optional<Millis> NextDeadline() const;
     // The bytes put on the line since the last call, in order.
     std::vector<std::uint8_t> TakeOutput();
+
+    // How long the controller takes to start its reply once a request is in.
+    Millis ReplyDelay() const { return m_replyDelay; }
+    void SetReplyDelay(Millis delay) { m_replyDelay = delay; }
+
+    // Whether the fault plan's unplug has cut the line: from then on nothing is answered.
+    bool Unplugged() const { return m_unplugged; }
 
     FaultPlan &Faults() { return m_faults; }
     ControllerModel &Model() { return m_model; }
@@ -85,6 +92,7 @@ private:
     void SendReplyByte(int index, Millis now);
     void ReplyAcknowledged(Millis now);
     void GoIdle(const std::string &why);
+    void Unplug();
     void Emit(std::uint8_t byte) { m_output.push_back(byte); }
     void Trace(const std::string &line) const;
     double Draw();
@@ -95,6 +103,10 @@ private:
     TraceHook m_trace;
     bool m_traceSecrets = false;
     std::function<void()> m_syncRepeatHook;
+
+    Millis m_replyDelay = kReplyDelay;
+    int m_bytesTaken = 0;
+    bool m_unplugged = false;
 
     Phase m_phase = Phase::Idle;
     CommandFrame m_request;

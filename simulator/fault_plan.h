@@ -60,5 +60,11 @@ struct FaultPlan {
     // stored as 4.459. Get line price then reports the stored price.
     bool manglePrice = false;
 
+    // The line is cut once the controller has taken this many bytes from the workstation,
+    // request bytes and acknowledgements alike, as when the cable is pulled: the last of
+    // them gets no answer, and nothing is answered any more. voxa-ccsim closes its side of
+    // the line then, so the workstation's port reports a hang-up and cannot be opened again.
+    std::optional<int> unplugAfterBytes;
+
     static constexpr std::uint8_t kJunkAnswer = 0x55;
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "controller_endpoint.h"
+#include "paced_wire.h"
 
 // Serves a ControllerEndpoint on a serial line of this machine: a new pseudo-terminal
 // whose other side the workstation opens as its port, or a real serial device. Failures
@@ -24,13 +25,20 @@ public:
     // Makes linkPath a symlink to the pseudo-terminal; removed again on destruction.
     bool MakeLink(const std::string &linkPath, std::string &error);
     const std::string &LinePath() const { return m_linePath; }
+    // Each byte takes this long on the line, both ways (zero: as fast as the line goes).
+    void SetByteTime(PacedWire::Nanos byteTime);
 
     // Serves until SIGINT or SIGTERM. Returns false on a failure of the line.
     bool Run(std::string &error);
 
 private:
-    ControllerEndpoint::Millis Elapsed() const;
-    bool WriteOutput(std::string &error);
+    PacedWire::Nanos Elapsed() const;
+    // Hands the controller's output to the wire and what has crossed it to the line.
+    bool WriteOutput(PacedWire::Nanos now, std::string &error);
+    // Lets the bytes that have crossed the wire by now reach the controller.
+    bool DeliverInput(PacedWire::Nanos now, std::string &error);
+    // The fault plan cut the line: both sides of the terminal are closed.
+    void CloseLine();
     void RemoveLink();
 
     ControllerEndpoint &m_endpoint;
@@ -39,4 +47,6 @@ private:
     int m_slaveFd = -1;  // held open so the line outlives the workstation's opens
     std::string m_linePath;
     std::string m_linkPath;
+    PacedWire m_toController;
+    PacedWire m_toWorkstation;
 };

@@ -168,15 +168,37 @@ void LineServer::RemoveLink() {
     m_linkPath.clear();
 }
 
-ControllerEndpoint::Millis LineServer::Elapsed() const {
-    return std::chrono::duration_cast<ControllerEndpoint::Millis>(std::chrono::steady_clock::now() -
-                                                                  m_start);
+void LineServer::SetByteTime(PacedWire::Nanos byteTime) {
+    m_toController = PacedWire(byteTime);
+    m_toWorkstation = PacedWire(byteTime);
 }
 
-bool LineServer::WriteOutput(std::string &error) {
-    const std::vector<std::uint8_t> output = m_endpoint.TakeOutput();
+PacedWire::Nanos LineServer::Elapsed() const {
+    return std::chrono::duration_cast<PacedWire::Nanos>(std::chrono::steady_clock::now() - m_start);
+}
+
+namespace {
+
+ControllerEndpoint::Millis ToMillis(PacedWire::Nanos time) {
+    return std::chrono::duration_cast<ControllerEndpoint::Millis>(time);
+}
+
+}  // namespace
+
+void LineServer::CloseLine() {
+    CloseQuietly(m_slaveFd);
+    CloseQuietly(m_fd);
+    m_toController.Clear();
+    m_toWorkstation.Clear();
+}
+
+bool LineServer::WriteOutput(PacedWire::Nanos now, std::string &error) {
+    for (const std::uint8_t byte : m_endpoint.TakeOutput()) {
+        m_toWorkstation.Put(byte, now);
+    }
+    const std::vector<std::uint8_t> output = m_toWorkstation.TakeArrived(now);
     std::size_t done = 0;
-    while (done < output.size()) {
+    while (m_fd >= 0 && done < output.size()) {
         const ssize_t written = write(m_fd, output.data() + done, output.size() - done);
         if (written >= 0) {
             done += static_cast<std::size_t>(written);
@@ -191,36 +213,65 @@ bool LineServer::WriteOutput(std::string &error) {
     return true;
 }
 
+bool LineServer::DeliverInput(PacedWire::Nanos now, std::string &error) {
+    for (const std::uint8_t byte : m_toController.TakeArrived(now)) {
+        m_endpoint.ReceiveByte(byte, ToMillis(now));
+        if (!WriteOutput(now, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool LineServer::Run(std::string &error) {
     sigset_t waitMask;
     sigprocmask(SIG_SETMASK, nullptr, &waitMask);
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
-    constexpr ControllerEndpoint::Millis kHangUpBackOff{50};
+    constexpr PacedWire::Nanos kHangUpBackOff = std::chrono::milliseconds(50);
 
     std::array<std::uint8_t, 256> buffer{};
     bool hungUp = false;
     while (g_stopRequested == 0) {
-        m_endpoint.Advance(Elapsed());
-        if (!WriteOutput(error)) {
+        PacedWire::Nanos now = Elapsed();
+        if (!DeliverInput(now, error)) {
             return false;
         }
-        std::optional<ControllerEndpoint::Millis> wait;
+        m_endpoint.Advance(ToMillis(now));
+        if (!WriteOutput(now, error)) {
+            return false;
+        }
+        if (m_endpoint.Unplugged() && m_fd >= 0) {
+            CloseLine();
+        }
+
+        // The wait ends at the next controller timer or the next byte due off a wire.
+        std::optional<PacedWire::Nanos> wakeUp;
+        const auto earliest = [&wakeUp](std::optional<PacedWire::Nanos> at) {
+            if (at && (!wakeUp || *at < *wakeUp)) wakeUp = at;
+        };
         if (const auto deadline = m_endpoint.NextDeadline()) {
-            wait = std::max(*deadline - Elapsed(), ControllerEndpoint::Millis{0});
+            earliest(std::chrono::duration_cast<PacedWire::Nanos>(*deadline));
+        }
+        earliest(m_toController.NextArrival());
+        earliest(m_toWorkstation.NextArrival());
+        std::optional<PacedWire::Nanos> wait;
+        if (wakeUp) {
+            wait = std::max(*wakeUp - Elapsed(), PacedWire::Nanos{0});
         }
         if (hungUp && (!wait || *wait > kHangUpBackOff)) {
             wait = kHangUpBackOff;
         }
         timespec timeout{};
         if (wait) {
-            timeout.tv_sec = static_cast<time_t>(wait->count() / 1000);
-            timeout.tv_nsec = static_cast<long>(wait->count() % 1000) * 1000000L;
+            timeout.tv_sec = static_cast<time_t>(wait->count() / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(wait->count() % 1'000'000'000);
         }
         // While the line reports a hang-up, poll returns at once; wait on no descriptor
-        // then, so a hang-up cannot make the loop spin.
+        // then, so a hang-up cannot make the loop spin. A cut line has none to wait on.
         pollfd line{m_fd, POLLIN, 0};
-        const int ready = ppoll(&line, hungUp ? 0 : 1, wait ? &timeout : nullptr, &waitMask);
+        const nfds_t watched = hungUp || m_fd < 0 ? 0 : 1;
+        const int ready = ppoll(&line, watched, wait ? &timeout : nullptr, &waitMask);
         hungUp = false;
         if (ready < 0) {
             if (errno == EINTR) {
@@ -252,11 +303,9 @@ bool LineServer::Run(std::string &error) {
             hungUp = true;
             continue;
         }
+        now = Elapsed();
         for (ssize_t i = 0; i < count; ++i) {
-            m_endpoint.ReceiveByte(buffer[static_cast<std::size_t>(i)], Elapsed());
-            if (!WriteOutput(error)) {
-                return false;
-            }
+            m_toController.Put(buffer[static_cast<std::size_t>(i)], now);
         }
     }
     return true;

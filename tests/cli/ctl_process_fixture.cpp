@@ -22,6 +22,22 @@ CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory
     return run;
 }
 
+std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,
+                                                   const std::string &link, std::string &problem) {
+    args.insert(args.end(), {"--link", link});
+    auto sim = std::make_unique<ChildProcess>(VOXA_CCSIM_PATH, args);
+    if (!sim->Started()) {
+        problem = "voxa-ccsim did not start";
+        return nullptr;
+    }
+    const auto announcement = sim->ReadLine(std::chrono::seconds(5));
+    if (!announcement || announcement->rfind(kAnnouncement, 0) != 0) {
+        problem = "voxa-ccsim did not announce its line: " + announcement.value_or("");
+        return nullptr;
+    }
+    return sim;
+}
+
 void CtlProcess::SetUp() {
     char pattern[] = "/tmp/voxa-ctl-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -35,10 +51,7 @@ void CtlProcess::TearDown() {
 }
 
 void CtlProcess::StartSimulator(std::vector<std::string> args) {
-    args.insert(args.end(), {"--link", LinkPath()});
-    m_sim = std::make_unique<ChildProcess>(VOXA_CCSIM_PATH, args);
-    ASSERT_TRUE(m_sim->Started());
-    const auto announcement = m_sim->ReadLine(std::chrono::seconds(5));
-    ASSERT_TRUE(announcement) << "voxa-ccsim did not announce its line";
-    ASSERT_EQ(announcement->rfind(kAnnouncement, 0), 0u) << *announcement;
+    std::string problem;
+    m_sim = StartLinkedSimulator(std::move(args), LinkPath(), problem);
+    ASSERT_TRUE(m_sim) << problem;
 }

@@ -25,6 +25,11 @@ CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory
               std::chrono::milliseconds limit = std::chrono::seconds(20),
               const std::optional<std::string> &input = std::nullopt);
 
+// voxa-ccsim with the arguments and its pseudo-terminal linked at link, once it has
+// announced its line; nothing, with the reason in problem, when it did not.
+std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,
+                                                   const std::string &link, std::string &problem);
+
 // A folder of its own and voxa-ccsim on a pseudo-terminal linked inside it.
 class CtlProcess : public ::testing::Test {
 protected:

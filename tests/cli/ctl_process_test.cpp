@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -132,25 +133,6 @@ TEST_F(CtlProcess, OptionsAreCheckedBeforeAnyPortIsUsed) {
     EXPECT_EQ(unknown.status, CommandLineClient::kUsage);
 }
 
-TEST_F(CtlProcess, SilentControllerEndsTheRunAfterOneFailedExchange) {
-    StartSimulator({"--silent"});
-    // One exchange with nobody answering takes about 27 s (four unanswered bytes, then
-    // fifty unanswered waits for the sync byte); the six format reads that would follow
-    // must not be tried, or the run would take minutes.
-    constexpr auto kBound = 60s;
-    const CtlRun run = RunCtl({"--device", LinkPath(), "read-line-formats"}, {}, kBound);
-    ASSERT_TRUE(run.status) << "voxa-ctl still running after " << kBound.count() << " s";
-    EXPECT_EQ(run.status, CommandLineClient::kTransactionFailed);
-    EXPECT_LT(run.took, kBound);
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(
-        run.err.find("voxa-ctl: Cmd Code: 04 Status:ffffffff\n"
-                     "voxa-ctl: no answer from the Central Controller on " +
-                     LinkPath() + "; check that it is switched on and connected to this port\n"),
-        std::string::npos)
-        << run.err;
-}
-
 // A failed run always says on standard error what happened, and prints no value.
 TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
     const std::string missing = m_dir + "/no-such-tty";
@@ -258,7 +240,8 @@ TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
         if (c.simulator.empty()) {
             EXPECT_LT(run.took, 5s) << c.name;
         }
-        if (c.args[c.args.size() - 2] != "test-open") {
+        // test-open says "failed" on standard output; nothing else prints a value.
+        if (std::find(c.args.begin(), c.args.end(), "test-open") == c.args.end()) {
             EXPECT_EQ(run.out, "") << c.name;
         }
     }

@@ -85,6 +85,17 @@ protected:
         }
     }
 
+    // Waits until the terminal holds count bytes for the port to read: bytes written on
+    // the controller's side cross over a moment later.
+    void WaitUntilQueued(std::size_t count) const {
+        const auto deadline = Clock::now() + 2000ms;
+        int queued = 0;
+        while (Clock::now() < deadline && !(::ioctl(m_slave, FIONREAD, &queued) == 0 &&
+                                            static_cast<std::size_t>(queued) >= count)) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
     // What reaches the controller within the limit, at most count bytes.
     std::vector<std::uint8_t> ReceiveAtController(std::size_t count,
                                                   std::chrono::milliseconds limit = 2000ms) const {
@@ -313,13 +324,86 @@ TEST_F(SerialPortTest, CountOfZeroDoesNoIo) {
     EXPECT_EQ(port.LastError(), "");
 }
 
-TEST_F(SerialPortTest, OpenDiscardsBytesFromBeforeTheOpen) {
-    SendFromController({'s', 't', 'a', 'l', 'e', '\n', 0xD6});
+// Bytes that came while the port was closed are still there when it opens (a reply may
+// begin before the port opened for it); DiscardInput() drops them, and only them.
+TEST_F(SerialPortTest, OpenKeepsWaitingBytesUntilDiscarded) {
+    SendFromController({0xD6, 0x19});
     SerialPort port(m_devices);
     ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
     std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), 1);
+    EXPECT_EQ(byte, 0xD6);
+
+    SendFromController({'s', 't', 'a', 'l', 'e', '\n', 0xD6});
+    WaitUntilQueued(8);
+    port.DiscardInput();
     EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
     EXPECT_EQ(port.LastError(), kTimeOutText);
+    SendFromController({0x06});
+    EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), 1);
+    EXPECT_EQ(byte, 0x06);
+}
+
+// A controller that starts its reply the moment the request is in: the sync byte arrives
+// while the workstation closes the port it sent on and opens the one it receives on, and
+// is taken all the same. It is sent once, as a controller that does not repeat it would.
+TEST_F(SerialPortTest, InstantReplyIsTakenWhenItBeginsBetweenSendAndReceive) {
+    SystemLinkPlatform platform(m_devices);
+    platform.SetLockDirectory(std::filesystem::temp_directory_path().string());
+    RecordingConsole console;
+    SignSystem system(platform, console);
+    system.SetPortName("COM1");
+    std::ostringstream diagnostics;
+    system.SetDiagnosticStream(diagnostics);
+
+    CommandFrame reply;
+    reply[0] = kSyncByte1;
+    reply[1] = kSyncByte2;
+    reply[2] = 4;
+    reply[4] = 3;
+    reply.StoreChecksum();
+    std::thread controller([&] {
+        for (std::size_t i = 0; i < kFrameSize; ++i) {
+            if (ReceiveAtController(1).size() != 1) return;
+            // The last ACK and the sync byte go out together.
+            SendFromController(i + 1 < kFrameSize ? std::vector<std::uint8_t>{kAck}
+                                                  : std::vector<std::uint8_t>{kAck, kSyncByte1});
+        }
+        for (std::size_t i = 1; i < kFrameSize; ++i) {
+            if (ReceiveAtController(1) != std::vector<std::uint8_t>{kAck}) return;
+            SendFromController({reply[i]});
+        }
+        ReceiveAtController(1);
+    });
+    EXPECT_EQ(system.GetNumberOfLines(), 3);
+    controller.join();
+    EXPECT_EQ(console.messages, std::vector<std::string>{});
+}
+
+// Answers from before the request (late ACKs of an earlier exchange) do not pass for the
+// answers to its bytes: with nobody answering now, the send fails.
+TEST_F(SerialPortTest, StaleAnswersBeforeARequestAreNotTakenForItsAcks) {
+    // Raw already, as the port left it last time: a fresh terminal would echo the bytes.
+    termios raw{};
+    ASSERT_EQ(::tcgetattr(m_slave, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(m_slave, TCSANOW, &raw), 0);
+    SendFromController(std::vector<std::uint8_t>(kFrameSize, kAck));
+    WaitUntilQueued(kFrameSize);
+    SystemLinkPlatform platform(m_devices);
+    platform.SetLockDirectory(std::filesystem::temp_directory_path().string());
+    RecordingConsole console;
+    SignSystem system(platform, console);
+    system.SetPortName("COM1");
+    ControllerLink &link = system.Link();
+    CommandFrame request;
+    request[0] = kSyncByte1;
+    request[1] = kSyncByte2;
+    request[2] = 4;
+    request.StoreChecksum();
+    EXPECT_EQ(link.Send(request), -1);
+    // Written once, then repeated for each missing answer until the fourth.
+    EXPECT_EQ(ReceiveAtController(kFrameSize, 200ms), std::vector<std::uint8_t>(4, kSyncByte1));
 }
 
 TEST_F(SerialPortTest, MissingDeviceFailsWithTheSystemText) {
@@ -538,6 +622,36 @@ TEST_F(SerialPortTest, HangUpDuringAReadEndsItAtOnce) {
     EXPECT_LT(elapsed, kPromptly);
     EXPECT_EQ(byte, 0x42);
     EXPECT_NE(port.LastError().find("hung up"), std::string::npos) << port.LastError();
+    EXPECT_TRUE(port.HungUp());
+}
+
+// A line whose far end went is told from one that is only quiet, by a read or by a write;
+// the next open starts afresh.
+TEST_F(SerialPortTest, HungUpTellsAGoneLineFromAQuietOne) {
+    for (const bool byWrite : {false, true}) {
+        int master = -1;
+        int slave = -1;
+        std::array<char, 128> name{};
+        ASSERT_EQ(::openpty(&master, &slave, name.data(), nullptr, nullptr), 0);
+        m_devices.Set(1, name.data());
+        SerialPort port(m_devices);
+        ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+        std::uint8_t byte = 0;
+        EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+        EXPECT_FALSE(port.HungUp()) << byWrite;
+        ::close(master);
+        if (byWrite) {
+            EXPECT_EQ(port.WriteData(&byte, 1), -1);
+        } else {
+            EXPECT_EQ(port.ReadData(&byte, 1, kShortLimitMs), -1);
+        }
+        EXPECT_TRUE(port.HungUp()) << byWrite;
+        ::close(slave);
+
+        m_devices.Set(1, m_slavePath);
+        ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+        EXPECT_FALSE(port.HungUp()) << byWrite;
+    }
 }
 
 TEST_F(SerialPortTest, WriteToALineThatTakesNothingFailsInBoundedTime) {

@@ -312,6 +312,29 @@ TEST_F(SignSystemTest, LinkIsDownFromATransactionWithoutReplyToTheNextReply) {
     }
 }
 
+// A line that hangs up in the middle of a reply: the checksum test refuses what came, and
+// the report says what happened on the line.
+TEST_F(SignSystemTest, LineThatHangsUpMidReplyIsNamedWithTheChecksumReport) {
+    SimulatedSite s;
+    s.controller.Faults().unplugAfterBytes = 30;  // the request and 8 ACKs of the reply
+    s.system.GetNumberOfLines();
+    const std::string problem =
+        "the line to the Central Controller on COM1 hung up in the middle of the reply; check "
+        "that the cable or adapter is plugged in";
+    EXPECT_EQ(s.system.LastOutcome(), LinkOwner::kChecksumFailure);
+    EXPECT_FALSE(s.system.LinkDown());
+    EXPECT_EQ(s.system.LinkProblem(), problem);
+    EXPECT_EQ(s.console.messages,
+              std::vector<std::string>{"CC sent VOXA an unknown status.\nCmd Code: 04 Status:fffffffd"});
+    EXPECT_EQ(s.console.details, std::vector<std::string>{problem});
+
+    // A garbled reply on a line that stays up says nothing more than the fixed text.
+    SimulatedSite garbled;
+    garbled.controller.Faults().corruptChecksum = true;
+    garbled.system.GetNumberOfLines();
+    EXPECT_EQ(garbled.console.details, std::vector<std::string>{""});
+}
+
 TEST_F(SignSystemTest, TestOpenDependsOnThePortOpening) {
     EXPECT_TRUE(system.TestOpen("COM3"));
     site.platform.SetPortMissing(true);

@@ -58,7 +58,11 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
                                 "7",
                                 "--status-command",
                                 "36",
-                                "--report-nvram-size=4096"});
+                                "--report-nvram-size=4096",
+                                "--paced",
+                                "--reply-delay",
+                                "0",
+                                "--unplug-after=30"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->device, "/dev/ttyS1");
     EXPECT_TRUE(options->trace);
@@ -82,6 +86,9 @@ TEST(CcsimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(options->ccStatus, 7);
     EXPECT_EQ(f.forcedStatusCommand, 36);
     EXPECT_EQ(f.reportedNvramSize, 4096);
+    EXPECT_TRUE(options->paced);
+    EXPECT_EQ(options->replyDelayMs, 0);
+    EXPECT_EQ(f.unplugAfterBytes, 30);
 }
 
 TEST(CcsimOptions, StatusWithoutCountIsForEveryReply) {
@@ -132,6 +139,12 @@ TEST(CcsimOptions, BadArgumentsAreRefusedWithAReason) {
         {"--status-command", "0"},
         {"--status-command", "45"},
         {"--report-nvram-size", "65536"},
+        {"--reply-delay", "-1"},
+        {"--reply-delay", "60001"},
+        {"--reply-delay", "5ms"},
+        {"--unplug-after", "0"},
+        {"--unplug-after", "x"},
+        {"--paced=yes"},
         {"--password", std::string(18, 'p')},
         {"--seed", "4294967296"},
         {"--trace=yes"},
@@ -146,8 +159,9 @@ TEST(CcsimOptions, BadArgumentsAreRefusedWithAReason) {
 }
 
 TEST(CcsimOptions, ApplyToSetsUpTheEndpoint) {
-    const auto options = Parse({"--lines", "3", "--nvram-size", "64", "--password", "abc",
-                                "--nvram-update", "--nak-at", "4", "--seed", "9"});
+    const auto options =
+        Parse({"--lines", "3", "--nvram-size", "64", "--password", "abc", "--nvram-update",
+               "--nak-at", "4", "--seed", "9", "--reply-delay", "40"});
     ASSERT_TRUE(options);
     ControllerEndpoint endpoint;
     options->ApplyTo(endpoint);
@@ -157,6 +171,12 @@ TEST(CcsimOptions, ApplyToSetsUpTheEndpoint) {
     EXPECT_EQ(state.password, "abc");
     EXPECT_EQ(state.ccStatus.codes[2], 5);
     EXPECT_EQ(endpoint.Faults().nakAt, (std::set<int>{4}));
+    EXPECT_EQ(endpoint.ReplyDelay(), ControllerEndpoint::Millis{40});
+
+    // Without the option the controller keeps its own pace.
+    ControllerEndpoint plain;
+    Parse({})->ApplyTo(plain);
+    EXPECT_EQ(plain.ReplyDelay(), ControllerEndpoint::kReplyDelay);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 
 #include "command_code.h"
 #include "command_frame.h"
+#include "paced_wire.h"
 #include "raw_request.h"
 
 namespace {
@@ -156,6 +157,56 @@ TEST_F(CcsimProcessTest, SyncBytesSentWhileThePortIsClosedDoNotPileUp) {
     EXPECT_EQ((*reply)[1], kSyncByte2);
     EXPECT_TRUE(reply->ChecksumValid());
     EXPECT_EQ(sim.Terminate(), 0);
+}
+
+// At 9600 baud every byte of the handshake takes its time on the line, the workstation's
+// as well as the controller's: 22 request bytes and their ACKs, then 22 reply bytes and
+// the ACKs of the first 21 before the last reply byte is in.
+TEST_F(CcsimProcessTest, PacedLineTakesAByteTimeForEveryByteBothWays) {
+    Ccsim sim({"--paced", "--reply-delay", "0"});
+    const auto announcement = sim.ReadLine();
+    ASSERT_TRUE(announcement);
+    const std::string line = ListeningPath(*announcement);
+    const auto start = std::chrono::steady_clock::now();
+    SendRequest(line);
+    const auto requestDone = std::chrono::steady_clock::now();
+    const auto reply = ReceiveReply(line);
+    const auto replyDone = std::chrono::steady_clock::now();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->ChecksumValid());
+    EXPECT_GE(requestDone - start, 44 * PacedWire::kByteTimeAt9600);
+    EXPECT_GE(replyDone - start, 87 * PacedWire::kByteTimeAt9600);
+    EXPECT_EQ(sim.Terminate(), 0);
+}
+
+// The cable pulled: the byte that reaches the count gets no answer, the port hangs up, and
+// the device is gone, so it cannot be opened again.
+TEST_F(CcsimProcessTest, UnplugClosesTheLineAndItsDeviceGoes) {
+    Ccsim sim({"--unplug-after", "3", "--trace"});
+    const auto announcement = sim.ReadLine();
+    ASSERT_TRUE(announcement);
+    const std::string line = ListeningPath(*announcement);
+    {
+        Port port(line);
+        ASSERT_TRUE(port.IsOpen());
+        const CommandFrame request = GetNumberOfLines();
+        for (std::size_t i = 0; i < 2; ++i) {
+            ASSERT_TRUE(port.Write(request[i]));
+            ASSERT_EQ(port.Read(), std::optional<std::uint8_t>(kAck)) << "request byte " << i;
+        }
+        ASSERT_TRUE(port.Write(request[2]));
+        EXPECT_EQ(port.Read(), std::nullopt);
+        EXPECT_FALSE(port.Write(request[3]));
+    }
+    struct stat info {};
+    EXPECT_NE(stat(line.c_str(), &info), 0);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(Port(line).IsOpen());
+    // Still there until stopped, and stopped the orderly way.
+    EXPECT_EQ(sim.Terminate(), 0);
+    EXPECT_NE(sim.ErrorText().find("line unplugged after 3 bytes from the workstation"),
+              std::string::npos)
+        << sim.ErrorText();
 }
 
 TEST_F(CcsimProcessTest, LinkAppearsAndIsRemovedOnExit) {

@@ -443,6 +443,59 @@ TEST_F(ControllerEndpointTest, SyncRepeatHookRunsBeforeEachRepeatOnly) {
     EXPECT_EQ(repeats, 2);
 }
 
+TEST_F(ControllerEndpointTest, ReplyDelayIsTheTimeToTheFirstSyncByte) {
+    for (const Millis delay : {0ms, 1ms, 40ms}) {
+        endpoint.SetReplyDelay(delay);
+        SendRequest(Request(CommandCode::GetNumberOfLines));
+        if (delay > 0ms) {
+            EXPECT_TRUE(After(delay - 1ms).empty()) << delay.count();
+            EXPECT_EQ(After(1ms), Bytes{kSyncByte1}) << delay.count();
+        } else {
+            EXPECT_EQ(After(0ms), Bytes{kSyncByte1});
+        }
+        for (std::size_t i = 1; i <= kFrameSize; ++i) Put(kAck);
+        EXPECT_EQ(endpoint.CurrentPhase(), Phase::Idle);
+        now += 10ms;
+    }
+}
+
+// Bytes from the workstation are counted over requests and acknowledgements alike; the
+// one that reaches the count gets no answer, and nothing is answered after it.
+TEST_F(ControllerEndpointTest, UnplugCutsTheLineAfterItsByteCount) {
+    const CommandFrame request = Request(CommandCode::GetNumberOfLines);
+    const struct {
+        int after;
+        std::size_t requestAcks;  // request bytes answered
+        std::size_t replyBytes;   // reply bytes sent, the sync byte included
+    } kCases[] = {{1, 0, 0}, {10, 9, 0}, {22, 21, 0}, {23, 22, 1}, {30, 22, 8}, {44, 22, 22}};
+    for (const auto &c : kCases) {
+        ControllerEndpoint fresh;
+        fresh.Faults().unplugAfterBytes = c.after;
+        Millis at{0};
+        std::size_t acks = 0;
+        std::size_t replyBytes = 0;
+        for (std::size_t i = 0; i < kFrameSize; ++i) {
+            fresh.ReceiveByte(request[i], at += 1ms);
+            acks += fresh.TakeOutput().size();
+        }
+        fresh.Advance(at += ControllerEndpoint::kReplyDelay);
+        replyBytes += fresh.TakeOutput().size();
+        for (std::size_t i = 0; i < kFrameSize; ++i) {
+            fresh.ReceiveByte(kAck, at += 1ms);
+            replyBytes += fresh.TakeOutput().size();
+        }
+        EXPECT_EQ(acks, c.requestAcks) << c.after;
+        EXPECT_EQ(replyBytes, c.replyBytes) << c.after;
+        EXPECT_TRUE(fresh.Unplugged()) << c.after;
+        // Nothing more, whatever comes and however long it waits.
+        for (std::size_t i = 0; i < kFrameSize; ++i) fresh.ReceiveByte(request[i], at += 1ms);
+        fresh.Advance(at += 1h);
+        EXPECT_TRUE(fresh.TakeOutput().empty()) << c.after;
+        EXPECT_FALSE(fresh.NextDeadline()) << c.after;
+    }
+    EXPECT_FALSE(endpoint.Unplugged());
+}
+
 TEST_F(ControllerEndpointTest, DescribeMarksABadChecksum) {
     CommandFrame frame = Request(CommandCode::GetDate);
     frame[kChecksumIndex] ^= 1;

@@ -18,7 +18,7 @@ public:
 
     bool Open(const std::string &portName, int, Parity, StopBits, int) override {
         if (m_platform != nullptr) m_platform->m_openTries.push_back(portName);
-        if (m_platform == nullptr || m_platform->m_portMissing) {
+        if (m_platform == nullptr || m_platform->PortGone()) {
             Fail("Open(): open() failed: (2) No such file or directory\n");
             return false;
         }
@@ -32,6 +32,7 @@ public:
         }
         m_platform->Opened(this);
         m_open = true;
+        m_hungUp = false;
         return true;
     }
 
@@ -90,6 +91,9 @@ public:
         return n;
     }
 
+    void DiscardInput() override { m_input.clear(); }
+    bool HungUp() const override { return m_hungUp; }
+
     std::string LastError() const override { return m_lastError; }
 
     void Take(const std::vector<std::uint8_t> &bytes) {
@@ -106,7 +110,8 @@ private:
             Fail(std::string(where) + ": (9) Bad file descriptor\n");
             return false;
         }
-        if (m_platform->m_portMissing) {
+        if (m_platform->PortGone()) {
+            m_hungUp = true;
             Fail(std::string(where) + ": (5) Input/output error\n");
             return false;
         }
@@ -116,6 +121,7 @@ private:
 
     SimLinkPlatform *m_platform;
     bool m_open = false;
+    bool m_hungUp = false;
     std::deque<std::uint8_t> m_input;
     std::string m_lastError;
 };

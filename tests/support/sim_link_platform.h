@@ -45,6 +45,8 @@ public:
 
     // A missing port fails Open, and reads and writes on lines already open fail at once.
     void SetPortMissing(bool missing) { m_portMissing = missing; }
+    // Missing, or unplugged by the controller's fault plan.
+    bool PortGone() const { return m_portMissing || m_controller.Unplugged(); }
     // Port names another program holds: opening them fails, the others open.
     void SetHeldPorts(std::set<std::string> names) { m_heldPorts = std::move(names); }
     int OpenCount() const { return m_openCount; }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <sys/types.h>
+
+// The programs voxa-bench has started, so that none outlives it. A stop signal (SIGINT,
+// SIGTERM, SIGHUP) ends every registered child with SIGTERM, waits for it (SIGKILL after a
+// few seconds) and raises a flag the bench looks at between its steps; a second stop
+// signal ends the bench at once. Children also get SIGTERM from the kernel should the bench
+// itself be killed outright (see ChildProgram).
+class ChildGuard {
+public:
+    static constexpr int kSlots = 8;
+
+    // Installs the handlers; call once, before the first child starts.
+    static bool Install();
+    // False when every slot is taken.
+    static bool Add(pid_t pid);
+    static void Remove(pid_t pid);
+    // The stop signal that arrived, or 0.
+    static int StopSignal();
+};
