@@ -431,9 +431,15 @@ void CmEdit::CharacterTyped(QChar character) {
         return;
     }
 
-    // Any character clears a selection, even one the cell then refuses.
+    // A character overtypes a selection: the selection is cleared and the character lands
+    // in its first input cell. One that cell refuses (a letter, Ctrl+C) changes nothing, so
+    // a stray key never wipes a price the field was showing.
     const auto [start, end] = SelectionRange();
     if (start != end) {
+        const int cell = FindInputPos(start, Direction::Forward);
+        if (cell < 0 || !m_positions[cell].allowed.contains(character)) {
+            return;
+        }
         ClearCells(start, end);
     }
     if (m_currentPosition < 0 || m_currentPosition >= m_positionCount) {

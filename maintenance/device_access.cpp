@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr unsigned kOwnerReadWrite = 0600;
 constexpr unsigned kGroupReadWrite = 0060;
 constexpr unsigned kOthersReadWrite = 0006;
 

@@ -9,20 +9,20 @@
 namespace {
 
 // Both logs share one frame, in dialog units.
-constexpr int kWidth = 186;
-constexpr int kHeight = 95;
+constexpr int kLogWidth = 186;
+constexpr int kLogHeight = 95;
 
 }  // namespace
 
 LogDialog::LogDialog(SignSystem &system, const Template &layout, QWidget *parent)
-    : ControllerDialog(system, layout.templateId, layout.title, {kWidth, kHeight}, parent) {
+    : ControllerDialog(system, layout.templateId, layout.title, {kLogWidth, kLogHeight}, parent) {
     // A caption without a close box.
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
                    ~(Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
     ControlBuilder &b = Build();
     m_log = new QPlainTextEdit(this);
     m_log->setObjectName(IdName(layout.logTextId));
-    m_log->setGeometry(b.Units().ToPixels(7, 7, kWidth - 14, 60));
+    m_log->setGeometry(b.Units().ToPixels(7, 7, kLogWidth - 14, 60));
     m_log->setReadOnly(true);
     m_log->setVerticalScrollBarPolicy(layout.scrollBar ? Qt::ScrollBarAlwaysOn
                                                        : Qt::ScrollBarAlwaysOff);
@@ -31,7 +31,7 @@ LogDialog::LogDialog(SignSystem &system, const Template &layout, QWidget *parent
     QPushButton *clear = b.Button(Ids::Result::kStandardCancel, "&Clear", {7, 74, 50, 14});
     clear->setAutoDefault(false);
     connect(clear, &QPushButton::clicked, this, [this] { WhenIdle([this] { Clear(); }); });
-    AddOkButton({kWidth - 57, 74, 50, 14});
+    AddOkButton({kLogWidth - 57, 74, 50, 14});
 }
 
 void LogDialog::Read() {

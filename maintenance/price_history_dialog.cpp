@@ -21,8 +21,8 @@ namespace {
 namespace P = Ids::PriceHistory;
 using F = PriceHistoryFilter;
 
-constexpr int kWidth = 400;
-constexpr int kHeight = 222;
+constexpr int kHistoryWidth = 400;
+constexpr int kHistoryHeight = 222;
 constexpr const char *kDateFormat = "yyyy-MM-dd";
 
 const char *const kHeadings[F::kColumns] = {"Time", "Source", "User", "Line",
@@ -61,7 +61,7 @@ PriceHistoryDialog::PriceHistoryDialog(const PriceLogFile &log, OperatorConsole 
     setWindowTitle(kTitle);
     setFont(DialogUnits::DialogFont());
     ControlBuilder b(this);
-    setFixedSize(b.Units().ToPixelsX(kWidth), b.Units().ToPixelsY(kHeight));
+    setFixedSize(b.Units().ToPixelsX(kHistoryWidth), b.Units().ToPixelsY(kHistoryHeight));
 
     QStringList lines{"All lines"};
     for (int line = 1; line <= PriceLimits::kLines; ++line) lines << QString::number(line);
@@ -78,7 +78,7 @@ PriceHistoryDialog::PriceHistoryDialog(const PriceLogFile &log, OperatorConsole 
     m_filter->setSourceModel(m_model);
     m_table = new QTableView(this);
     m_table->setObjectName(IdName(P::kTable));
-    m_table->setGeometry(b.Units().ToPixels(7, 24, kWidth - 14, 170));
+    m_table->setGeometry(b.Units().ToPixels(7, 24, kHistoryWidth - 14, 170));
     m_table->setModel(m_filter);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -12,8 +12,8 @@
 namespace {
 
 // The notice in dialog units.
-constexpr int kWidth = 200;
-constexpr int kHeight = 52;
+constexpr int kWaitWidth = 200;
+constexpr int kWaitHeight = 52;
 
 }  // namespace
 
@@ -22,21 +22,21 @@ WaitDialog::WaitDialog(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frame
     setModal(false);
     setFont(DialogUnits::DialogFont());
     ControlBuilder b(this);
-    setFixedSize(b.Units().ToPixelsX(kWidth), b.Units().ToPixelsY(kHeight));
+    setFixedSize(b.Units().ToPixelsX(kWaitWidth), b.Units().ToPixelsY(kWaitHeight));
 
     auto *edge = new QFrame(this);
     edge->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     edge->setLineWidth(1);
     edge->setGeometry(rect());
 
-    m_text = b.Static(Ids::Wait::kText, QString(), {5, 8, kWidth - 10, 10}, Qt::AlignCenter);
+    m_text = b.Static(Ids::Wait::kText, QString(), {5, 8, kWaitWidth - 10, 10}, Qt::AlignCenter);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(IdName(Ids::Wait::kProgress));
-    m_progress->setGeometry(b.Units().ToPixels(12, 22, kWidth - 24, 10));
+    m_progress->setGeometry(b.Units().ToPixels(12, 22, kWaitWidth - 24, 10));
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    m_block = b.Static(Ids::Wait::kBlock, QString(), {5, 36, kWidth - 10, 10}, Qt::AlignCenter);
+    m_block = b.Static(Ids::Wait::kBlock, QString(), {5, 36, kWaitWidth - 10, 10}, Qt::AlignCenter);
 }
 
 void WaitDialog::ShowNow() {

@@ -184,6 +184,16 @@ TEST_F(SettingsFileTest, MixedLineEndsStayAsTheyWere) {
     EXPECT_EQ(settings.Text(), "[Tags]\ntag0=A\r\ntag1=b\ntag2=c\n\r\n");
 }
 
+// A last line cut off after its carriage return reads as it will once a line follows it.
+TEST_F(SettingsFileTest, CarriageReturnAtTheEndEndsTheLastLine) {
+    SettingsFile settings = Loaded("[Communications]\r\nPort=COM2\r");
+    EXPECT_EQ(settings.ReadString("Communications", "Port", ""), "COM2");
+    ASSERT_TRUE(settings.WriteString("Tags", "tag0", "Regular"));
+    SettingsFile again = Loaded(settings.Text());
+    EXPECT_EQ(again.ReadString("Communications", "Port", ""), "COM2");
+    EXPECT_EQ(again.ReadString("Tags", "tag0", ""), "Regular");
+}
+
 // A character the code page has no byte for is not lost: the file becomes UTF-8.
 TEST_F(SettingsFileTest, WindowsFileTakesUtf8RatherThanLoseACharacter) {
     SettingsFile settings = Loaded("[Tags]\r\ntag0=Cr\xE8me\r\n");

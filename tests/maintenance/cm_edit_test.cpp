@@ -126,6 +126,7 @@ private slots:
 
     // ---- Ways around the mask ----
     void ControlKeysDoNotPasteOrUndo();
+    void StrayKeyOverASelectionKeepsThePrice();
     void ContextMenuDropAndInputMethodAreClosed();
 
     // ---- Notifications ----
@@ -655,7 +656,10 @@ void CmEditTest::SelectionWithoutInputCellAfterLeavesNoPosition() {
     CmEdit edit;
     QVERIFY(edit.Init(QStringLiteral("[0-9]AB"), QStringLiteral("5")));
     edit.setSelection(1, 2);
+    // No cell would take a typed character: it leaves everything as it was.
     QTest::keyClick(&edit, 'x');
+    QCOMPARE(edit.CurrentPosition(), 0);
+    QTest::keyClick(&edit, Qt::Key_Delete);
     QCOMPARE(edit.text(), QStringLiteral("5AB"));
     QCOMPARE(edit.CurrentPosition(), -1);
 
@@ -785,11 +789,36 @@ void CmEditTest::ControlKeysDoNotPasteOrUndo() {
     QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(edit.text(), QStringLiteral("cb"));
 
-    // Control characters clear a selection before the cell refuses them.
+    // Nor over a selection, which the refused character leaves as it was.
     edit.selectAll();
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit.text(), QStringLiteral("__"));
-    QCOMPARE(edit.CurrentPosition(), 0);
+    QCOMPARE(edit.text(), QStringLiteral("cb"));
+    QVERIFY(edit.hasSelectedText());
+}
+
+// The field selects everything when it gains focus, so the first key decides whether the
+// price it shows survives: only a character its first input cell takes overtypes it.
+void CmEditTest::StrayKeyOverASelectionKeepsThePrice() {
+    const struct {
+        const char *name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+    } kCases[] = {
+        {"letter", Qt::Key_X, Qt::NoModifier, QStringLiteral("3.459")},
+        {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, QStringLiteral("3.459")},
+        {"Ctrl+X", Qt::Key_X, Qt::ControlModifier, QStringLiteral("3.459")},
+        {"point", Qt::Key_Period, Qt::NoModifier, QStringLiteral("3.459")},
+        {"space", Qt::Key_Space, Qt::NoModifier, QStringLiteral("3.459")},
+        {"digit", Qt::Key_7, Qt::NoModifier, QStringLiteral("7.__9")},
+    };
+    for (const auto &c : kCases) {
+        CmEdit edit;
+        QVERIFY(edit.Init(kPriceMask, QStringLiteral("345")));
+        edit.selectAll();
+        QTest::keyClick(&edit, static_cast<Qt::Key>(c.key), c.modifiers);
+        QVERIFY2(edit.text() == c.text, c.name);
+    }
 }
 
 void CmEditTest::ContextMenuDropAndInputMethodAreClosed() {
@@ -850,10 +879,12 @@ void CmEditTest::EveryChangeThroughMaskNotifies() {
     QTest::keyClick(&edit, Qt::Key_Delete);
     QCOMPARE(changed.count(), 4);
     edit.selectAll();
-    QTest::keyClick(&edit, 'x');  // clears the selection, then is refused
-    QCOMPARE(changed.count(), 5);
-    edit.SetValue(QStringLiteral("123"));
+    QTest::keyClick(&edit, 'x');  // refused over a selection too: no change
+    QCOMPARE(changed.count(), 4);
+    QTest::keyClick(&edit, '5');  // clears the selection and lands in its first cell
     QCOMPARE(changed.count(), 6);
+    edit.SetValue(QStringLiteral("123"));
+    QCOMPARE(changed.count(), 7);
     QCOMPARE(changed.last().at(0).toString(), QStringLiteral("1.239"));
 }
 
