@@ -338,8 +338,12 @@ std::string SettingsFile::Text() const {
         // A last line without a line end gets one when lines were added after it.
         text += m_lines[i].end.empty() && i + 1 < m_lines.size() ? m_newLineEnd : m_lines[i].end;
     }
+    // A Windows-1252 file stays one, unless a character has no byte there, or its bytes
+    // would read as UTF-8 next time (once a write took out the only bytes that UTF-8 does
+    // not allow) and so read back as other characters: the file then becomes UTF-8.
     if (m_encoding == Encoding::kWindows1252) {
-        if (std::optional<std::string> bytes = TextEncoding::Utf8ToWindows1252(text)) {
+        if (std::optional<std::string> bytes = TextEncoding::Utf8ToWindows1252(text);
+            bytes && (*bytes == text || !TextEncoding::IsUtf8(*bytes))) {
             text = std::move(*bytes);
         }
     }

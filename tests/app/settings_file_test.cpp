@@ -184,6 +184,18 @@ TEST_F(SettingsFileTest, MixedLineEndsStayAsTheyWere) {
     EXPECT_EQ(settings.Text(), "[Tags]\ntag0=A\r\ntag1=b\ntag2=c\n\r\n");
 }
 
+// Bytes that only looked like Windows-1252 because of the value just replaced would read as
+// UTF-8 next time, and as other characters: the file becomes UTF-8 instead.
+TEST_F(SettingsFileTest, WindowsFileThatWouldReadAsUtf8BecomesUtf8) {
+    SettingsFile settings = Loaded("[Tags]\r\ntag0=Cr\xE8me\r\ntag1=\xC3\xA9\r\n");
+    const std::string tag1 = settings.ReadString("Tags", "tag1", "");
+    EXPECT_EQ(tag1, "\xC3\x83\xC2\xA9");
+    ASSERT_TRUE(settings.WriteString("Tags", "tag0", "Plus"));
+    SettingsFile again = Loaded(settings.Text());
+    EXPECT_EQ(again.ReadString("Tags", "tag1", ""), tag1);
+    EXPECT_EQ(again.ReadString("Tags", "tag0", ""), "Plus");
+}
+
 // A last line cut off after its carriage return reads as it will once a line follows it.
 TEST_F(SettingsFileTest, CarriageReturnAtTheEndEndsTheLastLine) {
     SettingsFile settings = Loaded("[Communications]\r\nPort=COM2\r");
