@@ -7,7 +7,7 @@
 #include "device_map.h"
 #include "operator_console.h"
 #include "sign_system.h"
-#include "system_link_platform.h"
+#include "stoppable_link_platform.h"
 
 // The workstation's own protocol code (SignSystem, the controller link, the serial port
 // and the line lock) run against a controller on a serial device, with each piece of work
@@ -55,7 +55,7 @@ private:
     std::optional<Nanos> Finish(std::chrono::steady_clock::time_point start);
 
     DeviceMap m_devices;
-    SystemLinkPlatform m_platform;
+    StoppableLinkPlatform m_platform;
     Console m_console;
     SignSystem m_system;
 };
