@@ -1,6 +1,7 @@
 // The settings file, read from any bytes and written back: content nobody changed comes
 // back byte for byte, and a value written reads back as written (on one line, cut to the
 // value buffer), whatever else the file holds.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,7 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     } else {
         Check(expected.compare(0, read.size(), read) == 0);
     }
-    // Writing one value leaves the others as they were.
-    Check(again.ReadString("Communications", "Port", "none") == other);
+    // Writing one value leaves the others as they were. A value longer than the value
+    // buffer is cut in the file's own encoding (255 bytes), so when the write made a
+    // Windows-1252 file UTF-8 it may be cut shorter, but at the same value.
+    const std::string otherAgain = again.ReadString("Communications", "Port", "none");
+    if (other.size() < 255 && otherAgain.size() < 255) {
+        Check(otherAgain == other);
+    } else {
+        const std::size_t shorter = std::min(other.size(), otherAgain.size());
+        Check(other.compare(0, shorter, otherAgain, 0, shorter) == 0);
+    }
     return 0;
 }
