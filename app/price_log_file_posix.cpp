@@ -14,41 +14,14 @@
 
 #include "price_log_file.h"
 
+#include "file_io.h"
+
 namespace {
 
 std::atomic<unsigned> g_temporaryCounter{0};
 
 std::string Failure(const char *call, int error) {
     return std::string(call) + " failed: (" + std::to_string(error) + ") " + std::strerror(error);
-}
-
-int OpenRetrying(const char *path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool WriteAll(int fd, const std::string &text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t taken = ::write(fd, text.data() + written, text.size() - written);
-        if (taken < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        written += static_cast<std::size_t>(taken);
-    }
-    return true;
-}
-
-int FsyncRetrying(int fd) {
-    int result;
-    do {
-        result = ::fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result;
 }
 
 // Reads up to size bytes from offset; the count read, or -1.
@@ -90,7 +63,7 @@ private:
 }  // namespace
 
 PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std::string &reason) {
-    const Descriptor fd(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor fd(FileIo::Open(path, O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
         if (errno == ENOENT) return Kind::Missing;
         reason = Failure("open()", errno);
@@ -113,7 +86,7 @@ PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std:
 // write at the end whatever happened to the file in between.
 PriceLogFile::Kind PriceLogFile::AppendLocked(const std::filesystem::path &path,
                                               const std::string &text, std::string &reason) {
-    const Descriptor fd(OpenRetrying(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    const Descriptor fd(FileIo::Open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (fd.Get() < 0) {
         if (errno == EISDIR) return Kind::Foreign;
         reason = Failure("open()", errno);
@@ -144,11 +117,11 @@ PriceLogFile::Kind PriceLogFile::AppendLocked(const std::filesystem::path &path,
         if (ReadAt(fd.Get(), &last, 1, status.st_size - 1) == 1 && last != '\n') bytes = "\n";
     }
     bytes += text;
-    if (!WriteAll(fd.Get(), bytes)) {
+    if (!FileIo::WriteAll(fd.Get(), bytes.data(), bytes.size())) {
         reason = Failure("write()", errno);
         return Kind::Unreadable;
     }
-    if (FsyncRetrying(fd.Get()) != 0) {
+    if (FileIo::Sync(fd.Get()) != 0) {
         reason = Failure("fsync()", errno);
         return Kind::Unreadable;
     }
@@ -157,7 +130,7 @@ PriceLogFile::Kind PriceLogFile::AppendLocked(const std::filesystem::path &path,
 
 bool PriceLogFile::ReadWhole(const std::filesystem::path &path, std::string &bytes,
                              std::string &reason) {
-    const Descriptor fd(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor fd(FileIo::Open(path, O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
         reason = Failure("open()", errno);
         return false;
@@ -185,7 +158,7 @@ bool PriceLogFile::ReplaceWith(const std::filesystem::path &path, const std::str
     int raw = -1;
     for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
         temporary = folder / (stem + "." + std::to_string(g_temporaryCounter++) + ".tmp");
-        raw = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        raw = FileIo::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (raw < 0 && errno != EEXIST) {
             reason = Failure("open()", errno);
             return false;
@@ -198,9 +171,9 @@ bool PriceLogFile::ReplaceWith(const std::filesystem::path &path, const std::str
     bool done;
     {
         const Descriptor fd(raw);
-        done = WriteAll(fd.Get(), text);
+        done = FileIo::WriteAll(fd.Get(), text.data(), text.size());
         if (!done) reason = Failure("write()", errno);
-        if (done && FsyncRetrying(fd.Get()) != 0) {
+        if (done && FileIo::Sync(fd.Get()) != 0) {
             reason = Failure("fsync()", errno);
             done = false;
         }

@@ -9,6 +9,8 @@
 
 #include "settings_file.h"
 
+#include "file_io.h"
+
 namespace {
 
 // Unique within the process; the process id makes it unique beside other workstations that
@@ -16,46 +18,7 @@ namespace {
 std::atomic<unsigned> g_temporaryCounter{0};
 
 int OpenNewFile(const std::filesystem::path &path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool WriteAll(int fd, const std::string &text) {
-    const char *next = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        next += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-int FsyncRetrying(int fd) {
-    int result;
-    do {
-        result = ::fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result;
-}
-
-// Makes the rename itself durable. Some file systems cannot sync a directory; the new file is
-// complete on disk either way, so a failure here is not reported.
-void SyncDirectory(const std::filesystem::path &directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        FsyncRetrying(fd);
-        ::close(fd);
-    }
+    return FileIo::Open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
 }  // namespace
@@ -100,10 +63,10 @@ bool SettingsFile::ReplaceFileWith(const std::string &text) {
         ::fchmod(fd, old.st_mode & 07777);
     }
 
-    if (!WriteAll(fd, text)) {
+    if (!FileIo::WriteAll(fd, text.data(), text.size())) {
         return fail("write()", errno);
     }
-    if (FsyncRetrying(fd) != 0) {
+    if (FileIo::Sync(fd) != 0) {
         return fail("fsync()", errno);
     }
     const int closed = ::close(fd);
@@ -115,6 +78,6 @@ bool SettingsFile::ReplaceFileWith(const std::string &text) {
     if (std::rename(temporary.c_str(), m_path.c_str()) != 0) {
         return fail("rename()", errno);
     }
-    SyncDirectory(directory);
+    FileIo::SyncFolder(directory);
     return true;
 }

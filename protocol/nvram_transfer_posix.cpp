@@ -11,6 +11,8 @@
 
 #include "nvram_transfer.h"
 
+#include "file_io.h"
+
 namespace {
 
 // Unique within the process; the process id makes it unique beside other programs that
@@ -19,14 +21,6 @@ std::atomic<unsigned> g_temporaryCounter{0};
 
 std::string ErrorText(int error) {
     return std::strerror(error);
-}
-
-int OpenRetrying(const char *path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path &path) {
@@ -44,32 +38,11 @@ int CreateTemporaryBeside(const std::filesystem::path &path, std::filesystem::pa
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = FolderOf(path) / (stem + "." + std::to_string(g_temporaryCounter++) + ".tmp");
         const int fd =
-            OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kImageMode);
+            FileIo::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kImageMode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
     return -1;
-}
-
-bool WriteAll(int fd, const std::vector<std::uint8_t> &bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t taken = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (taken < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        written += static_cast<std::size_t>(taken);
-    }
-    return true;
-}
-
-int FsyncRetrying(int fd) {
-    int result;
-    do {
-        result = ::fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result;
 }
 
 bool IsFolder(const std::string &path) {
@@ -82,7 +55,7 @@ bool IsFolder(const std::string &path) {
 bool NvramTransfer::ReadImage(const std::string &path, std::vector<std::uint8_t> &bytes,
                               bool &tooLarge, std::string &reason) {
     tooLarge = false;
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = FileIo::Open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         reason = ErrorText(errno);
         return false;
@@ -169,8 +142,8 @@ bool NvramTransfer::ReplaceWith(const std::string &path, const std::vector<std::
     if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 0777);
     }
-    if (!WriteAll(fd, bytes)) return fail(errno);
-    if (FsyncRetrying(fd) != 0) return fail(errno);
+    if (!FileIo::WriteAll(fd, bytes.data(), bytes.size())) return fail(errno);
+    if (FileIo::Sync(fd) != 0) return fail(errno);
     const int closed = ::close(fd);
     fd = -1;
     // On Linux the descriptor is released even when close() is interrupted.
@@ -179,10 +152,6 @@ bool NvramTransfer::ReplaceWith(const std::string &path, const std::vector<std::
 
     // Makes the rename itself durable; some file systems cannot sync a folder, and the
     // image is complete on disk either way.
-    const int folder = OpenRetrying(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        FsyncRetrying(folder);
-        ::close(folder);
-    }
+    FileIo::SyncFolder(FolderOf(path));
     return true;
 }
