@@ -23,17 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// " 76 6F 78 61" for "voxa": a text as the simulator's trace writes its bytes.
-std::string Hex(const std::string &text) {
-    std::string hex;
-    char byte[4];
-    for (const char c : text) {
-        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
-        hex += byte;
-    }
-    return hex;
-}
-
 std::string Stars(std::size_t count) {
     std::string stars;
     for (std::size_t i = 0; i < count; ++i) stars += " **";

@@ -1,5 +1,6 @@
 #include "ctl_process_fixture.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -20,6 +21,16 @@ CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory
     run.out = ctl.OutText();
     run.err = ctl.ErrText();
     return run;
+}
+
+std::string Hex(const std::string &text) {
+    std::string hex;
+    char byte[4];
+    for (const char c : text) {
+        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
+        hex += byte;
+    }
+    return hex;
 }
 
 std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,

@@ -25,6 +25,9 @@ CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory
               std::chrono::milliseconds limit = std::chrono::seconds(20),
               const std::optional<std::string> &input = std::nullopt);
 
+// " 76 6F 78 61" for "voxa": a text as the simulator's trace writes its bytes.
+std::string Hex(const std::string &text);
+
 // voxa-ccsim with the arguments and its pseudo-terminal linked at link, once it has
 // announced its line; nothing, with the reason in problem, when it did not.
 std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,

@@ -29,16 +29,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::string Hex(const std::string &text) {
-    std::string hex;
-    char byte[4];
-    for (const char c : text) {
-        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
-        hex += byte;
-    }
-    return hex;
-}
-
 std::size_t Occurrences(const std::string &text, const std::string &part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
