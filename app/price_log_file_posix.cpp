@@ -60,6 +60,19 @@ private:
     int m_fd;
 };
 
+// The open file's size, and whether it is a regular file; false, with the reason, when
+// fstat() fails.
+bool StatFile(int fd, off_t &size, bool &regular, std::string &reason) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        reason = Failure("fstat()", errno);
+        return false;
+    }
+    regular = S_ISREG(status.st_mode);
+    size = status.st_size;
+    return true;
+}
+
 }  // namespace
 
 PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std::string &reason) {
@@ -69,14 +82,12 @@ PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std:
         reason = Failure("open()", errno);
         return Kind::Unreadable;
     }
-    struct stat status {};
-    if (::fstat(fd.Get(), &status) != 0) {
-        reason = Failure("fstat()", errno);
-        return Kind::Unreadable;
-    }
-    if (!S_ISREG(status.st_mode)) return Kind::Foreign;
+    off_t size = 0;
+    bool regular = false;
+    if (!StatFile(fd.Get(), size, regular, reason)) return Kind::Unreadable;
+    if (!regular) return Kind::Foreign;
     // An empty file is taken as a log not written yet: the first line gives it its header.
-    if (status.st_size == 0) return Kind::Ours;
+    if (size == 0) return Kind::Ours;
     return StartsWithHeader(fd.Get()) ? Kind::Ours : Kind::Foreign;
 }
 
@@ -100,21 +111,19 @@ PriceLogFile::Kind PriceLogFile::AppendLocked(const std::filesystem::path &path,
         reason = Failure("flock()", errno);
         return Kind::Unreadable;
     }
-    struct stat status {};
-    if (::fstat(fd.Get(), &status) != 0) {
-        reason = Failure("fstat()", errno);
-        return Kind::Unreadable;
-    }
-    if (!S_ISREG(status.st_mode)) return Kind::Foreign;
+    off_t size = 0;
+    bool regular = false;
+    if (!StatFile(fd.Get(), size, regular, reason)) return Kind::Unreadable;
+    if (!regular) return Kind::Foreign;
 
     std::string bytes;
-    if (status.st_size == 0) {
+    if (size == 0) {
         bytes = std::string(kHeader) + '\n';
     } else {
         if (!StartsWithHeader(fd.Get())) return Kind::Foreign;
         // A line cut short by a crash gets its end first, so that this one starts afresh.
         char last = '\n';
-        if (ReadAt(fd.Get(), &last, 1, status.st_size - 1) == 1 && last != '\n') bytes = "\n";
+        if (ReadAt(fd.Get(), &last, 1, size - 1) == 1 && last != '\n') bytes = "\n";
     }
     bytes += text;
     if (!FileIo::WriteAll(fd.Get(), bytes.data(), bytes.size())) {
