@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 
+#include "cell_mask.h"
 #include "cm_edit.h"
 #include "dialog_units.h"
 #include "operator_console.h"
@@ -25,24 +26,7 @@ PricePanel::PricePanel(SignSystem &system, OperatorConsole &console, Controls co
 }
 
 QString PricePanel::MaskForFormat(const QString &format) {
-    QString mask;
-    for (int i = 0; i < format.size(); ++i) {
-        switch (format[i].unicode()) {
-            case '8':
-                // A leading digit followed by the point may also take the point itself.
-                mask += (i == 0 && format.size() > 1 && format[1] == '.') ? "[0-9.]" : "[0-9]";
-                break;
-            case '9':
-            case '.':
-            case ',':
-                mask += format[i];
-                break;
-            default:
-                mask += "ERROR";
-                break;
-        }
-    }
-    return mask;
+    return QString::fromStdU16String(CellMask::MaskForPriceFormat(format.toStdU16String()));
 }
 
 void PricePanel::SetUpPriceFields() {

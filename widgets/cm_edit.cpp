@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -19,13 +21,6 @@ constexpr int kNoTextLimit = 32767;
 constexpr QChar kBackspaceChar = u'\x08';
 constexpr QChar kTabChar = u'\x09';
 constexpr QChar kDeleteChar = u'\x7f';
-
-// Range ends in the 8-bit character set compare as signed bytes, so a range from a plain ASCII
-// character to an accented one counts as reversed and adds nothing.
-int RangeCode(QChar character) {
-    const int code = character.unicode();
-    return code <= 0xff ? static_cast<int>(static_cast<signed char>(code)) : code;
-}
 
 // The characters a key press types, as the keyboard translates them: Ctrl with a letter or
 // one of @[\]^_ gives the control character (Ctrl+V is 0x16), Ctrl+Backspace gives 0x7f, and
@@ -65,7 +60,7 @@ CmEdit::CmEdit(QWidget *parent) : QLineEdit(parent) {
 }
 
 bool CmEdit::Init(const QString &mask, const QString &value) {
-    if (!CheckBrackets(mask)) {
+    if (!CellMask::CheckBrackets(mask.toStdU16String())) {
         Fail(QString::fromLatin1(kInitFailedText));
         return false;
     }
@@ -74,7 +69,7 @@ bool CmEdit::Init(const QString &mask, const QString &value) {
         return false;
     }
     SetValue(value);
-    m_currentPosition = FindInputPos(0, Direction::Forward);
+    m_currentPosition = m_mask.FindInputPos(0, CellMask::Direction::Forward);
     // A disabled widget cannot take the focus, so the field is enabled first. Taking the focus
     // selects everything; the caret placed afterwards replaces that selection.
     setEnabled(true);
@@ -86,8 +81,7 @@ bool CmEdit::Init(const QString &mask, const QString &value) {
 void CmEdit::Fail(const QString &text) {
     // Nothing of the refused mask is kept: the handlers and GetValue() must not work on a
     // table that does not match the text shown.
-    m_positions.clear();
-    m_positionCount = 0;
+    m_mask = CellMask();
     m_currentPosition = -1;
     m_maskValid = false;
     // The failure text is shown whole whatever the previous mask's cell count was.
@@ -96,186 +90,30 @@ void CmEdit::Fail(const QString &text) {
     setEnabled(false);
 }
 
-bool CmEdit::CheckBrackets(const QString &mask) {
-    int depth = 0;
-    for (const QChar character : mask) {
-        if (character == u'[') {
-            ++depth;
-        } else if (character == u']') {
-            --depth;
-        }
-        if (depth < 0 || depth > 1) {
-            return false;
-        }
-    }
-    return depth == 0;
-}
-
 bool CmEdit::SetValidChars(const QString &mask) {
-    m_positions.clear();
-    // Until the parse succeeds no cell may be used: the old count would point past the table.
-    m_positionCount = 0;
-    m_maskValid = false;
-
-    bool inSet = false;
-    bool escape = false;
-    bool rangePending = false;
-    QString set;
-    QString rangeStart;
-
-    const auto addCell = [this](const QString &allowed, bool literal) {
-        if (static_cast<int>(m_positions.size()) >= kMaxPositions) {
-            return false;
-        }
-        m_positions.push_back(MaskPosition{allowed, literal});
-        return true;
-    };
-
-    for (const QChar character : mask) {
-        if (character == u'[') {
-            inSet = true;
-        } else if (character == u']') {
-            // A range or escape still open at the end of the set means its characters as
-            // written: "[0-]" takes 0 and a hyphen, "[a\]" takes a and a backslash.
-            if (rangePending) {
-                set += rangeStart + u'-';
-            }
-            if (escape) {
-                set += u'\\';
-            }
-            rangePending = false;
-            escape = false;
-            rangeStart.clear();
-            if (!addCell(set, false)) {
-                return false;
-            }
-            set.clear();
-            inSet = false;
-        } else if (!inSet) {
-            if (!addCell(QString(character), true)) {
-                return false;
-            }
-        } else if (character == u'-') {
-            if (escape) {
-                set += u'-';
-                escape = false;
-            } else if (set.isEmpty()) {
-                return false;
-            } else {
-                rangeStart = set.back();
-                set.chop(1);
-                rangePending = true;
-            }
-        } else if (character == u'\\') {
-            if (!escape) {
-                escape = true;
-            } else {
-                // The second backslash is used up here, as the end of a range or as itself;
-                // an escape left set would swallow the meaning of the next hyphen.
-                set += rangePending ? ExpandRange(rangeStart, QStringLiteral("\\"))
-                                    : QStringLiteral("\\");
-                rangeStart.clear();
-                rangePending = false;
-                escape = false;
-            }
-        } else {
-            escape = false;
-            if (rangePending) {
-                set += ExpandRange(rangeStart, QString(character));
-                rangeStart.clear();
-                rangePending = false;
-            } else {
-                set += character;
-            }
-        }
+    std::optional<CellMask> parsed = CellMask::Parse(mask.toStdU16String());
+    // A refused mask leaves no cells: the old ones would not match the text shown.
+    m_mask = parsed ? std::move(*parsed) : CellMask();
+    m_maskValid = parsed.has_value();
+    if (!m_maskValid) {
+        return false;
     }
-
-    m_positionCount = static_cast<int>(m_positions.size());
-    setMaxLength(m_positionCount > 0 ? m_positionCount : kNoTextLimit);
-    m_maskValid = true;
+    setMaxLength(m_mask.Count() > 0 ? m_mask.Count() : kNoTextLimit);
     return true;
-}
-
-QString CmEdit::ExpandRange(const QString &start, const QString &end) {
-    if (start.size() != 1 || end.size() != 1) {
-        return {};
-    }
-    const QChar first = start.front();
-    const QChar last = end.front();
-    const bool bytes = first.unicode() <= 0xff && last.unicode() <= 0xff;
-    const int from = bytes ? RangeCode(first) : first.unicode();
-    const int to = bytes ? RangeCode(last) : last.unicode();
-    QString range;
-    for (int code = from; code <= to; ++code) {
-        range += QChar(static_cast<char16_t>(code < 0 ? code + 0x100 : code));
-    }
-    return range;
-}
-
-int CmEdit::FindInputPos(int index, Direction direction) const {
-    if (index < 0 || index >= m_positionCount) {
-        return -1;
-    }
-    if (direction == Direction::Forward) {
-        for (int cell = index; cell < m_positionCount; ++cell) {
-            if (!m_positions[cell].literal) {
-                return cell;
-            }
-        }
-    } else {
-        for (int cell = index; cell >= 0; --cell) {
-            if (!m_positions[cell].literal) {
-                return cell;
-            }
-        }
-    }
-    return -1;
 }
 
 void CmEdit::SetValue(const QString &value) {
     if (!m_maskValid) {
         return;
     }
-    QString display;
-    int next = 0;
-    for (int cell = 0; cell < m_positionCount; ++cell) {
-        const MaskPosition &position = m_positions[cell];
-        if (position.literal) {
-            display += position.allowed;
-        } else if (next < value.size()) {
-            const QChar character = value.at(next++);
-            display += position.allowed.contains(character) ? character : kFillChar;
-        } else {
-            display += kFillChar;
-        }
-    }
-    setText(display);
+    setText(QString::fromStdU16String(m_mask.Layout(value.toStdU16String())));
 }
 
 QString CmEdit::GetValue() const {
     if (!m_maskValid) {
         return {};
     }
-    const QString display = text();
-    QString value;
-    for (int cell = 0; cell < m_positionCount; ++cell) {
-        if (m_positions[cell].literal) {
-            continue;
-        }
-        if (display.size() < cell + 1) {
-            value += kFillChar;
-        } else if (display.at(cell) != kFillChar) {
-            value += display.at(cell);
-        }
-    }
-    return value;
-}
-
-const MaskPosition *CmEdit::Position(int cell) const {
-    if (!m_maskValid || cell < 0 || cell >= m_positionCount) {
-        return nullptr;
-    }
-    return &m_positions[cell];
+    return QString::fromStdU16String(m_mask.ValueOf(text().toStdU16String()));
 }
 
 // ---- Events ----
@@ -436,21 +274,20 @@ void CmEdit::CharacterTyped(QChar character) {
     // a stray key never wipes a price the field was showing.
     const auto [start, end] = SelectionRange();
     if (start != end) {
-        const int cell = FindInputPos(start, Direction::Forward);
-        if (cell < 0 || !m_positions[cell].allowed.contains(character)) {
+        const CellMask::Cell *cell =
+            m_mask.At(m_mask.FindInputPos(start, CellMask::Direction::Forward));
+        if (cell == nullptr || !cell->Accepts(character.unicode())) {
             return;
         }
         ClearCells(start, end);
     }
-    if (m_currentPosition < 0 || m_currentPosition >= m_positionCount) {
+    const CellMask::Cell *cell = m_mask.At(m_currentPosition);
+    if (cell == nullptr || !cell->Accepts(character.unicode())) {
         return;
     }
-    if (!m_positions[m_currentPosition].allowed.contains(character)) {
-        return;
-    }
-    const int next = FindInputPos(m_currentPosition + 1, Direction::Forward);
+    const int next = m_mask.NextPosition(m_currentPosition);
     ReplaceCells(m_currentPosition, m_currentPosition + 1, QString(character));
-    m_currentPosition = next >= 0 ? next : m_currentPosition + 1;
+    m_currentPosition = next;
     PlaceCaret(m_currentPosition);
 }
 
@@ -458,7 +295,7 @@ void CmEdit::Backspace() {
     if (m_currentPosition <= 0) {
         return;
     }
-    const int cell = FindInputPos(m_currentPosition - 1, Direction::Backward);
+    const int cell = m_mask.FindInputPos(m_currentPosition - 1, CellMask::Direction::Backward);
     if (cell < 0) {
         return;
     }
@@ -484,7 +321,7 @@ void CmEdit::EndKey() {
     if (!m_maskValid) {
         return;
     }
-    const int end = EndOfInput();
+    const int end = m_mask.EndOfInput();
     if (m_shiftDown) {
         SelectCells(m_currentPosition, end);
     } else {
@@ -500,7 +337,7 @@ void CmEdit::HomeKey() {
     if (m_shiftDown) {
         SelectCells(0, m_currentPosition);
     } else {
-        m_currentPosition = FindInputPos(0, Direction::Forward);
+        m_currentPosition = m_mask.FindInputPos(0, CellMask::Direction::Forward);
         PlaceCaret(m_currentPosition);
     }
 }
@@ -509,7 +346,7 @@ void CmEdit::LeftKey() {
     if (!m_maskValid) {
         return;
     }
-    const int cell = FindInputPos(m_currentPosition - 1, Direction::Backward);
+    const int cell = m_mask.FindInputPos(m_currentPosition - 1, CellMask::Direction::Backward);
     if (cell >= 0) {
         m_currentPosition = cell;
         PlaceCaret(cell);
@@ -520,9 +357,9 @@ void CmEdit::RightKey() {
     if (!m_maskValid) {
         return;
     }
-    int cell = FindInputPos(m_currentPosition + 1, Direction::Forward);
+    int cell = m_mask.FindInputPos(m_currentPosition + 1, CellMask::Direction::Forward);
     if (cell < 0) {
-        cell = EndOfInput();
+        cell = m_mask.EndOfInput();
     }
     m_currentPosition = cell;
     PlaceCaret(cell);
@@ -537,31 +374,24 @@ void CmEdit::DeleteKey() {
         ClearCells(start, end);
         return;
     }
-    if (m_currentPosition < 0 || m_currentPosition >= EndOfInput()) {
+    if (m_currentPosition < 0 || m_currentPosition >= m_mask.EndOfInput()) {
         return;
     }
     // The caret can stand on a literal after a click; it keeps its character, as it does
     // when a selection is cleared.
-    const MaskPosition &position = m_positions[m_currentPosition];
     ReplaceCells(m_currentPosition, m_currentPosition + 1,
-                 position.literal ? position.allowed : FillText());
-    const int next = FindInputPos(m_currentPosition + 1, Direction::Forward);
-    m_currentPosition = next >= 0 ? next : m_currentPosition + 1;
+                 QString::fromStdU16String(m_mask.Blank(m_currentPosition, m_currentPosition + 1)));
+    m_currentPosition = m_mask.NextPosition(m_currentPosition);
     PlaceCaret(m_currentPosition);
 }
 
 // ---- Editing helpers ----
 
 void CmEdit::ClearCells(int start, int end) {
-    QString blank;
     // Characters past the last cell (only an owner's text can put them there) are not part of
     // any cell and go.
-    for (int cell = start; cell < end && cell < m_positionCount; ++cell) {
-        const MaskPosition &position = m_positions[cell];
-        blank += position.literal ? position.allowed : FillText();
-    }
-    ReplaceCells(start, end, blank);
-    m_currentPosition = FindInputPos(start, Direction::Forward);
+    ReplaceCells(start, end, QString::fromStdU16String(m_mask.Blank(start, end)));
+    m_currentPosition = m_mask.FindInputPos(start, CellMask::Direction::Forward);
     PlaceCaret(m_currentPosition);
 }
 
@@ -597,8 +427,4 @@ std::pair<int, int> CmEdit::SelectionRange() const {
         return {caret, caret};
     }
     return {selectionStart(), selectionEnd()};
-}
-
-int CmEdit::EndOfInput() const {
-    return FindInputPos(m_positionCount - 1, Direction::Backward) + 1;
 }

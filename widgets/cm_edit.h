@@ -3,20 +3,14 @@
 #include <QLineEdit>
 #include <QString>
 #include <utility>
-#include <vector>
 
-#include "mask_position.h"
+#include "cell_mask.h"
 
-// A single-line field laid out by a mask: a fixed row of character cells, some holding fixed
-// literal characters, the others input cells that each accept only their own set of
-// characters. The field works in overtype mode: every cell always holds one character, an
-// empty input cell shows the fill character, typing replaces the cell under the caret and the
-// caret steps over literal cells.
-//
-// Mask syntax, one cell per element: "[set]" is an input cell; any other character is a
-// literal cell. Inside a set "x-y" adds the characters from x to y, "\-" a hyphen, "\\" a
-// backslash and "\c" the character c; a hyphen or backslash left open at "]" stands for
-// itself. "[0-9].[0-9][0-9]9" gives a digit, a fixed point, two digits and a fixed 9.
+// A single-line field laid out by a mask (CellMask holds the syntax, the cells and the value
+// they lay out): a fixed row of character cells, some holding fixed literal characters, the
+// others input cells that each accept only their own set of characters. The field works in
+// overtype mode: every cell always holds one character, an empty input cell shows the fill
+// character, typing replaces the cell under the caret and the caret steps over literal cells.
 //
 // Every change made through the mask (a typed character, Backspace, Delete, the clearing of a
 // selection) emits textChanged(), which the price panel takes as an edit; SetValue() emits it
@@ -32,12 +26,10 @@ class CmEdit : public QLineEdit {
     Q_OBJECT
 
 public:
-    static constexpr int kMaxPositions = 256;
-    static constexpr QChar kFillChar = u'_';
-    static constexpr auto kInitFailedText = "Init failed.";
-    static constexpr auto kSetValidCharsFailedText = "SetValidChars failed.";
-
-    enum class Direction { Forward, Backward };
+    static constexpr int kMaxPositions = CellMask::kMaxPositions;
+    static constexpr QChar kFillChar = CellMask::kFillChar;
+    static constexpr auto kInitFailedText = CellMask::kInitFailedText;
+    static constexpr auto kSetValidCharsFailedText = CellMask::kSetValidCharsFailedText;
 
     // The field stays disabled and empty until Init succeeds.
     explicit CmEdit(QWidget *parent = nullptr);
@@ -47,19 +39,9 @@ public:
     // "SetValidChars failed.", is disabled, and false is returned.
     bool Init(const QString &mask, const QString &value);
 
-    // Parses the mask into the position table and limits the text to its cell count. Fails on
+    // Parses the mask into its cells and limits the text to its cell count. Fails on
     // a hyphen that starts a set and on a mask of more than kMaxPositions cells.
     bool SetValidChars(const QString &mask);
-
-    // True when no bracket nests inside another and every set is closed.
-    static bool CheckBrackets(const QString &mask);
-
-    // The characters from start to end inclusive, or nothing for a reversed range or when
-    // either is not exactly one character long.
-    static QString ExpandRange(const QString &start, const QString &end);
-
-    // The nearest input cell at or after (Forward) or at or before (Backward) index, or -1.
-    int FindInputPos(int index, Direction direction) const;
 
     // Shows the value laid out by the mask; a character an input cell does not accept shows as
     // the fill character and still uses up its cell. Does nothing while no mask is in force.
@@ -69,14 +51,14 @@ public:
     // force.
     QString GetValue() const;
 
-    int PositionCount() const { return m_positionCount; }
+    int PositionCount() const { return m_mask.Count(); }
     // The cell the next keystroke acts on; PositionCount() means after the last cell and -1
     // no cell at all.
     int CurrentPosition() const { return m_currentPosition; }
     bool ShiftDown() const { return m_shiftDown; }
     QString FillText() const { return QString(kFillChar); }
     // The cell's record, or nullptr outside the mask in force.
-    const MaskPosition *Position(int cell) const;
+    const CellMask::Cell *Position(int cell) const { return m_mask.At(cell); }
 
 protected:
     bool event(QEvent *event) override;
@@ -112,13 +94,12 @@ private:
     void SelectCells(int anchor, int caret);
     void PlaceCaret(int index);
     std::pair<int, int> SelectionRange() const;
-    // The cell after the last input cell; 0 when there is none.
-    int EndOfInput() const;
 
-    std::vector<MaskPosition> m_positions;
-    int m_positionCount = 0;
+    // Without a mask in force it has no cells, so positions and cells are found nowhere.
+    CellMask m_mask;
     int m_currentPosition = 0;
     bool m_shiftDown = false;
-    // Set by a successful parse and cleared by a failed Init: the table is only used while set.
+    // Set by a successful parse and cleared by a failed one: an empty mask is in force too,
+    // and SetValue() and GetValue() act on it.
     bool m_maskValid = false;
 };

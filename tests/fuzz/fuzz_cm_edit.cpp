@@ -28,8 +28,8 @@ QApplication &Application() {
     return *application;
 }
 
-const Qt::Key kKeys[] = {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right,
-                         Qt::Key_Home,      Qt::Key_End,    Qt::Key_Tab,  Qt::Key_Backtab,
+const Qt::Key kKeys[] = {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Left,  Qt::Key_Right,
+                         Qt::Key_Home,      Qt::Key_End,    Qt::Key_Tab,   Qt::Key_Backtab,
                          Qt::Key_Shift,     Qt::Key_V,      Qt::Key_Insert};
 
 void Key(CmEdit &field, std::uint8_t code, std::uint8_t modifiers) {
@@ -95,11 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QString text = field.text();
         Check(text.size() == field.PositionCount());
         for (int cell = 0; cell < field.PositionCount(); ++cell) {
-            const MaskPosition *position = field.Position(cell);
+            const CellMask::Cell *position = field.Position(cell);
             Check(position != nullptr);
             Check(position->literal ? text[cell] == position->allowed[0]
                                     : (text[cell] == CmEdit::kFillChar ||
-                                       position->allowed.contains(text[cell])));
+                                       position->Accepts(text[cell].unicode())));
         }
         Check(field.CurrentPosition() >= -1 && field.CurrentPosition() <= field.PositionCount());
     }
