@@ -1,18 +1,18 @@
 // The line lock on POSIX: a UUCP lock file made with O_EXCL.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
+#include "file_io.h"
 #include "line_lock.h"
 
 namespace {
@@ -29,11 +29,7 @@ std::string ErrorText(int error) {
 // The process id a lock file holds, 0 when it holds none.
 int ReadOwner(int fd) {
     char text[32] = {};
-    ssize_t got;
-    do {
-        got = ::pread(fd, text, sizeof text - 1, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) return 0;
+    if (FileIo::ReadAt(fd, text, sizeof text - 1, 0) <= 0) return 0;
     char *end = nullptr;
     const long pid = std::strtol(text, &end, 10);
     return (end != text && pid > 0 && pid <= INT_MAX) ? static_cast<int>(pid) : 0;
@@ -44,21 +40,10 @@ bool Running(int pid) {
 }
 
 std::string ProgramName(int pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
     std::string name;
-    std::getline(comm, name);
+    FileIo::ReadAll("/proc/" + std::to_string(pid) + "/comm", name);
+    name.erase(std::min(name.find('\n'), name.size()));
     return name.empty() ? "unknown" : name;
-}
-
-bool WriteAll(int fd, const std::string &text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 }  // namespace
@@ -101,11 +86,11 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
         if (!m_problem.empty()) return Outcome::Unavailable;
         if (holder == 0) continue;  // a stale file went; try again at once
         if (Clock::now() >= deadline) {
-            m_problem = m_portName + " (" + m_devicePath + ") is busy: another program " +
-                        (holder > 0 ? "(PID " + std::to_string(holder) + ", " +
-                                          ProgramName(holder) + ") "
-                                    : std::string()) +
-                        "is using it";
+            m_problem =
+                m_portName + " (" + m_devicePath + ") is busy: another program " +
+                (holder > 0 ? "(PID " + std::to_string(holder) + ", " + ProgramName(holder) + ") "
+                            : std::string()) +
+                "is using it";
             return Outcome::Busy;
         }
         if (!announced && waiting) waiting();
@@ -116,18 +101,15 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
 
 bool LineLock::TryOnce(int &holder) {
     holder = 0;
-    int fd;
-    do {
-        fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
+    int fd = FileIo::Open(m_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd >= 0) {
         char text[16];
-        std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
-        const bool written = WriteAll(fd, text);
-        ::close(fd);
+        const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+        const bool written = FileIo::WriteAll(fd, text, static_cast<std::size_t>(length));
+        const int error = errno;
+        FileIo::Close(fd);
         if (!written) {
-            const int error = errno;
-            ::unlink(m_path.c_str());
+            FileIo::Remove(m_path);
             m_problem = "Lock(): write() failed on " + m_path + ": (" + ErrorText(error);
             return false;
         }
@@ -142,26 +124,22 @@ bool LineLock::TryOnce(int &holder) {
     // Someone holds it, or held it and died. Two programs that find the same stale file
     // must not both take over: the takeover is done under flock() on the old file, and only
     // while the name still refers to that file.
-    do {
-        fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;  // gone meanwhile: the next attempt may take it
-    int locked;
-    do {
-        locked = ::flock(fd, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
+    FileIo::LockExclusive(fd);
     struct stat opened {};
     struct stat named {};
-    const bool same = ::fstat(fd, &opened) == 0 && ::stat(m_path.c_str(), &named) == 0 &&
+    const bool same = FileIo::Status(fd, opened) == 0 && FileIo::StatusOf(m_path, named) == 0 &&
                       opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
     if (!same) {
-        ::close(fd);
+        FileIo::Close(fd);
         return false;
     }
     const int owner = ReadOwner(fd);
     const bool beingWritten =
-        owner == 0 && std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(
-                                                              named.st_mtime) < kWritingGrace;
+        owner == 0 &&
+        std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(named.st_mtime) <
+            kWritingGrace;
     if (beingWritten) {
         holder = -1;
     } else if (owner != 0 && owner != ::getpid() && Running(owner)) {
@@ -169,9 +147,9 @@ bool LineLock::TryOnce(int &holder) {
     } else {
         // Stale: its process is gone (or it is our own, left by a transaction that never
         // ended, or it holds no process id at all).
-        ::unlink(m_path.c_str());
+        FileIo::Remove(m_path);
     }
-    ::close(fd);
+    FileIo::Close(fd);
     return false;
 }
 
@@ -179,10 +157,10 @@ void LineLock::Release() {
     if (!m_held) return;
     m_held = false;
     // Only our own file goes: a file with another owner is not ours to remove.
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     if (ReadOwner(fd) == ::getpid()) {
-        ::unlink(m_path.c_str());
+        FileIo::Remove(m_path);
     }
-    ::close(fd);
+    FileIo::Close(fd);
 }

@@ -3,47 +3,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "file_io.h"
 #include "nvram_transfer.h"
 
-#include "file_io.h"
-
 namespace {
-
-// Unique within the process; the process id makes it unique beside other programs that
-// save into the same folder.
-std::atomic<unsigned> g_temporaryCounter{0};
 
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
 
-std::filesystem::path FolderOf(const std::filesystem::path &path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
 // An image is the controller's whole memory, its system password included: a new one is
 // for its owner alone, whatever the umask would allow others (a umask can only narrow it).
 constexpr mode_t kImageMode = 0600;
-
-// A new file beside path, created exclusively with kImageMode. Returns its descriptor, or
-// -1 with errno set.
-int CreateTemporaryBeside(const std::filesystem::path &path, std::filesystem::path &temporary) {
-    const std::string stem = "." + path.filename().string() + "." + std::to_string(::getpid());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = FolderOf(path) / (stem + "." + std::to_string(g_temporaryCounter++) + ".tmp");
-        const int fd =
-            FileIo::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kImageMode);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
 
 bool IsFolder(const std::string &path) {
     struct stat status {};
@@ -109,49 +84,23 @@ bool NvramTransfer::CanWriteBeside(const std::string &path, std::string &reason)
         return false;
     }
     std::filesystem::path temporary;
-    const int fd = CreateTemporaryBeside(path, temporary);
+    const int fd = FileIo::CreateTemporaryBeside(path, kImageMode, temporary);
     if (fd < 0) {
         reason = ErrorText(errno);
         return false;
     }
-    ::close(fd);
-    ::unlink(temporary.c_str());
+    FileIo::Close(fd);
+    FileIo::Remove(temporary);
     return true;
 }
 
-// The image goes to a new file beside the target and is synced before a rename puts it in
-// the target's place: rename() replaces a directory entry in one step, so an existing image
-// is replaced whole by the new one, or not at all.
+// An existing image is replaced whole by the new one, or not at all; a replaced image keeps
+// the permissions its owner gave it (a folder shared with a group, say).
 bool NvramTransfer::ReplaceWith(const std::string &path, const std::vector<std::uint8_t> &bytes,
                                 std::string &reason) {
-    std::filesystem::path temporary;
-    int fd = CreateTemporaryBeside(path, temporary);
-    if (fd < 0) {
-        reason = ErrorText(errno);
+    if (const auto failed = FileIo::ReplaceFile(path, bytes.data(), bytes.size(), kImageMode)) {
+        reason = ErrorText(failed->error);
         return false;
     }
-    const auto fail = [&](int error) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temporary.c_str());
-        reason = ErrorText(error);
-        return false;
-    };
-    // An image replaced keeps the permissions its owner gave it (a folder shared with a
-    // group, say). Should the file system refuse them, the new image stays private.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        ::fchmod(fd, existing.st_mode & 0777);
-    }
-    if (!FileIo::WriteAll(fd, bytes.data(), bytes.size())) return fail(errno);
-    if (FileIo::Sync(fd) != 0) return fail(errno);
-    const int closed = ::close(fd);
-    fd = -1;
-    // On Linux the descriptor is released even when close() is interrupted.
-    if (closed != 0 && errno != EINTR) return fail(errno);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
-
-    // Makes the rename itself durable; some file systems cannot sync a folder, and the
-    // image is complete on disk either way.
-    FileIo::SyncFolder(FolderOf(path));
     return true;
 }

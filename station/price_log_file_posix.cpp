@@ -6,19 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "file_io.h"
 #include "price_log_file.h"
 
-#include "file_io.h"
-
 namespace {
-
-std::atomic<unsigned> g_temporaryCounter{0};
 
 std::string Failure(const char *call, int error) {
     return std::string(call) + " failed: (" + std::to_string(error) + ") " + std::strerror(error);
@@ -160,39 +156,11 @@ bool PriceLogFile::ReadWhole(const std::filesystem::path &path, std::string &byt
 
 bool PriceLogFile::ReplaceWith(const std::filesystem::path &path, const std::string &text,
                                std::string &reason) {
-    const std::filesystem::path folder =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    const std::string stem = "." + path.filename().string() + "." + std::to_string(::getpid());
-    std::filesystem::path temporary;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temporary = folder / (stem + "." + std::to_string(g_temporaryCounter++) + ".tmp");
-        raw = FileIo::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST) {
-            reason = Failure("open()", errno);
-            return false;
-        }
-    }
-    if (raw < 0) {
-        reason = Failure("open()", EEXIST);
+    if (const auto failed = FileIo::ReplaceFile(path, text.data(), text.size())) {
+        reason = Failure(failed->call, failed->error);
         return false;
     }
-    bool done;
-    {
-        const Descriptor fd(raw);
-        done = FileIo::WriteAll(fd.Get(), text.data(), text.size());
-        if (!done) reason = Failure("write()", errno);
-        if (done && FileIo::Sync(fd.Get()) != 0) {
-            reason = Failure("fsync()", errno);
-            done = false;
-        }
-    }
-    if (done && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        reason = Failure("rename()", errno);
-        done = false;
-    }
-    if (!done) ::unlink(temporary.c_str());
-    return done;
+    return true;
 }
 
 std::string PriceLogFile::TimeText(std::time_t time) {
