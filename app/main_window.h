@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "menu_host.h"
 #include "price_panel.h"
 #include "status_line.h"
 
@@ -29,8 +30,9 @@ class SignSystem;
 // The workstation's main window, run modally for the whole life of the program: the
 // eight price lines, Send Update, the status line and the menu. Its initialisation
 // creates the one sign system and asks the controller for the installation; its end
-// saves the settings and deletes the sign system.
-class MainWindow : public QDialog {
+// saves the settings and deletes the sign system. It is also what its menu's commands
+// run against.
+class MainWindow : public QDialog, public MenuHost {
     Q_OBJECT
 
 public:
@@ -47,7 +49,7 @@ public:
     bool Initialise();
     // Ends the program once no handler of this window is running any more, so nothing on
     // the stack outlives the sign system or the window.
-    void RequestEnd();
+    void RequestEnd() override;
     // The system asks the program to stop (a shutdown, a log-out, a kill): every dialog on
     // screen closes as if cancelled, sending nothing, and the program ends as when the
     // user closes it, settings saved.
@@ -59,16 +61,17 @@ public:
     void Tick();
     // A menu command, behind its guard.
     void RunCommand(int commandId);
-    void ShowAbout();
+    void ShowAbout() override;
     // The manual at its contents, in its own window; asked again, the window is raised.
-    void ShowManual();
+    void ShowManual() override;
 
-    SignSystem *System() const { return m_system.get(); }
+    SignSystem *System() const override { return m_system.get(); }
     // Which device each port name means; the port dialog adds to it, the settings keep it.
-    DeviceMap &Devices() { return m_devices; }
+    DeviceMap &Devices() override { return m_devices; }
     PricePanel *Panel() const { return m_panel.get(); }
     // The price log beside the settings file; there from the start of Initialise().
-    PriceLogFile *PriceLogInUse() const { return m_priceLog.get(); }
+    PriceLogFile *PriceLogInUse() const override { return m_priceLog.get(); }
+    QWidget *DialogParent() override { return this; }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
     QAction *Command(int commandId) const;

@@ -8,7 +8,7 @@
 #include "duty_cycle_dialog.h"
 #include "fail_log_dialog.h"
 #include "intensity_mode_dialog.h"
-#include "main_window.h"
+#include "menu_host.h"
 #include "on_off_timer_dialog.h"
 #include "operator_console.h"
 #include "password_dialog.h"
@@ -48,13 +48,12 @@ const std::map<int, MenuCommands::Command> &MenuCommands::Commands() {
     return commands;
 }
 
-MenuCommands::MenuCommands(MainWindow &window, const std::map<int, QAction *> &actions,
-                           QObject *parent)
-    : QObject(parent), m_window(window), m_actions(actions) {}
+MenuCommands::MenuCommands(MenuHost &host, const std::map<int, QAction *> &actions, QObject *parent)
+    : QObject(parent), m_host(host), m_actions(actions) {}
 
 void MenuCommands::Run(int commandId) {
     const auto found = Commands().find(commandId);
-    if (found == Commands().end() || m_window.System() == nullptr) {
+    if (found == Commands().end() || m_host.System() == nullptr) {
         return;
     }
     const Command &command = found->second;
@@ -80,12 +79,13 @@ void MenuCommands::SetSupervisorMode(bool on) {
 }
 
 bool MenuCommands::PasswordGiven() {
-    PasswordDialog dialog(*m_window.System(), &m_window);
+    PasswordDialog dialog(*m_host.System(), m_host.DialogParent());
     return RunModal(dialog) == Ids::Result::kOk;
 }
 
 bool MenuCommands::RunNvramLoad() {
-    return NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).LoadNvramImage();
+    return NvramImageCommands(*m_host.System(), m_host.DialogParent(), m_chooseFile)
+        .LoadNvramImage();
 }
 
 void MenuCommands::LoadNvramImage() {
@@ -93,70 +93,71 @@ void MenuCommands::LoadNvramImage() {
 }
 
 void MenuCommands::SaveNvramImage() {
-    NvramImageCommands(*m_window.System(), &m_window, m_chooseFile).SaveNvramImage();
+    NvramImageCommands(*m_host.System(), m_host.DialogParent(), m_chooseFile).SaveNvramImage();
 }
 
 void MenuCommands::PriceHistory() {
-    PriceHistoryDialog dialog(*m_window.PriceLogInUse(), m_window.System()->Console(), &m_window);
+    PriceHistoryDialog dialog(*m_host.PriceLogInUse(), m_host.System()->Console(),
+                              m_host.DialogParent());
     if (m_chooseExport) dialog.SetExportChooser(m_chooseExport);
     RunModal(dialog);
 }
 
 void MenuCommands::Exit() {
-    if (m_window.System()->Console().AskYesNo("Exit VOXA?")) {
-        m_window.RequestEnd();
+    if (m_host.System()->Console().AskYesNo("Exit VOXA?")) {
+        m_host.RequestEnd();
     }
 }
 
 void MenuCommands::IntensityMode() {
-    IntensityModeDialog dialog(*m_window.System(), &m_window);
+    IntensityModeDialog dialog(*m_host.System(), m_host.DialogParent());
     // The mode dialogs that Next opens run the same way as the wizard.
     dialog.SetModalRunner([this](QDialog &modeDialog) { return RunModal(modeDialog); });
     RunModal(dialog);
 }
 
 void MenuCommands::DutyCycle() {
-    DutyCycleDialog dialog(*m_window.System(), &m_window);
+    DutyCycleDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::OnOffTime() {
-    OnOffTimerDialog dialog(*m_window.System(), &m_window);
+    OnOffTimerDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::PerformTest() {
-    SignTest(*m_window.System()).PerformSignTest();
+    SignTest(*m_host.System()).PerformSignTest();
 }
 
 void MenuCommands::ViewResetLog() {
-    ResetLogDialog dialog(*m_window.System(), &m_window);
+    ResetLogDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::ViewFailLog() {
-    FailLogDialog dialog(*m_window.System(), &m_window);
+    FailLogDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::Tags() {
-    TagsDialog dialog(*m_window.System(), &m_window);
+    TagsDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::DateAndTime() {
-    DateTimeDialog dialog(*m_window.System(), &m_window);
+    DateTimeDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::Password() {
     if (!PasswordGiven()) return;
-    ChangePasswordDialog dialog(*m_window.System(), &m_window);
+    ChangePasswordDialog dialog(*m_host.System(), m_host.DialogParent());
     RunModal(dialog);
 }
 
 void MenuCommands::RunPortDialog() {
-    PortDialog dialog(*m_window.System(), m_window.Devices(), m_portDiscovery, &m_window);
+    PortDialog dialog(*m_host.System(), m_host.Devices(), m_portDiscovery, m_host.DialogParent());
     RunModal(dialog);
 }
 
@@ -165,7 +166,7 @@ void MenuCommands::Communications() {
 }
 
 void MenuCommands::SupervisorModeSwitch() {
-    OperatorConsole &console = m_window.System()->Console();
+    OperatorConsole &console = m_host.System()->Console();
     // Qt flips a checkable item as it is chosen; the mark follows the flag alone.
     SetSupervisorMode(m_supervisor);
     if (m_supervisor) {
@@ -182,9 +183,9 @@ void MenuCommands::SupervisorModeSwitch() {
 }
 
 void MenuCommands::Manual() {
-    m_window.ShowManual();
+    m_host.ShowManual();
 }
 
 void MenuCommands::About() {
-    m_window.ShowAbout();
+    m_host.ShowAbout();
 }

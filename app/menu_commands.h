@@ -8,7 +8,7 @@
 #include "nvram_image_commands.h"
 #include "port_discovery.h"
 
-class MainWindow;
+class MenuHost;
 class QAction;
 
 // What each command of the main window's menu does, behind its guard: the system
@@ -24,7 +24,7 @@ public:
     // a recorder in its place.
     using HandlerRunner = std::function<void(int commandId, const std::function<void()> &handler)>;
 
-    MenuCommands(MainWindow &window, const std::map<int, QAction *> &actions,
+    MenuCommands(MenuHost &host, const std::map<int, QAction *> &actions,
                  QObject *parent = nullptr);
 
     // The handler of a command id, behind its guard. Ids that are not commands do nothing.
@@ -85,7 +85,7 @@ private:
 
     static const std::map<int, Command> &Commands();
 
-    MainWindow &m_window;
+    MenuHost &m_host;
     std::map<int, QAction *> m_actions;
     bool m_supervisor = false;
     ModalRunner m_runModal = [](QDialog &dialog) { return dialog.exec(); };

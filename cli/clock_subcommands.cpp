@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <ostream>
 
-#include "command_line_client.h"
+#include "arguments.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using C = CommandLineClient;
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
 
@@ -23,41 +23,41 @@ void ClockSubcommands::AddTo(SubcommandTable &table) {
                    std::snprintf(text, sizeof text, "%d:%02d:%02d %s", t.hour, t.minute, t.second,
                                  t.ampm.c_str());
                    out << text << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("set-time", {"H:MM:SS AM|PM", 1, 2,
                            [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                               const auto time = C::ParseTime(T::Join(w, 0), true);
+                               const auto time = Arguments::ParseTime(T::Join(w, 0), true);
                                if (!time)
                                    return T::UsageError(err, "expected a time such as 12:30:05 PM");
                                s.SetTime(*time);
-                               return C::kOk;
+                               return ExitStatus::kOk;
                            }});
     table.Add("get-date",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    const DateRecord d = s.GetDate();
                    out << d.month << '/' << d.day << '/' << d.year << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("set-date", {"M/D/YYYY", 1, 1,
                            [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-                               const auto date = C::ParseDate(w[0]);
+                               const auto date = Arguments::ParseDate(w[0]);
                                if (!date)
                                    return T::UsageError(err, "expected a date such as 6/7/2002");
                                s.SetDate(*date);
-                               return C::kOk;
+                               return ExitStatus::kOk;
                            }});
     table.Add("get-daylight-saving",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    out << T::OnOff(s.GetDaylightSaving()) << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add(
         "set-daylight-saving",
         {"on|off", 1, 1, [](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
-             const auto on = C::ParseSwitch(w[0]);
+             const auto on = Arguments::ParseSwitch(w[0]);
              if (!on) return T::UsageError(err, "expected on or off");
              s.SetDaylightSaving(*on);
-             return C::kOk;
+             return ExitStatus::kOk;
          }});
 }

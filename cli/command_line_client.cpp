@@ -1,15 +1,16 @@
 #include "command_line_client.h"
 
-#include <cctype>
 #include <chrono>
-#include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
+#include "arguments.h"
 #include "clock_subcommands.h"
 #include "command_code.h"
 #include "device_map.h"
+#include "exit_status.h"
 #include "intensity_subcommands.h"
 #include "log_and_test_subcommands.h"
 #include "nvram_subcommands.h"
@@ -48,60 +49,6 @@ CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool 
 }
 
 CommandLineClient::~CommandLineClient() = default;
-
-std::optional<int> CommandLineClient::ParseNumber(const std::string &text, int low, int high) {
-    int value = 0;
-    const char *end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<bool> CommandLineClient::ParseSwitch(const std::string &text) {
-    if (text == "on") return true;
-    if (text == "off") return false;
-    return std::nullopt;
-}
-
-std::optional<TimeRecord> CommandLineClient::ParseTime(const std::string &text, bool withSeconds) {
-    std::istringstream in(text);
-    std::string clock;
-    std::string ampm;
-    std::string extra;
-    if (!(in >> clock >> ampm) || (in >> extra)) return std::nullopt;
-    for (char &c : ampm) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (ampm != "AM" && ampm != "PM") return std::nullopt;
-
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t colon; (colon = clock.find(':', start)) != std::string::npos;
-         start = colon + 1) {
-        parts.push_back(clock.substr(start, colon - start));
-    }
-    parts.push_back(clock.substr(start));
-    const bool secondsGiven = parts.size() == 3;
-    if (parts.size() != 2 && !(withSeconds && secondsGiven)) return std::nullopt;
-    if (parts[1].size() != 2 || (secondsGiven && parts[2].size() != 2)) return std::nullopt;
-
-    const auto hour = ParseNumber(parts[0], 1, 12);
-    const auto minute = ParseNumber(parts[1], 0, 59);
-    const auto second = secondsGiven ? ParseNumber(parts[2], 0, 59) : std::optional<int>(0);
-    if (!hour || !minute || !second) return std::nullopt;
-    return TimeRecord{*hour, *minute, *second, ampm};
-}
-
-std::optional<DateRecord> CommandLineClient::ParseDate(const std::string &text) {
-    const std::size_t first = text.find('/');
-    const std::size_t second = first == std::string::npos ? first : text.find('/', first + 1);
-    if (second == std::string::npos) return std::nullopt;
-    const auto month = ParseNumber(text.substr(0, first), 1, 12);
-    const auto day = ParseNumber(text.substr(first + 1, second - first - 1), 1, 31);
-    const auto year = ParseNumber(text.substr(second + 1), 1900, 9999);
-    if (!month || !day || !year) return std::nullopt;
-    return DateRecord{*month, *day, *year};
-}
 
 void CommandLineClient::PrintHelp(std::ostream &stream) const {
     stream << "Usage: voxa-ctl [--port COMn] [--device PATH] [--wait SECONDS | --no-wait]\n"
@@ -157,18 +104,18 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
 int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::string> &words) {
     if (words.empty()) {
         PrintHelp(m_err);
-        return kUsage;
+        return ExitStatus::kUsage;
     }
     const SubcommandTable::Subcommand *found = m_table.Find(words[0]);
     if (found == nullptr) {
         m_err << "voxa-ctl: unknown subcommand \"" << words[0] << "\" (see voxa-ctl --help)\n";
-        return kUsage;
+        return ExitStatus::kUsage;
     }
     const SubcommandTable::Subcommand &subcommand = *found;
     const Words arguments(words.begin() + 1, words.end());
     if (arguments.size() < subcommand.minWords || arguments.size() > subcommand.maxWords) {
         m_err << "voxa-ctl: usage: voxa-ctl " << words[0] << ' ' << subcommand.arguments << '\n';
-        return kUsage;
+        return ExitStatus::kUsage;
     }
     // Values are held back until every transaction has succeeded: a failed one leaves the
     // previous value (or the one the sign system starts with) in place, and a script must
@@ -179,7 +126,7 @@ int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::
     const int result = subcommand.run(system, arguments, values, m_err);
     if (system.FailedTransactionCount() > 0) {
         ExplainQuietFailure(system);
-        return kTransactionFailed;
+        return ExitStatus::kTransactionFailed;
     }
     m_out << values.str();
     m_out.flush();
@@ -211,11 +158,11 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
         const std::string &word = arguments[next];
         if (word == "--help" || word == "-h") {
             PrintHelp(m_out);
-            return kOk;
+            return ExitStatus::kOk;
         }
         if (word == "--version") {
             m_out << "voxa-ctl " << kVoxaVersion << '\n';
-            return kOk;
+            return ExitStatus::kOk;
         }
         if ((word == "--port" || word == "--device") && next + 1 < arguments.size()) {
             const std::string &value = arguments[++next];
@@ -228,11 +175,12 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
         } else if (word == "--no-wait") {
             lineWait = std::chrono::milliseconds::zero();
         } else if (word == "--wait" && next + 1 < arguments.size()) {
-            const auto seconds = ParseNumber(arguments[++next], 0, kLongestLineWaitSeconds);
+            const auto seconds =
+                Arguments::ParseNumber(arguments[++next], 0, kLongestLineWaitSeconds);
             if (!seconds)
-                return SubcommandTable::UsageError(
-                    m_err, "--wait needs a number of seconds from 0 to " +
-                               std::to_string(kLongestLineWaitSeconds));
+                return SubcommandTable::UsageError(m_err,
+                                                   "--wait needs a number of seconds from 0 to " +
+                                                       std::to_string(kLongestLineWaitSeconds));
             lineWait = std::chrono::seconds(*seconds);
         } else if (word.rfind("--", 0) == 0) {
             return SubcommandTable::UsageError(
@@ -247,13 +195,14 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     const std::string port =
         givenPort ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
     DeviceMap devices;
-    for (int n = 1; n <= kHighestPort; ++n) {
+    for (int n = 1; n <= Arguments::kHighestPort; ++n) {
         const std::string path = settings.ReadString("Devices", "COM" + std::to_string(n), "");
         if (!path.empty()) devices.Set(n, path);
     }
     if (device) {
-        const auto number =
-            port.rfind("COM", 0) == 0 ? ParseNumber(port.substr(3), 1, 255) : std::nullopt;
+        const auto number = port.rfind("COM", 0) == 0
+                                ? Arguments::ParseNumber(port.substr(3), 1, 255)
+                                : std::nullopt;
         if (!number)
             return SubcommandTable::UsageError(m_err, "--device needs a port of the form COMn");
         devices.Set(*number, *device);

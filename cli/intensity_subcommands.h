@@ -4,7 +4,8 @@ class SubcommandTable;
 
 // voxa-ctl: Brightness: each face's intensity mode, its manual level, its two levels and the
 // switch times of the time-of-day mode, and the duty cycle of each level.
-class IntensitySubcommands {
-public:
-    static void AddTo(SubcommandTable &table);
-};
+namespace IntensitySubcommands {
+
+void AddTo(SubcommandTable &table);
+
+}  // namespace IntensitySubcommands

@@ -2,13 +2,12 @@
 
 #include <ostream>
 
-#include "command_line_client.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using C = CommandLineClient;
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
 
@@ -18,44 +17,44 @@ void LogAndTestSubcommands::AddTo(SubcommandTable &table) {
     table.Add("get-reset-count",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    out << s.GetResetCount() << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("clear-reset-log",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
                    s.ClearResetLog();
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("get-fail-log",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    out << s.GetFailLog() << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("clear-fail-log",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
                    s.ClearFailLog();
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("start-sign-test",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &, std::ostream &) {
                    s.StartSignTest();
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("stop-sign-test",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    s.RunTransaction(s.Builder().StopSignTest());
                    out << s.SignTestResultText() << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("get-cc-status",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    const bool nvramUpdate = s.GetCcStatus();
                    out << s.CcStatusText() << '\n';
                    if (nvramUpdate) out << "NVRAM must be updated\n";
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("get-cc-software-part-number",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    out << s.GetCcSoftwarePartNumber() << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
 }

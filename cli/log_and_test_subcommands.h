@@ -4,7 +4,8 @@ class SubcommandTable;
 
 // voxa-ctl: The controller's logs, the sign test in two halves, its status and its software part
 // number.
-class LogAndTestSubcommands {
-public:
-    static void AddTo(SubcommandTable &table);
-};
+namespace LogAndTestSubcommands {
+
+void AddTo(SubcommandTable &table);
+
+}  // namespace LogAndTestSubcommands

@@ -3,14 +3,13 @@
 #include <ostream>
 #include <string>
 
-#include "command_line_client.h"
+#include "exit_status.h"
 #include "nvram_transfer.h"
 #include "progress_line.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using C = CommandLineClient;
 using Words = SubcommandTable::Words;
 
 NvramTransfer::Progress CountBlocks(ProgressLine *progress) {
@@ -28,7 +27,8 @@ NvramTransfer::Progress CountBlocks(ProgressLine *progress) {
 // The exit status of a transfer; its reason, if any, goes to err.
 int Verdict(const NvramTransfer::Result &result, std::ostream &err) {
     if (!result.message.empty()) err << "voxa-ctl: " << result.message << '\n';
-    return result.outcome == NvramTransfer::Outcome::Complete ? C::kOk : C::kTransactionFailed;
+    return result.outcome == NvramTransfer::Outcome::Complete ? ExitStatus::kOk
+                                                              : ExitStatus::kTransactionFailed;
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ void NvramSubcommands::AddTo(SubcommandTable &table, ProgressLine *progress) {
                        NvramTransfer(s).Load(w[0], CountBlocks(progress));
                    if (progress != nullptr) progress->End();
                    const int status = Verdict(result, err);
-                   if (status == C::kOk) out << kRestartNotice << '\n';
+                   if (status == ExitStatus::kOk) out << kRestartNotice << '\n';
                    return status;
                }});
 }

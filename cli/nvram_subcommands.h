@@ -7,10 +7,11 @@ class SubcommandTable;
 // workstation uses. The blocks counted on the progress line, when there is one (standard
 // error is a terminal). A load that went through says that VOXA must be restarted; any
 // block that did not go through makes the run fail.
-class NvramSubcommands {
-public:
-    static constexpr const char *kRestartNotice =
-        "VOXA must be restarted to comply with NVRAM changes.";
+namespace NvramSubcommands {
 
-    static void AddTo(SubcommandTable &table, ProgressLine *progress);
-};
+inline constexpr const char *kRestartNotice =
+    "VOXA must be restarted to comply with NVRAM changes.";
+
+void AddTo(SubcommandTable &table, ProgressLine *progress);
+
+}  // namespace NvramSubcommands

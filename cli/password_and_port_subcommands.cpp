@@ -2,7 +2,8 @@
 
 #include <ostream>
 
-#include "command_line_client.h"
+#include "arguments.h"
+#include "exit_status.h"
 #include "password_reader.h"
 #include "secret_text.h"
 #include "sign_system.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-using C = CommandLineClient;
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
 using Outcome = PasswordReader::Outcome;
@@ -29,11 +29,11 @@ int TakePassword(PasswordReader &reader, const Words &w, const std::string &name
         if (w[0].size() > PasswordReader::kLongest)
             return T::UsageError(err, name + " must be at most " + kLongestText + " characters");
         password.Assign(w[0]);
-        return C::kOk;
+        return ExitStatus::kOk;
     }
     switch (reader.Read(password, prompt, confirmPrompt)) {
         case Outcome::Read:
-            return C::kOk;
+            return ExitStatus::kOk;
         case Outcome::NoInput:
             return T::UsageError(err, "no " + name +
                                           ": standard input ended before a line (see voxa-ctl "
@@ -51,7 +51,7 @@ int TakePassword(PasswordReader &reader, const Words &w, const std::string &name
                  text.erase(0, end + 1)) {
                 err << "voxa-ctl: " << text.substr(0, end) << '\n';
             }
-            return C::kRefused;
+            return ExitStatus::kRefused;
         }
         case Outcome::Interrupted:
             break;
@@ -68,10 +68,10 @@ void PasswordAndPortSubcommands::AddTo(SubcommandTable &table, PasswordReader &r
                    SecretText password;
                    const int taken =
                        TakePassword(reader, w, "PASSWORD", "Password: ", {}, password, err);
-                   if (taken != C::kOk) return taken;
+                   if (taken != ExitStatus::kOk) return taken;
                    const bool accepted = s.VerifyPassword(password.Text());
                    out << (accepted ? "accepted" : "rejected") << '\n';
-                   return accepted ? C::kOk : C::kRefused;
+                   return accepted ? ExitStatus::kOk : ExitStatus::kRefused;
                }});
     table.Add("change-password",
               {"[- | NEW-PASSWORD]", 0, 1,
@@ -80,19 +80,20 @@ void PasswordAndPortSubcommands::AddTo(SubcommandTable &table, PasswordReader &r
                    const int taken =
                        TakePassword(reader, w, "NEW-PASSWORD",
                                     "New password: ", "Verify new password: ", password, err);
-                   if (taken != C::kOk) return taken;
+                   if (taken != ExitStatus::kOk) return taken;
                    s.ChangePassword(password.Text());
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add(
         "test-open",
         {"COMn", 1, 1, [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-             if (!w[0].starts_with("COM") || !C::ParseNumber(w[0].substr(3), 1, C::kHighestPort))
-                 return T::UsageError(err,
-                                      "COMn must be COM1 to COM" + std::to_string(C::kHighestPort));
+             if (!w[0].starts_with("COM") ||
+                 !Arguments::ParseNumber(w[0].substr(3), 1, Arguments::kHighestPort))
+                 return T::UsageError(
+                     err, "COMn must be COM1 to COM" + std::to_string(Arguments::kHighestPort));
              const bool opened = s.TestOpen(w[0]);
              out << (opened ? "opened" : "failed") << '\n';
              if (!opened) err << "voxa-ctl: " << s.LinkProblem() << '\n';
-             return opened ? C::kOk : C::kTransactionFailed;
+             return opened ? ExitStatus::kOk : ExitStatus::kTransactionFailed;
          }});
 }

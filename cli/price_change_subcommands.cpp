@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "command_line_client.h"
+#include "arguments.h"
+#include "exit_status.h"
 #include "price_log_file.h"
 #include "price_update.h"
 #include "sign_system.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-using C = CommandLineClient;
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
 using Setup = PriceChangeSubcommands::Setup;
@@ -77,7 +77,7 @@ public:
     int Run(const Prices &prices, bool force, bool listSet, std::ostream &out) {
         StartupReads reads(m_system);
         const int installed = reads.ReadLinesAndFormats();
-        if (m_system.FailedTransactionCount() > 0) return Finish(C::kTransactionFailed);
+        if (m_system.FailedTransactionCount() > 0) return Finish(ExitStatus::kTransactionFailed);
 
         bool refused = false;
         for (const auto &[line, price] : prices) {
@@ -91,7 +91,8 @@ public:
         // measured from.
         for (const auto &[line, price] : prices) {
             m_update->SetKnownPrice(line, reads.ReadPrice(line));
-            if (m_system.FailedTransactionCount() > 0) return Finish(C::kTransactionFailed);
+            if (m_system.FailedTransactionCount() > 0)
+                return Finish(ExitStatus::kTransactionFailed);
         }
         // Every price is checked before any is sent, and every one refused is told.
         for (const auto &[line, price] : prices) {
@@ -133,14 +134,14 @@ public:
                 m_err << "voxa-ctl: set before the failure: " << (set.empty() ? "none" : Pairs(set))
                       << "; not set: " << Pairs(left) << '\n';
             }
-            return Finish(C::kTransactionFailed);
+            return Finish(ExitStatus::kTransactionFailed);
         }
         if (listSet) {
             // Every price went the same way: sent, or with confirmation confirmed.
             for (const auto &[line, price] : set)
                 out << line << ' ' << price << ' ' << confirmed << '\n';
         }
-        return Finish(C::kOk);
+        return Finish(ExitStatus::kOk);
     }
 
 private:
@@ -150,7 +151,7 @@ private:
 
     int Refused(bool several) {
         if (several) m_err << "voxa-ctl: nothing was sent\n";
-        return Finish(C::kRefused);
+        return Finish(ExitStatus::kRefused);
     }
 
     // What the log has to say comes last, once.
@@ -173,9 +174,10 @@ std::optional<Prices> ParsePairs(const Words &words, std::ostream &err) {
     Prices prices;
     for (const std::string &word : words) {
         const std::size_t equals = word.find('=');
-        const auto line = equals == std::string::npos
-                              ? std::nullopt
-                              : C::ParseNumber(word.substr(0, equals), 1, SignSystem::kMaxLines);
+        const auto line =
+            equals == std::string::npos
+                ? std::nullopt
+                : Arguments::ParseNumber(word.substr(0, equals), 1, SignSystem::kMaxLines);
         if (!line || equals + 1 == word.size()) {
             T::UsageError(err, "expected LINE=PRICE with LINE 1 to 8, not \"" + word + "\"");
             return std::nullopt;
@@ -196,12 +198,12 @@ std::optional<Prices> ParsePairs(const Words &words, std::ostream &err) {
 std::optional<std::string> IsoDay(const std::string &text) {
     std::optional<DateRecord> date;
     if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        const auto year = C::ParseNumber(text.substr(0, 4), 1900, 9999);
-        const auto month = C::ParseNumber(text.substr(5, 2), 1, 12);
-        const auto day = C::ParseNumber(text.substr(8, 2), 1, 31);
+        const auto year = Arguments::ParseNumber(text.substr(0, 4), 1900, 9999);
+        const auto month = Arguments::ParseNumber(text.substr(5, 2), 1, 12);
+        const auto day = Arguments::ParseNumber(text.substr(8, 2), 1, 31);
         if (year && month && day) date = DateRecord{*month, *day, *year};
     } else {
-        date = C::ParseDate(text);
+        date = Arguments::ParseDate(text);
     }
     if (!date) return std::nullopt;
     char iso[16];
@@ -218,14 +220,14 @@ int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std:
             since = IsoDay(words[++i]);
             if (!since) return T::UsageError(err, "--since needs a date such as 2026-12-07");
         } else if (words[i] == "--line" && valued) {
-            line = C::ParseNumber(words[++i], 1, SignSystem::kMaxLines);
+            line = Arguments::ParseNumber(words[++i], 1, SignSystem::kMaxLines);
             if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
         } else {
             return T::UsageError(err, "usage: voxa-ctl price-history [--since DATE] [--line N]");
         }
     }
     out << PriceLogFile::kHeader << '\n';
-    if (!setup.logFolder) return C::kOk;
+    if (!setup.logFolder) return ExitStatus::kOk;
     PriceLogFile log(*setup.logFolder, "voxa-ctl");
     if (const std::string notice = log.Prepare(); !notice.empty())
         err << "voxa-ctl: " << notice << '\n';
@@ -234,7 +236,7 @@ int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std:
     if (!log.Read(entries, reason)) {
         err << "voxa-ctl: cannot read the price log " << log.Path().string() << " (" << reason
             << ")\n";
-        return C::kTransactionFailed;
+        return ExitStatus::kTransactionFailed;
     }
     for (const PriceLogFile::Entry &entry : entries) {
         if (line && entry.line != std::to_string(*line)) continue;
@@ -242,7 +244,7 @@ int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std:
         if (since && entry.time.substr(0, 10) < *since) continue;
         out << PriceLogFile::LineOf(entry);
     }
-    return C::kOk;
+    return ExitStatus::kOk;
 }
 
 }  // namespace
@@ -252,12 +254,13 @@ void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
               {"LINE PRICE [--confirm] [--force]", 2, 4,
                [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
                    Switches switches;
-                   if (!TakeSwitches(w, switches, err)) return C::kUsage;
+                   if (!TakeSwitches(w, switches, err)) return ExitStatus::kUsage;
                    if (switches.rest.size() != 2)
                        return T::UsageError(err,
                                             "usage: voxa-ctl set-line-price LINE PRICE "
                                             "[--confirm] [--force]");
-                   const auto line = C::ParseNumber(switches.rest[0], 1, SignSystem::kMaxLines);
+                   const auto line =
+                       Arguments::ParseNumber(switches.rest[0], 1, SignSystem::kMaxLines);
                    if (!line) return T::UsageError(err, "LINE must be 1 to 8");
                    return PriceRun(s, setup, switches.confirm, err)
                        .Run({{*line, switches.rest[1]}}, switches.force, false, out);
@@ -266,9 +269,9 @@ void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
               {"LINE=PRICE... [--confirm] [--force]", 1, 64,
                [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
                    Switches switches;
-                   if (!TakeSwitches(w, switches, err)) return C::kUsage;
+                   if (!TakeSwitches(w, switches, err)) return ExitStatus::kUsage;
                    const std::optional<Prices> prices = ParsePairs(switches.rest, err);
-                   if (!prices) return C::kUsage;
+                   if (!prices) return ExitStatus::kUsage;
                    return PriceRun(s, setup, switches.confirm, err)
                        .Run(*prices, switches.force, true, out);
                }});

@@ -12,16 +12,17 @@ class SubcommandTable;
 // against its line's format as the controller reports it and against the site's limits
 // before any is sent; with confirmation each is read back; every attempt goes to the
 // price log beside voxa.ini.
-class PriceChangeSubcommands {
-public:
-    // What the price subcommands take from the folder they run in.
-    struct Setup {
-        // Where the price log is; none: nothing is logged and there is no history.
-        std::optional<std::filesystem::path> logFolder;
-        // [Update] Confirm and [Limits] of voxa.ini.
-        SettingsBinding::PriceRules rules;
-    };
+namespace PriceChangeSubcommands {
 
-    // The subcommands read setup when they run, not when they are added.
-    static void AddTo(SubcommandTable &table, const Setup &setup);
+// What the price subcommands take from the folder they run in.
+struct Setup {
+    // Where the price log is; none: nothing is logged and there is no history.
+    std::optional<std::filesystem::path> logFolder;
+    // [Update] Confirm and [Limits] of voxa.ini.
+    SettingsBinding::PriceRules rules;
 };
+
+// The subcommands read setup when they run, not when they are added.
+void AddTo(SubcommandTable &table, const Setup &setup);
+
+}  // namespace PriceChangeSubcommands

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <ostream>
 
-#include "command_line_client.h"
+#include "arguments.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using C = CommandLineClient;
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
 
@@ -19,7 +19,7 @@ void PriceSubcommands::AddTo(SubcommandTable &table) {
     table.Add("get-number-of-lines",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
                    out << s.GetNumberOfLines() << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("read-line-formats",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
@@ -27,7 +27,7 @@ void PriceSubcommands::AddTo(SubcommandTable &table) {
                    s.ReadLineFormats();
                    for (int line = 1; line <= s.InstalledLineCount(); ++line)
                        out << line << ' ' << s.GetLineFormat(line) << '\n';
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add("read-face-masks",
               {"", 0, 0, [](SignSystem &s, const Words &, std::ostream &out, std::ostream &) {
@@ -38,14 +38,14 @@ void PriceSubcommands::AddTo(SubcommandTable &table) {
                        std::snprintf(mask, sizeof mask, "0x%02x", s.GetFaceMask(n));
                        out << n + 1 << ' ' << mask << '\n';
                    }
-                   return C::kOk;
+                   return ExitStatus::kOk;
                }});
     table.Add(
         "get-line-price",
         {"LINE", 1, 1, [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-             const auto line = C::ParseNumber(w[0], 1, SignSystem::kMaxLines);
+             const auto line = Arguments::ParseNumber(w[0], 1, SignSystem::kMaxLines);
              if (!line) return T::UsageError(err, "LINE must be 1 to 8");
              out << s.GetLinePrice(*line) << '\n';
-             return C::kOk;
+             return ExitStatus::kOk;
          }});
 }

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "command_line_client.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "startup_reads.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using C = CommandLineClient;
 using Words = SubcommandTable::Words;
 
 struct Line {
@@ -170,6 +169,6 @@ void ReportSubcommands::AddTo(SubcommandTable &table) {
              } else {
                  WriteText(report, out);
              }
-             return C::kOk;
+             return ExitStatus::kOk;
          }});
 }

@@ -6,7 +6,8 @@ class SubcommandTable;
 // point-of-sale systems: the controller's status, the lines with their formats, faces and
 // prices (read as the workstation reads them at start-up) and the controller's clock, as
 // text or as one JSON object whose keys stay the same from release to release.
-class ReportSubcommands {
-public:
-    static void AddTo(SubcommandTable &table);
-};
+namespace ReportSubcommands {
+
+void AddTo(SubcommandTable &table);
+
+}  // namespace ReportSubcommands

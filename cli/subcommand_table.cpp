@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "command_line_client.h"
+#include "exit_status.h"
 
 void SubcommandTable::Add(const std::string &name, Subcommand subcommand) {
     m_subcommands[name] = std::move(subcommand);
@@ -16,7 +16,7 @@ const SubcommandTable::Subcommand *SubcommandTable::Find(const std::string &name
 
 int SubcommandTable::UsageError(std::ostream &err, const std::string &what) {
     err << "voxa-ctl: " << what << '\n';
-    return CommandLineClient::kUsage;
+    return ExitStatus::kUsage;
 }
 
 std::string SubcommandTable::Join(const Words &words, std::size_t from) {

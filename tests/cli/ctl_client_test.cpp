@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "command_code.h"
 #include "command_line_client.h"
 #include "controller_endpoint.h"
 #include "controller_model.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "sim_link_platform.h"
 #include "stream_console.h"
@@ -74,26 +76,26 @@ TEST_F(CtlClientTest, LineCountFormatsAndMasksFollowTheController) {
     state.lines[1] = {"8,88", "1,25", 0xA0};
     state.lines[2] = {"9.99", "9.99", 0x81};
 
-    EXPECT_EQ(Run({"get-number-of-lines"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-number-of-lines"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "3\n");
 
     out.str("");
     controller.ClearRequests();
-    EXPECT_EQ(Run({"read-line-formats"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"read-line-formats"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "1 88.889\n2 8,88\n3 9.99\n");
     ASSERT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1, 1}));
     for (std::size_t n = 1; n < controller.Requests().size(); ++n)
         EXPECT_EQ(controller.Requests()[n][3], n - 1) << "format request " << n;
 
     out.str("");
-    EXPECT_EQ(Run({"read-face-masks"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"read-face-masks"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "1 0x05\n2 0xa0\n3 0x81\n");
     EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CtlClientTest, GetLinePriceAsksForTheLineCountedFromZero) {
     state.lines[4].price = "27.15";
-    EXPECT_EQ(Run({"get-line-price", "5"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-line-price", "5"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "27.15\n");
     ASSERT_EQ(controller.Requests().size(), 1u);
     EXPECT_EQ(controller.Requests()[0].Code(), Code(CommandCode::GetLinePrice));
@@ -102,10 +104,10 @@ TEST_F(CtlClientTest, GetLinePriceAsksForTheLineCountedFromZero) {
 
 TEST_F(CtlClientTest, ClockReadsOnTheTwelveHourDial) {
     model.SetClock({2031, 12, 25, 0, 5, 9});
-    EXPECT_EQ(Run({"get-time"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"get-date"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-time"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"get-date"}), ExitStatus::kOk);
     model.SetClock({2031, 12, 25, 23, 59, 1});
-    EXPECT_EQ(Run({"get-time"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-time"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "12:05:09 AM\n12/25/2031\n11:59:01 PM\n");
 }
 
@@ -122,7 +124,7 @@ TEST_F(CtlClientTest, TimersAndIntensityRead) {
         {"get-on-off-time", "0"},    {"get-on-off-time", "1"},  {"get-switch-time", "5", "2"},
         {"get-on-off-timer-switch"}, {"get-daylight-saving"},   {"get-duty-cycle", "4"},
         {"get-intensity-mode", "6"}, {"get-manual-level", "6"}, {"get-face-level", "6", "1"}};
-    for (const Words &words : runs) EXPECT_EQ(Run(words), CommandLineClient::kOk) << Joined(words);
+    for (const Words &words : runs) EXPECT_EQ(Run(words), ExitStatus::kOk) << Joined(words);
     EXPECT_EQ(out.str(), "10:45 PM\n4:05 AM\n9:00 PM\non\noff\n64\nLight Sensor\n2\n5\n");
     EXPECT_EQ(err.str(), "");
 }
@@ -132,17 +134,17 @@ TEST_F(CtlClientTest, LogsStatusAndPartNumberRead) {
     state.failLog = {{0x01, 0x2A, 0x0F}, "LAMP FACE 6"};
     state.partNumber = "LV-CC 5.10.02";
     for (const char *name : {"get-reset-count", "get-fail-log", "get-cc-software-part-number"})
-        EXPECT_EQ(Run({name}), CommandLineClient::kOk) << name;
+        EXPECT_EQ(Run({name}), ExitStatus::kOk) << name;
     EXPECT_EQ(out.str(), "Number of Resets: 7\nLDFS:012a f LAMP FACE 6\nLV-CC 5.10.02\n");
 }
 
 TEST_F(CtlClientTest, CcStatusSaysWhenNvramMustBeUpdated) {
-    EXPECT_EQ(Run({"get-cc-status"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-cc-status"}), ExitStatus::kOk);
     EXPECT_EQ(out.str().find("NVRAM must be updated"), std::string::npos) << out.str();
 
     out.str("");
     controller.Faults().ccStatusCode = ControllerStatus::kNvramMustBeUpdated;
-    EXPECT_EQ(Run({"get-cc-status"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-cc-status"}), ExitStatus::kOk);
     EXPECT_NE(out.str().find("NVRAM INVALID"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\nNVRAM must be updated\n"), std::string::npos) << out.str();
     // A status report is a value, not a failure: nothing is asked.
@@ -152,7 +154,7 @@ TEST_F(CtlClientTest, CcStatusSaysWhenNvramMustBeUpdated) {
 // ---- Setting values ------------------------------------------------------------------
 
 TEST_F(CtlClientTest, SetTimeSendsTheTwelveHourClockAndTheControllerTakesIt) {
-    EXPECT_EQ(Run({"set-time", "12:30:05", "PM"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-time", "12:30:05", "PM"}), ExitStatus::kOk);
     ASSERT_EQ(controller.Requests().size(), 1u);
     const CommandFrame &request = controller.Requests()[0];
     EXPECT_EQ(request.Code(), Code(CommandCode::SetTime));
@@ -165,19 +167,19 @@ TEST_F(CtlClientTest, SetTimeSendsTheTwelveHourClockAndTheControllerTakesIt) {
     EXPECT_EQ(clock.second, 5);
 
     // Seconds may be left out, and the AM/PM word may share the time's argument.
-    EXPECT_EQ(Run({"set-time", "7:05 am"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-time", "7:05 am"}), ExitStatus::kOk);
     clock = model.Clock();
     EXPECT_EQ(clock.hour, 7);
     EXPECT_EQ(clock.minute, 5);
     EXPECT_EQ(clock.second, 0);
 
-    EXPECT_EQ(Run({"get-time"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"get-time"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "7:05:00 AM\n");
     EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CtlClientTest, SetDateSendsTheCenturyApart) {
-    EXPECT_EQ(Run({"set-date", "6/7/2002"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-date", "6/7/2002"}), ExitStatus::kOk);
     ASSERT_EQ(controller.Requests().size(), 1u);
     const CommandFrame &request = controller.Requests()[0];
     EXPECT_EQ(request.Code(), Code(CommandCode::SetDate));
@@ -192,9 +194,9 @@ TEST_F(CtlClientTest, SetDateSendsTheCenturyApart) {
 }
 
 TEST_F(CtlClientTest, OnOffAndSwitchTimesLandInTheirOwnSlots) {
-    EXPECT_EQ(Run({"set-on-off-time", "1", "7:05", "AM"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"set-on-off-time", "0", "11:45 pm"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"set-switch-time", "3", "2", "6:15", "PM"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-on-off-time", "1", "7:05", "AM"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"set-on-off-time", "0", "11:45 pm"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"set-switch-time", "3", "2", "6:15", "PM"}), ExitStatus::kOk);
     EXPECT_EQ(state.onOffTimes[1], (ControllerModel::ShortTime{7, 5, false}));
     EXPECT_EQ(state.onOffTimes[0], (ControllerModel::ShortTime{11, 45, true}));
     EXPECT_EQ(state.switchTimes[1], (ControllerModel::ShortTime{6, 15, true}));
@@ -204,25 +206,25 @@ TEST_F(CtlClientTest, OnOffAndSwitchTimesLandInTheirOwnSlots) {
 
 TEST_F(CtlClientTest, SwitchesTurnOnAndOff) {
     state.daylightSaving = false;
-    EXPECT_EQ(Run({"set-daylight-saving", "on"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-daylight-saving", "on"}), ExitStatus::kOk);
     EXPECT_TRUE(state.daylightSaving);
-    EXPECT_EQ(Run({"set-daylight-saving", "off"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-daylight-saving", "off"}), ExitStatus::kOk);
     EXPECT_FALSE(state.daylightSaving);
 
     state.onOffTimerEnabled = false;
-    EXPECT_EQ(Run({"set-on-off-timer-switch", "on"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-on-off-timer-switch", "on"}), ExitStatus::kOk);
     EXPECT_TRUE(state.onOffTimerEnabled);
     EXPECT_EQ(controller.Requests().back()[3], 1);
-    EXPECT_EQ(Run({"set-on-off-timer-switch", "off"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-on-off-timer-switch", "off"}), ExitStatus::kOk);
     EXPECT_FALSE(state.onOffTimerEnabled);
     EXPECT_EQ(controller.Requests().back()[3], 0);
 }
 
 TEST_F(CtlClientTest, IntensitySettingsReachTheRightFace) {
-    EXPECT_EQ(Run({"set-duty-cycle", "3", "55"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"set-face-level", "2", "1", "3"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"set-manual-level", "7", "5"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"set-intensity-mode", "4", "2"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-duty-cycle", "3", "55"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"set-face-level", "2", "1", "3"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"set-manual-level", "7", "5"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"set-intensity-mode", "4", "2"}), ExitStatus::kOk);
     EXPECT_EQ(state.dutyCycles[2], 55);
     EXPECT_EQ(state.faces[2].slotLevels[1], 3);
     EXPECT_EQ(state.faces[7].manualLevel, 5);
@@ -235,15 +237,15 @@ TEST_F(CtlClientTest, IntensitySettingsReachTheRightFace) {
 
 TEST_F(CtlClientTest, LogsAndSignTest) {
     state.resetCount = 9;
-    EXPECT_EQ(Run({"clear-reset-log"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"clear-reset-log"}), ExitStatus::kOk);
     EXPECT_EQ(state.resetCount, 0);
-    EXPECT_EQ(Run({"clear-fail-log"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"clear-fail-log"}), ExitStatus::kOk);
     EXPECT_EQ(state.failLog, ControllerModel::CodedText{});
 
     state.signTestFault = true;
-    EXPECT_EQ(Run({"start-sign-test"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"start-sign-test"}), ExitStatus::kOk);
     EXPECT_TRUE(state.signTestRunning);
-    EXPECT_EQ(Run({"stop-sign-test"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"stop-sign-test"}), ExitStatus::kOk);
     EXPECT_FALSE(state.signTestRunning);
     char expected[32];
     std::snprintf(expected, sizeof expected, "LDFS:%02x%02x %x", state.lastSignTest.codes[0],
@@ -253,10 +255,10 @@ TEST_F(CtlClientTest, LogsAndSignTest) {
 }
 
 TEST_F(CtlClientTest, PasswordIsChangedVerifiedAndRejected) {
-    EXPECT_EQ(Run({"change-password", "night shift"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"change-password", "night shift"}), ExitStatus::kOk);
     EXPECT_EQ(state.password, "night shift");
-    EXPECT_EQ(Run({"verify-password", "night shift"}), CommandLineClient::kOk);
-    EXPECT_EQ(Run({"verify-password", "voxa"}), CommandLineClient::kRefused);
+    EXPECT_EQ(Run({"verify-password", "night shift"}), ExitStatus::kOk);
+    EXPECT_EQ(Run({"verify-password", "voxa"}), ExitStatus::kRefused);
     EXPECT_EQ(out.str(), "accepted\nrejected\n");
     EXPECT_EQ(err.str(), "");
 }
@@ -265,20 +267,20 @@ TEST_F(CtlClientTest, PasswordLongerThanTheFrameHoldsIsRefusedUnsent) {
     // The frame carries 17 characters; a longer password would be cut without a word and
     // the controller would keep a password nobody typed.
     const std::string longest(17, 'p');
-    EXPECT_EQ(Run({"change-password", longest}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"change-password", longest}), ExitStatus::kOk);
     EXPECT_EQ(state.password, longest);
     controller.ClearRequests();
-    EXPECT_EQ(Run({"change-password", longest + "q"}), CommandLineClient::kUsage);
+    EXPECT_EQ(Run({"change-password", longest + "q"}), ExitStatus::kUsage);
     EXPECT_TRUE(controller.Requests().empty());
     EXPECT_EQ(state.password, longest);
     EXPECT_NE(err.str().find("17"), std::string::npos) << err.str();
 }
 
 TEST_F(CtlClientTest, TestOpenReportsWhetherThePortOpensAndWhyNot) {
-    EXPECT_EQ(Run({"test-open", "COM3"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"test-open", "COM3"}), ExitStatus::kOk);
     EXPECT_EQ(err.str(), "");
     platform.SetPortMissing(true);
-    EXPECT_EQ(Run({"test-open", "COM9"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"test-open", "COM9"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(out.str(), "opened\nfailed\n");
     EXPECT_EQ(err.str(), "voxa-ctl: Open(): open() failed: (2) No such file or directory\n");
     EXPECT_TRUE(controller.Requests().empty());
@@ -307,7 +309,7 @@ TEST_P(CtlSetLinePrice, IsCheckedAgainstTheControllersFormatBeforeSending) {
     ASSERT_GE(codes.size(), 4u);
     EXPECT_EQ(codes[0], Code(CommandCode::GetNumberOfLines));
     if (c.fits) {
-        EXPECT_EQ(status, CommandLineClient::kOk);
+        EXPECT_EQ(status, ExitStatus::kOk);
         EXPECT_EQ(state.lines[2].price, c.price);
         const CommandFrame &request = controller.Requests().back();
         EXPECT_EQ(request.Code(), Code(CommandCode::SetLinePrice));
@@ -315,7 +317,7 @@ TEST_P(CtlSetLinePrice, IsCheckedAgainstTheControllersFormatBeforeSending) {
         EXPECT_EQ(std::string(reinterpret_cast<const char *>(&request.bytes[4])), c.price);
         EXPECT_EQ(err.str(), "");
     } else {
-        EXPECT_EQ(status, CommandLineClient::kRefused);
+        EXPECT_EQ(status, ExitStatus::kRefused);
         EXPECT_EQ(std::count(codes.begin(), codes.end(), Code(CommandCode::SetLinePrice)), 0);
         EXPECT_EQ(state.lines[2].price, "10.09");
         EXPECT_EQ(err.str(), "voxa-ctl: Error: Bad Value, Price #3 (format 88.89)\n");
@@ -331,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Prices, CtlSetLinePrice,
 
 TEST_F(CtlClientTest, PriceForALineTheControllerDoesNotHaveIsRefusedUnsent) {
     state.lineCount = 2;
-    EXPECT_EQ(Run({"set-line-price", "3", "3.659"}), CommandLineClient::kRefused);
+    EXPECT_EQ(Run({"set-line-price", "3", "3.659"}), ExitStatus::kRefused);
     EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1}));
     EXPECT_EQ(err.str(), "voxa-ctl: line 3 is not installed\n");
 }
@@ -353,7 +355,7 @@ class CtlUsage : public CtlClientTest, public ::testing::WithParamInterface<Usag
 
 TEST_P(CtlUsage, ExitsTwoWithAMessageAndSendsNothing) {
     const UsageCase &c = GetParam();
-    EXPECT_EQ(Run(c.words), CommandLineClient::kUsage) << Joined(c.words);
+    EXPECT_EQ(Run(c.words), ExitStatus::kUsage) << Joined(c.words);
     EXPECT_NE(err.str().find(c.message), std::string::npos) << Joined(c.words) << ": " << err.str();
     if (!c.words.empty()) {
         EXPECT_EQ(err.str().rfind("voxa-ctl: ", 0), 0u) << err.str();
@@ -432,7 +434,7 @@ class CtlParseTime : public ::testing::TestWithParam<TimeCase> {};
 
 TEST_P(CtlParseTime, TakesTwelveHourTimes) {
     const TimeCase &c = GetParam();
-    EXPECT_EQ(CommandLineClient::ParseTime(c.text, c.withSeconds), c.expected)
+    EXPECT_EQ(Arguments::ParseTime(c.text, c.withSeconds), c.expected)
         << '"' << c.text << "\" with seconds " << c.withSeconds;
 }
 
@@ -472,7 +474,7 @@ class CtlParseDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(CtlParseDate, TakesMonthDayYear) {
     const DateCase &c = GetParam();
-    EXPECT_EQ(CommandLineClient::ParseDate(c.text), c.expected) << '"' << c.text << '"';
+    EXPECT_EQ(Arguments::ParseDate(c.text), c.expected) << '"' << c.text << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -489,28 +491,28 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"", std::nullopt}));
 
 TEST(CtlParse, NumbersStayInTheirRangeAndSwitchesAreOnOrOff) {
-    EXPECT_EQ(CommandLineClient::ParseNumber("1", 1, 5), 1);
-    EXPECT_EQ(CommandLineClient::ParseNumber("5", 1, 5), 5);
+    EXPECT_EQ(Arguments::ParseNumber("1", 1, 5), 1);
+    EXPECT_EQ(Arguments::ParseNumber("5", 1, 5), 5);
     for (const char *text : {"0", "6", "", " 3", "3 ", "3x", "+3", "0x3", "99999999999"})
-        EXPECT_EQ(CommandLineClient::ParseNumber(text, 1, 5), std::nullopt) << '"' << text << '"';
-    EXPECT_EQ(CommandLineClient::ParseSwitch("on"), true);
-    EXPECT_EQ(CommandLineClient::ParseSwitch("off"), false);
+        EXPECT_EQ(Arguments::ParseNumber(text, 1, 5), std::nullopt) << '"' << text << '"';
+    EXPECT_EQ(Arguments::ParseSwitch("on"), true);
+    EXPECT_EQ(Arguments::ParseSwitch("off"), false);
     for (const char *text : {"", "1", "0", "yes", "no", "onn"})
-        EXPECT_EQ(CommandLineClient::ParseSwitch(text), std::nullopt) << '"' << text << '"';
+        EXPECT_EQ(Arguments::ParseSwitch(text), std::nullopt) << '"' << text << '"';
 }
 
 // ---- Controller trouble --------------------------------------------------------------
 
 TEST_F(CtlClientTest, ControllerStatusExitsOneWithItsMessageAndNoValue) {
     state.lineCount = 6;
-    EXPECT_EQ(Run({"get-line-price", "7"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"get-line-price", "7"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(), "voxa-ctl: Central Controller: Invalid Line Number\n");
     EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(CtlClientTest, RefusedSettingExitsOneAndChangesNothing) {
     const int before = state.dutyCycles[1];
-    EXPECT_EQ(Run({"set-duty-cycle", "2", "101"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"set-duty-cycle", "2", "101"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(), "voxa-ctl: Central Controller: Duty Cycle Out of Range\n");
     EXPECT_EQ(state.dutyCycles[1], before);
 }
@@ -520,7 +522,7 @@ TEST_F(CtlClientTest, ForcedStatusOnASetExitsOneAndTheFaceKeepsItsLevel) {
     controller.Faults().forcedStatus = ControllerStatus::kFaceUpdateProblem;
     controller.Faults().forcedStatusCount = 1;
     EXPECT_EQ(Run({"set-manual-level", "3", before == 5 ? "1" : "5"}),
-              CommandLineClient::kTransactionFailed);
+              ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(), "voxa-ctl: Central Controller: Face Update Problem\n");
     EXPECT_EQ(state.faces[3].manualLevel, before);
 }
@@ -528,7 +530,7 @@ TEST_F(CtlClientTest, ForcedStatusOnASetExitsOneAndTheFaceKeepsItsLevel) {
 TEST_F(CtlClientTest, UnknownStatusNamesTheCommandOnEveryLine) {
     controller.Faults().forcedStatus = 99;
     controller.Faults().forcedStatusCount = -1;
-    EXPECT_EQ(Run({"get-reset-count"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"get-reset-count"}), ExitStatus::kTransactionFailed);
     EXPECT_NE(err.str().find("voxa-ctl: CC sent VOXA an unknown status.\n"
                              "voxa-ctl: Cmd Code: 0d Status:63\n"),
               std::string::npos)
@@ -539,7 +541,7 @@ TEST_F(CtlClientTest, UnknownStatusNamesTheCommandOnEveryLine) {
 TEST_F(CtlClientTest, NvramQuestionIsAnsweredNoAndTheRunEnds) {
     controller.Faults().forcedStatus = ControllerStatus::kNvramMustBeUpdated;
     controller.Faults().forcedStatusCount = -1;
-    EXPECT_EQ(Run({"read-line-formats"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"read-line-formats"}), ExitStatus::kTransactionFailed);
     const std::string text = err.str();
     EXPECT_NE(text.find("voxa-ctl: Central Controller Has Reported That NVRAM Must Be Updated.\n"
                         "voxa-ctl: If Needed, Contact Supervisor or Lumivane for Assistance.\n"),
@@ -553,7 +555,7 @@ TEST_F(CtlClientTest, NvramQuestionIsAnsweredNoAndTheRunEnds) {
 
 TEST_F(CtlClientTest, SilentControllerEndsTheRunAtTheFirstFailedExchange) {
     controller.Faults().silent = true;
-    EXPECT_EQ(Run({"read-line-formats"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"read-line-formats"}), ExitStatus::kTransactionFailed);
     EXPECT_NE(err.str().find("voxa-ctl: Cmd Code: 04 Status:ffffffff\n"), std::string::npos)
         << err.str();
     // One send and one receive; the six format reads are never tried.
@@ -570,7 +572,7 @@ TEST_P(CtlQuietResend, ExitsOneSayingThatTheResendWasNotConfirmed) {
     const int status = GetParam();
     controller.Faults().forcedStatus = static_cast<std::uint8_t>(status);
     controller.Faults().forcedStatusCount = 1;
-    EXPECT_EQ(Run({"read-line-formats"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"read-line-formats"}), ExitStatus::kTransactionFailed);
     const char *const kTexts[] = {"Checksum Failure", "Excessive Receive Failure",
                                   "Excessive Transmit Failure", "Receive Timeout Failure",
                                   "Transmit Timeout Failure"};
@@ -588,20 +590,20 @@ INSTANTIATE_TEST_SUITE_P(Statuses, CtlQuietResend, ::testing::Range(6, 11));
 // code still confirms a command.
 TEST_F(CtlClientTest, AcknowledgementCodeConfirmsACommand) {
     controller.Faults().replyCode = Code(CommandCode::NeverSent);
-    EXPECT_EQ(Run({"clear-fail-log"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"clear-fail-log"}), ExitStatus::kOk);
     EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CtlClientTest, PasswordCheckThatGetsNoAnswerIsAFailureNotARejection) {
     controller.Faults().silent = true;
-    EXPECT_EQ(Run({"verify-password", "voxa"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"verify-password", "voxa"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(CtlClientTest, PasswordCheckRefusedByAStatusIsAFailureNotARejection) {
     controller.Faults().forcedStatus = ControllerStatus::kGlitch;
     controller.Faults().forcedStatusCount = 1;
-    EXPECT_EQ(Run({"verify-password", "voxa"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"verify-password", "voxa"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str().rfind("voxa-ctl: Central Controller Glitch!\n", 0), 0u) << err.str();
     EXPECT_EQ(out.str(), "");
 }
@@ -609,7 +611,7 @@ TEST_F(CtlClientTest, PasswordCheckRefusedByAStatusIsAFailureNotARejection) {
 TEST_F(CtlClientTest, SetLinePriceStopsWhenTheFormatsCannotBeRead) {
     controller.Faults().forcedStatus = ControllerStatus::kInvalidLineConfiguration;
     controller.Faults().forcedStatusCount = -1;
-    EXPECT_EQ(Run({"set-line-price", "1", "3.659"}), CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"set-line-price", "1", "3.659"}), ExitStatus::kTransactionFailed);
     const std::vector<int> codes = RequestCodes();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), Code(CommandCode::SetLinePrice)), 0);
     EXPECT_EQ(err.str(), "voxa-ctl: Central Controller: Invalid Line Configuration\n");

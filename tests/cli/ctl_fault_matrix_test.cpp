@@ -15,13 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "command_line_client.h"
 #include "ctl_process_fixture.h"
+#include "exit_status.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using C = CommandLineClient;
 
 // Transactions that take their time on the line: every exchange of the 500 ms read limit
 // that finds nothing costs its full limit.
@@ -65,7 +64,7 @@ std::vector<FaultCase> Cases() {
         {"silent controller",
          {"--silent"},
          {"read-line-formats"},
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          kUnknownCondition + Unknown("ffffffff") + kNoAnswerText,
          kNoAnswer + kSlack},
@@ -73,7 +72,7 @@ std::vector<FaultCase> Cases() {
         {"NAK storm",
          {"--nak-rate", "1"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          kUnknownCondition + Unknown("ffffffff") + kNoAnswerText,
          kNoAnswer + kSlack},
@@ -81,35 +80,35 @@ std::vector<FaultCase> Cases() {
         {"three NAKs in a frame",
          {"--nak-at", "0,7,21", "--lines", "5"},
          lines,
-         C::kOk,
+         ExitStatus::kOk,
          "5\n",
          "",
          kExchange + kSlack},
         {"stray answers to request bytes",
          {"--junk-answer-at", "1,2,3,4,5", "--lines", "5"},
          lines,
-         C::kOk,
+         ExitStatus::kOk,
          "5\n",
          "",
          kExchange + kSlack},
         {"junk before sync",
          {"--junk", "10", "--lines", "5"},
          lines,
-         C::kOk,
+         ExitStatus::kOk,
          "5\n",
          "",
          kExchange + kSlack},
         {"bad checksum",
          {"--corrupt-checksum"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          Unknown("fffffffd"),
          kExchange + kSlack},
         {"reply for another command",
          {"--reply-code", "7"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          "voxa-ctl: The controller answered command 4 with a reply for command 7; the reply "
          "was not used.\n",
@@ -117,7 +116,7 @@ std::vector<FaultCase> Cases() {
         {"reply with no command code",
          {"--reply-code", "0"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          "voxa-ctl: The controller answered command 4 with a reply for command 0; the reply "
          "was not used.\n",
@@ -127,7 +126,7 @@ std::vector<FaultCase> Cases() {
         {"Get CC status reports condition 5",
          {"--nvram-update"},
          {"get-cc-status"},
-         C::kOk,
+         ExitStatus::kOk,
          "LDFS:0100 5 \x05NVRAM INVALID\nNVRAM must be updated\n",
          "",
          kExchange + kSlack},
@@ -136,7 +135,7 @@ std::vector<FaultCase> Cases() {
         {"unplug during the request",
          {"--unplug-after", "10"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          kUnknownCondition + Unknown("ffffffff") +
              "voxa-ctl: Open(): {line}: not found; check that the cable or adapter is plugged "
@@ -146,7 +145,7 @@ std::vector<FaultCase> Cases() {
         {"unplug during the reply",
          {"--unplug-after", "30"},
          lines,
-         C::kTransactionFailed,
+         ExitStatus::kTransactionFailed,
          "",
          Unknown("fffffffd") +
              "voxa-ctl: the line to the Central Controller on {line} hung up in the middle of "
@@ -160,7 +159,7 @@ std::vector<FaultCase> Cases() {
         cases.push_back({"reply cut after byte " + std::to_string(k),
                          {"--stop-after", std::to_string(k)},
                          lines,
-                         C::kTransactionFailed,
+                         ExitStatus::kTransactionFailed,
                          "",
                          Unknown("fffffffd"),
                          (22 - k) * kExchange + kSlack});
@@ -218,7 +217,7 @@ std::vector<FaultCase> Cases() {
         cases.push_back({"status " + std::to_string(row.status),
                          {"--status", std::to_string(row.status)},
                          lines,
-                         C::kTransactionFailed,
+                         ExitStatus::kTransactionFailed,
                          "",
                          row.err,
                          kExchange + kSlack});

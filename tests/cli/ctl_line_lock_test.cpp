@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "command_line_client.h"
 #include "ctl_process_fixture.h"
 #include "device_map.h"
+#include "exit_status.h"
 #include "line_lock.h"
 #include "recording_console.h"
 #include "sign_system.h"
@@ -57,7 +57,7 @@ protected:
             threads.emplace_back([&, i] {
                 for (int round = 0; round < rounds; ++round) {
                     const CtlRun run = RunCtl(Ctl(loops[i].args), m_dir, 90s);
-                    if (run.status != CommandLineClient::kOk || run.out != loops[i].expected)
+                    if (run.status != ExitStatus::kOk || run.out != loops[i].expected)
                         failures[i].push_back(loops[i].args[0] + ": " + run.err + run.out);
                 }
             });
@@ -90,7 +90,7 @@ TEST_F(CtlLineLock, ProgramsInLoopsTakeTurns) {
 TEST_F(CtlLineLock, WorkstationAndScriptBothGetThrough) {
     std::thread script([&] {
         const CtlRun run = RunCtl(Ctl({"set-line-price", "2", "9.999"}), m_dir, 90s);
-        EXPECT_EQ(run.status, CommandLineClient::kOk) << run.err;
+        EXPECT_EQ(run.status, ExitStatus::kOk) << run.err;
     });
     DeviceMap devices;
     devices.Set(1, LinkPath());
@@ -120,7 +120,7 @@ TEST_F(CtlLineLock, AStaleLockIsTakenOver) {
         lock << text;
     }
     const CtlRun run = RunCtl(Ctl({"get-number-of-lines"}), m_dir);
-    EXPECT_EQ(run.status, CommandLineClient::kOk) << run.err;
+    EXPECT_EQ(run.status, ExitStatus::kOk) << run.err;
     EXPECT_EQ(run.out, "2\n");
     EXPECT_LT(run.took, 5s);
     EXPECT_FALSE(std::filesystem::exists(LockFile()));
@@ -141,11 +141,12 @@ TEST_F(CtlLineLock, AHeldLineFailsAfterTheWaitNamingItsHolder) {
         std::chrono::milliseconds atLeast;
         std::chrono::milliseconds atMost;
     };
-    for (const Case &c : {Case{{"--wait", "2"}, 2000ms, 6000ms}, Case{{"--no-wait"}, 0ms, 1500ms}}) {
+    for (const Case &c :
+         {Case{{"--wait", "2"}, 2000ms, 6000ms}, Case{{"--no-wait"}, 0ms, 1500ms}}) {
         std::vector<std::string> args = c.options;
         args.push_back("get-number-of-lines");
         const CtlRun run = RunCtl(Ctl(args), m_dir);
-        EXPECT_EQ(run.status, CommandLineClient::kTransactionFailed) << run.err;
+        EXPECT_EQ(run.status, ExitStatus::kTransactionFailed) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("is busy: another program " + holder + " is using it"),
                   std::string::npos)

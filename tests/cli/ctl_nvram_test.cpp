@@ -11,6 +11,7 @@
 
 #include "command_line_client.h"
 #include "controller_endpoint.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "sim_link_platform.h"
 #include "stream_console.h"
@@ -63,13 +64,13 @@ protected:
 TEST_F(CtlNvramTest, SaveAndLoadRoundTripQuietlyWithoutATerminal) {
     controller.Model().ResetNvram(48);
     CommandLineClient client(out, err);
-    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), ExitStatus::kOk);
     EXPECT_EQ(ReadFile(PathOf("a.nvr")), ControllerModel::InitialNvram(48));
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "");
 
     state.nvram.assign(48, 0);
-    EXPECT_EQ(Run(client, {"load-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(Run(client, {"load-nvram-image", PathOf("a.nvr")}), ExitStatus::kOk);
     EXPECT_EQ(state.nvram, ControllerModel::InitialNvram(48));
     EXPECT_EQ(out.str(), "VOXA must be restarted to comply with NVRAM changes.\n");
     EXPECT_EQ(err.str(), "");
@@ -78,7 +79,7 @@ TEST_F(CtlNvramTest, SaveAndLoadRoundTripQuietlyWithoutATerminal) {
 TEST_F(CtlNvramTest, ProgressCountsTheBlocksOnOneLineOfATerminal) {
     controller.Model().ResetNvram(40);
     CommandLineClient client(out, err, true);
-    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), CommandLineClient::kOk);
+    EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), ExitStatus::kOk);
     EXPECT_EQ(err.str(), "\rBlock 1 of 3\rBlock 2 of 3\rBlock 3 of 3\n");
     EXPECT_EQ(out.str(), "");
 }
@@ -95,7 +96,7 @@ TEST_F(CtlNvramTest, MessageDuringTheTransferStartsOnALineOfItsOwn) {
     shown.SetDiagnosticStream(err);
     terminal.SetProgressLine(client.Progress());
     EXPECT_EQ(client.RunSubcommand(shown, {"load-nvram-image", PathOf("long.nvr")}),
-              CommandLineClient::kTransactionFailed);
+              ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(),
               "\rBlock 1 of 3\rBlock 2 of 3\rBlock 3 of 3\n"
               "voxa-ctl: NVRAM Address Invalid, Aborting Transfer\n");
@@ -108,7 +109,7 @@ TEST_F(CtlNvramTest, SilentControllerFailsTheSaveAndKeepsTheOldImage) {
     controller.Faults().silent = true;
     CommandLineClient client(out, err);
     EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("good.nvr")}),
-              CommandLineClient::kTransactionFailed);
+              ExitStatus::kTransactionFailed);
     EXPECT_EQ(ReadFile(PathOf("good.nvr")), Bytes(32, 0x42));
     EXPECT_NE(err.str().find(kNotSaved), std::string::npos) << err.str();
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
@@ -127,7 +128,7 @@ TEST_F(CtlNvramTest, FilesThatCannotBeLoadedAreRefusedBeforeAnyCommand) {
     for (const auto &c : cases) {
         err.str("");
         CommandLineClient client(out, err);
-        EXPECT_EQ(Run(client, {"load-nvram-image", c.file}), CommandLineClient::kTransactionFailed);
+        EXPECT_EQ(Run(client, {"load-nvram-image", c.file}), ExitStatus::kTransactionFailed);
         EXPECT_EQ(err.str(), c.said);
     }
     EXPECT_TRUE(controller.Requests().empty());
@@ -140,7 +141,7 @@ TEST_F(CtlNvramTest, FileIsTheOneArgument) {
          {std::vector<std::string>{"save-nvram-image"},
           std::vector<std::string>{"load-nvram-image", "a.nvr", "b.nvr"}}) {
         err.str("");
-        EXPECT_EQ(Run(client, words), CommandLineClient::kUsage);
+        EXPECT_EQ(Run(client, words), ExitStatus::kUsage);
         EXPECT_EQ(err.str(), "voxa-ctl: usage: voxa-ctl " + words[0] + " FILE\n");
     }
     EXPECT_TRUE(controller.Requests().empty());

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "command_line_client.h"
 #include "ctl_process_fixture.h"
+#include "exit_status.h"
 
 namespace {
 
@@ -134,18 +134,18 @@ protected:
 TEST_F(CtlPasswordProcess, PasswordOnAPipeTravelsExactlyAsGiven) {
     StartSimulator({"--trace-secrets"});
     const CtlRun verify = Ctl({"verify-password", "-"}, "voxa\n");
-    EXPECT_EQ(verify.status, CommandLineClient::kOk) << verify.err;
+    EXPECT_EQ(verify.status, ExitStatus::kOk) << verify.err;
     EXPECT_EQ(verify.out, "accepted\n");
 
     const CtlRun change = Ctl({"change-password", "-"}, " Night Shift 7\r\n");
-    EXPECT_EQ(change.status, CommandLineClient::kOk) << change.err;
+    EXPECT_EQ(change.status, ExitStatus::kOk) << change.err;
     EXPECT_EQ(change.out + change.err, "");
 
     // Without an argument and without a terminal, standard input is read as well.
     const CtlRun again = Ctl({"verify-password"}, " Night Shift 7");
-    EXPECT_EQ(again.status, CommandLineClient::kOk) << again.err;
+    EXPECT_EQ(again.status, ExitStatus::kOk) << again.err;
     const CtlRun old = Ctl({"verify-password", "-"}, "voxa\n");
-    EXPECT_EQ(old.status, CommandLineClient::kRefused);
+    EXPECT_EQ(old.status, ExitStatus::kRefused);
     EXPECT_EQ(old.out, "rejected\n");
 
     const std::string trace = Trace();
@@ -164,7 +164,7 @@ TEST_F(CtlPasswordProcess, TraceAfterAVerifyAndAChangeHoldsNoPasswordText) {
                                    Ctl({"verify-password"}, "Sunrise 42\n")};
     std::string written;
     for (const CtlRun &run : runs) {
-        EXPECT_EQ(run.status, CommandLineClient::kOk) << run.err;
+        EXPECT_EQ(run.status, ExitStatus::kOk) << run.err;
         written += run.out + run.err;
     }
     const std::string trace = Trace();

@@ -10,6 +10,7 @@
 
 #include "command_line_client.h"
 #include "controller_endpoint.h"
+#include "exit_status.h"
 #include "sign_system.h"
 #include "sim_link_platform.h"
 #include "stream_console.h"
@@ -148,7 +149,7 @@ TEST_F(CtlPasswordInput, InputThatCannotBeReadIsNamedWithItsReason) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     client.Passwords().SetInput(fds[1]);  // open for writing only
-    EXPECT_EQ(client.RunSubcommand(system, {"verify-password", "-"}), CommandLineClient::kUsage);
+    EXPECT_EQ(client.RunSubcommand(system, {"verify-password", "-"}), ExitStatus::kUsage);
     ::close(fds[0]);
     ::close(fds[1]);
     EXPECT_EQ(err.str(),

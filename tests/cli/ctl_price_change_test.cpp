@@ -17,6 +17,7 @@
 #include "controller_endpoint.h"
 #include "csv_text.h"
 #include "ctl_process_fixture.h"
+#include "exit_status.h"
 #include "price_log_file.h"
 #include "sign_system.h"
 #include "sim_link_platform.h"
@@ -93,7 +94,7 @@ protected:
 };
 
 TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
-    EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), ExitStatus::kOk) << err.str();
     EXPECT_EQ(Codes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
     EXPECT_EQ(controller.Requests()[9][3], 0);
     EXPECT_EQ(controller.Requests()[10][3], 2);
@@ -110,8 +111,7 @@ TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
 
 TEST_F(CtlPriceTest, SetPricesRefusesEverythingWhenOnePriceIsBad) {
     Limit("20");
-    EXPECT_EQ(Run({"set-prices", "1=3.459", "2=3.55", "3=8.789", "4=2.9"}),
-              CommandLineClient::kRefused);
+    EXPECT_EQ(Run({"set-prices", "1=3.459", "2=3.55", "3=8.789", "4=2.9"}), ExitStatus::kRefused);
     EXPECT_EQ(SetsSent(), 0);
     EXPECT_EQ(err.str(),
               "voxa-ctl: Error: Bad Value, Price #2 (format 8.889)\n"
@@ -141,7 +141,7 @@ void PrintTo(const UsageCase &c, std::ostream *os) {
 class CtlPriceUsage : public CtlPriceTest, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(CtlPriceUsage, SendsAndLogsNothing) {
-    EXPECT_EQ(Run(GetParam().words), CommandLineClient::kUsage);
+    EXPECT_EQ(Run(GetParam().words), ExitStatus::kUsage);
     EXPECT_EQ(err.str(), "voxa-ctl: " + GetParam().message + "\n");
     EXPECT_TRUE(controller.Requests().empty());
     EXPECT_FALSE(fs::exists(m_dir / "voxa-prices.csv"));
@@ -171,8 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CtlPriceTest, ConfirmCatchesAControllerThatStoresAnotherText) {
     controller.Faults().manglePrice = true;
-    EXPECT_EQ(Run({"set-line-price", "--confirm", "2", "3.559"}),
-              CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(Run({"set-line-price", "--confirm", "2", "3.559"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(), "voxa-ctl: Error: Sign Shows 4.559, Price #2 (sent 3.559)\n");
     EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
     ASSERT_EQ(Log().size(), 1u);
@@ -184,7 +183,7 @@ TEST_F(CtlPriceTest, SetPricesStopsAtTheFirstLineNotConfirmed) {
     state.lines[0] = {"9.99", "9.99", 0x03};
     controller.Faults().manglePrice = true;
     EXPECT_EQ(Run({"set-prices", "--confirm", "1=9.99", "2=3.559", "3=3.789"}),
-              CommandLineClient::kTransactionFailed);
+              ExitStatus::kTransactionFailed);
     EXPECT_EQ(SetsSent(), 2);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(),
@@ -198,20 +197,20 @@ TEST_F(CtlPriceTest, SetPricesStopsAtTheFirstLineNotConfirmed) {
 
 TEST_F(CtlPriceTest, ConfirmYesInVoxaIniReadsBackWithoutTheOption) {
     client.PriceSetup().rules.confirm = true;
-    EXPECT_EQ(Run({"set-prices", "1=3.459"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-prices", "1=3.459"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "1 3.459 confirmed\n");
     EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
 }
 
 TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
     Limit("20");
-    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), CommandLineClient::kRefused);
+    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), ExitStatus::kRefused);
     EXPECT_EQ(err.str(),
               "voxa-ctl: Price #1 changes from 3.499 to 8.599 (+146%): outside the limits in "
               "voxa.ini (--force sends it)\n");
     EXPECT_EQ(SetsSent(), 0);
     err.str("");
-    EXPECT_EQ(Run({"set-line-price", "--force", "1", "8.599"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-line-price", "--force", "1", "8.599"}), ExitStatus::kOk);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(state.lines[0].price, "8.599");
     const auto log = Log();
@@ -223,7 +222,7 @@ TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
 TEST_F(CtlPriceTest, BadLimitsAreToldAndNotUsed) {
     client.PriceSetup().rules.problems = {
         "[Limits] max1=abc is not a price: line 1 has no limits."};
-    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"set-line-price", "1", "8.599"}), ExitStatus::kOk);
     EXPECT_EQ(err.str(), "voxa-ctl: [Limits] max1=abc is not a price: line 1 has no limits.\n");
 }
 
@@ -233,15 +232,14 @@ TEST_F(CtlPriceTest, PriceHistoryPrintsTheLogFiltered) {
         << "2026-12-05T08:00:00+01:00,workstation,anna,1,Regular,3.499,3.459,sent\n"
         << "2026-12-06T09:00:00+01:00,voxa-ctl,pos,2,\"Plus, \"\"A\"\"\",3.599,3.559,sent\n"
         << "2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,confirmed\n";
-    EXPECT_EQ(Run({"price-history", "--since", "12/6/2026"}), CommandLineClient::kOk);
+    EXPECT_EQ(Run({"price-history", "--since", "12/6/2026"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), std::string(PriceLogFile::kHeader) +
                              "\n2026-12-06T09:00:00+01:00,voxa-ctl,pos,2,\"Plus, \"\"A\"\"\","
                              "3.599,3.559,sent\n"
                              "2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,"
                              "confirmed\n");
     out.str("");
-    EXPECT_EQ(Run({"price-history", "--line", "1", "--since", "2026-12-06"}),
-              CommandLineClient::kOk);
+    EXPECT_EQ(Run({"price-history", "--line", "1", "--since", "2026-12-06"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), std::string(PriceLogFile::kHeader) +
                              "\n2026-12-07T10:00:00+01:00,voxa-ctl,pos,1,Regular,3.459,3.449,"
                              "confirmed\n");
@@ -253,7 +251,7 @@ TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
     state.lines[1].faceMask = 0x05;
     controller.Model().SetClock({2026, 12, 7, 0, 5, 9});
     system.SetLineTag(0, "Reg \"A\\B\"\t");
-    EXPECT_EQ(Run({"report", "--json"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
     EXPECT_EQ(Codes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9}));
     const QJsonObject report = ParseJson(out.str());
     EXPECT_EQ(report.keys(), (QStringList{"date", "failure", "line_count", "lines", "nvram_update",
@@ -277,7 +275,7 @@ TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
 
 TEST_F(CtlPriceTest, ReportStopsAtAControllerThatWantsItsMemory) {
     state.ccStatus = ControllerModel::ConditionReport(ControllerStatus::kNvramMustBeUpdated);
-    EXPECT_EQ(Run({"report", "--json"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
     EXPECT_EQ(Codes(), std::vector<int>{34});
     const QJsonObject report = ParseJson(out.str());
     EXPECT_TRUE(report["nvram_update"].toBool());
@@ -289,7 +287,7 @@ TEST_F(CtlPriceTest, ReportStopsAtAControllerThatWantsItsMemory) {
 TEST_F(CtlPriceTest, ReportTextNamesEveryLine) {
     state.lineCount = 2;
     controller.Model().SetClock({2026, 12, 7, 14, 7, 31});
-    EXPECT_EQ(Run({"report"}), CommandLineClient::kOk) << err.str();
+    EXPECT_EQ(Run({"report"}), ExitStatus::kOk) << err.str();
     const std::string text = out.str();
     EXPECT_NE(text.find("Lines: 2\nLine 1: 3.499 (format 8.889, faces 0,1 = 0x03) Regular\n"),
               std::string::npos)
@@ -312,12 +310,12 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
     StartSimulator({"--mangle-price"});
     WriteIni();
     const CtlRun mangled = RunCtl({"set-line-price", "--confirm", "1", "3.459"}, m_dir);
-    EXPECT_EQ(mangled.status, CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(mangled.status, ExitStatus::kTransactionFailed);
     EXPECT_EQ(mangled.err, "voxa-ctl: Error: Sign Shows 4.459, Price #1 (sent 3.459)\n");
     const std::string afterFirst = ReadFile(m_dir + "/voxa-prices.csv");
 
     const CtlRun plain = RunCtl({"set-prices", "2=3.559"}, m_dir);
-    EXPECT_EQ(plain.status, CommandLineClient::kOk) << plain.err;
+    EXPECT_EQ(plain.status, ExitStatus::kOk) << plain.err;
     EXPECT_EQ(plain.out, "2 3.559 sent\n");
     const std::string afterSecond = ReadFile(m_dir + "/voxa-prices.csv");
     EXPECT_EQ(afterSecond.substr(0, afterFirst.size()), afterFirst);
@@ -331,7 +329,7 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
     EXPECT_EQ(rows[1][7], "sent");
 
     const CtlRun history = RunCtl({"price-history", "--line", "1"}, m_dir);
-    EXPECT_EQ(history.status, CommandLineClient::kOk) << history.err;
+    EXPECT_EQ(history.status, ExitStatus::kOk) << history.err;
     EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(rows[0]));
 }
 
@@ -339,7 +337,7 @@ TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {
     StartSimulator({"--lines", "2"});
     WriteIni("[Limits]\nmax1=oops\n");
     const CtlRun report = RunCtl({"report", "--json"}, m_dir);
-    EXPECT_EQ(report.status, CommandLineClient::kOk) << report.err;
+    EXPECT_EQ(report.status, ExitStatus::kOk) << report.err;
     EXPECT_EQ(report.err, "");
     const QJsonObject json = ParseJson(report.out);
     EXPECT_EQ(json["line_count"].toInt(), 2);
@@ -348,7 +346,7 @@ TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {
 
     // Bad limits are told by the commands that use them, and never guessed at.
     const CtlRun set = RunCtl({"set-line-price", "1", "9.999"}, m_dir);
-    EXPECT_EQ(set.status, CommandLineClient::kOk);
+    EXPECT_EQ(set.status, ExitStatus::kOk);
     EXPECT_EQ(set.err, "voxa-ctl: [Limits] max1=oops is not a price: line 1 has no limits.\n");
 }
 

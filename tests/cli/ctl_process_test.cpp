@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line_client.h"
-#include "ctl_process_fixture.h"
 #include "controller_model.h"
+#include "ctl_process_fixture.h"
+#include "exit_status.h"
 
 namespace {
 
@@ -40,12 +40,12 @@ TEST_F(CtlProcess, ReadsTheLineCountAndFormatsThroughTheDevice) {
     // Not the six lines the workstation assumes before it asks.
     StartSimulator({"--lines", "2"});
     const CtlRun count = RunCtl({"--device", LinkPath(), "get-number-of-lines"});
-    EXPECT_EQ(count.status, CommandLineClient::kOk) << count.err;
+    EXPECT_EQ(count.status, ExitStatus::kOk) << count.err;
     EXPECT_EQ(count.out, "2\n");
     EXPECT_EQ(count.err, "");
 
     const CtlRun formats = RunCtl({"--device", LinkPath(), "read-line-formats"});
-    EXPECT_EQ(formats.status, CommandLineClient::kOk) << formats.err;
+    EXPECT_EQ(formats.status, ExitStatus::kOk) << formats.err;
     EXPECT_EQ(formats.out, "1 " + m_reference.Current().lines[0].format + "\n2 " +
                                m_reference.Current().lines[1].format + "\n");
     EXPECT_EQ(formats.err, "");
@@ -60,17 +60,17 @@ TEST_F(CtlProcess, PriceSetIsThePriceReadAndAPriceThatDoesNotFitIsNeverSent) {
 
     // In the test's folder, where the price log goes.
     const CtlRun set = RunCtl({"--device", LinkPath(), "set-line-price", "2", price}, m_dir);
-    EXPECT_EQ(set.status, CommandLineClient::kOk) << set.err;
+    EXPECT_EQ(set.status, ExitStatus::kOk) << set.err;
     EXPECT_EQ(set.out, "");
     EXPECT_EQ(set.err, "");
 
     const CtlRun refused =
         RunCtl({"--device", LinkPath(), "set-line-price", "2", price + "4"}, m_dir);
-    EXPECT_EQ(refused.status, CommandLineClient::kRefused);
+    EXPECT_EQ(refused.status, ExitStatus::kRefused);
     EXPECT_EQ(refused.err, "voxa-ctl: Error: Bad Value, Price #2 (format " + format + ")\n");
 
     const CtlRun get = RunCtl({"--device", LinkPath(), "get-line-price", "2"});
-    EXPECT_EQ(get.status, CommandLineClient::kOk) << get.err;
+    EXPECT_EQ(get.status, ExitStatus::kOk) << get.err;
     EXPECT_EQ(get.out, price + "\n");
 
     ASSERT_EQ(m_sim->Terminate(), 0);
@@ -89,38 +89,38 @@ TEST_F(CtlProcess, PortAndDeviceComeFromVoxaIniInTheCurrentDirectory) {
             << "/no-such-tty\n";
     }
     const CtlRun fromIni = RunCtl({"get-number-of-lines"}, m_dir);
-    EXPECT_EQ(fromIni.status, CommandLineClient::kOk) << fromIni.err;
+    EXPECT_EQ(fromIni.status, ExitStatus::kOk) << fromIni.err;
     EXPECT_EQ(fromIni.out, "5\n");
 
     // --port picks another name of the map; its device is missing, so nothing answers.
     const CtlRun otherPort = RunCtl({"--port", "COM5", "get-number-of-lines"}, m_dir);
-    EXPECT_EQ(otherPort.status, CommandLineClient::kTransactionFailed);
+    EXPECT_EQ(otherPort.status, ExitStatus::kTransactionFailed);
     EXPECT_EQ(otherPort.out, "");
     EXPECT_NE(otherPort.err, "");
 
     // --device serves the port from its own path instead of the map's.
     const CtlRun device =
         RunCtl({"--port", "COM5", "--device", LinkPath(), "get-number-of-lines"}, m_dir);
-    EXPECT_EQ(device.status, CommandLineClient::kOk) << device.err;
+    EXPECT_EQ(device.status, ExitStatus::kOk) << device.err;
     EXPECT_EQ(device.out, "5\n");
 }
 
 TEST_F(CtlProcess, OptionsAreCheckedBeforeAnyPortIsUsed) {
     const CtlRun help = RunCtl({"--help"});
-    EXPECT_EQ(help.status, CommandLineClient::kOk);
+    EXPECT_EQ(help.status, ExitStatus::kOk);
     EXPECT_EQ(help.out.rfind("Usage: voxa-ctl", 0), 0u) << help.out;
 
     const CtlRun incomplete = RunCtl({"--port"});
-    EXPECT_EQ(incomplete.status, CommandLineClient::kUsage);
+    EXPECT_EQ(incomplete.status, ExitStatus::kUsage);
     EXPECT_NE(incomplete.err.find("--port"), std::string::npos) << incomplete.err;
 
     const CtlRun notComN = RunCtl({"--port", "LPT1", "--device", LinkPath(), "get-time"});
-    EXPECT_EQ(notComN.status, CommandLineClient::kUsage);
+    EXPECT_EQ(notComN.status, ExitStatus::kUsage);
     EXPECT_NE(notComN.err.find("COMn"), std::string::npos) << notComN.err;
     EXPECT_EQ(notComN.out, "");
 
     const CtlRun unknown = RunCtl({"--device", LinkPath(), "get-everything"});
-    EXPECT_EQ(unknown.status, CommandLineClient::kUsage);
+    EXPECT_EQ(unknown.status, ExitStatus::kUsage);
 }
 
 // A failed run always says on standard error what happened, and prints no value.
@@ -261,7 +261,7 @@ TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
     };
 
     const CtlRun saved = ctl("save-nvram-image", "before.nvr");
-    EXPECT_EQ(saved.status, CommandLineClient::kOk) << saved.err;
+    EXPECT_EQ(saved.status, ExitStatus::kOk) << saved.err;
     EXPECT_EQ(saved.out + saved.err, "");
     const std::vector<std::uint8_t> initial = ControllerModel::InitialNvram(kSize);
     EXPECT_EQ(ReadWhole(m_dir + "/before.nvr"), std::string(initial.begin(), initial.end()));
@@ -270,11 +270,11 @@ TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
     for (std::size_t i = 0; i < kSize; ++i) image[i] = static_cast<char>(255 - i * 3);
     std::ofstream(m_dir + "/new.nvr", std::ios::binary) << image;
     const CtlRun loaded = ctl("load-nvram-image", "new.nvr");
-    EXPECT_EQ(loaded.status, CommandLineClient::kOk) << loaded.err;
+    EXPECT_EQ(loaded.status, ExitStatus::kOk) << loaded.err;
     EXPECT_EQ(loaded.out, "VOXA must be restarted to comply with NVRAM changes.\n");
     EXPECT_EQ(loaded.err, "");
 
     const CtlRun again = ctl("save-nvram-image", "after.nvr");
-    EXPECT_EQ(again.status, CommandLineClient::kOk) << again.err;
+    EXPECT_EQ(again.status, ExitStatus::kOk) << again.err;
     EXPECT_EQ(ReadWhole(m_dir + "/after.nvr"), image);
 }
