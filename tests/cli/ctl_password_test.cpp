@@ -4,15 +4,11 @@
 #include <unistd.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_line_client.h"
-#include "controller_endpoint.h"
-#include "sign_system.h"
-#include "sim_link_platform.h"
-#include "stream_console.h"
+#include "ctl_in_process_fixture.h"
 
 namespace {
 
@@ -25,14 +21,8 @@ std::string FrameText(const CommandFrame &frame) {
     return text;
 }
 
-class CtlPasswordInput : public ::testing::Test {
+class CtlPasswordInput : public CtlInProcess {
 protected:
-    CtlPasswordInput() {
-        console.Attach(&system);
-        system.SetDiagnosticStream(err);
-        system.SetPortName("COM1");
-    }
-
     // Runs the subcommand with input on its standard input, a pipe closed after it.
     int Run(const Words &words, const std::string &input) {
         int fds[2];
@@ -52,13 +42,6 @@ protected:
         return texts;
     }
 
-    ControllerEndpoint controller;
-    ControllerModel::State &state = controller.Model().Current();
-    SimLinkPlatform platform{controller};
-    std::ostringstream out;
-    std::ostringstream err;
-    StreamConsole console{err};
-    SignSystem system{platform, console};
     CommandLineClient client{out, err};
 };
 
