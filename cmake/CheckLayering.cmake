@@ -56,6 +56,9 @@ foreach(folder IN LISTS folders)
 endforeach()
 set(allowed_tests/support protocol station simulator files frame)
 list(APPEND checked tests/support)
+# The widget tests' part of the test support stands on the widgets and the Qt-free part.
+set(allowed_tests/support/widgets widgets ${below_widgets} simulator frame)
+list(APPEND checked tests/support/widgets)
 
 foreach(folder IN LISTS checked)
     file(GLOB sources ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)

@@ -14,41 +14,41 @@ class SignSystem;
 // What the workstation keeps in its settings file and where each value goes: line tags,
 // the last update, face tags, the port and the start-up switch, plus the [Devices] map
 // of port names to device paths. Read once at start-up, written once at the end.
-class SettingsBinding {
-public:
-    static constexpr const char *kMissing = "XXX";
-    // What the tag field of a line that is not installed shows.
-    static constexpr const char *kNotInstalledField = "not installed ................";
-    static constexpr int kDevicePorts = 9;
+namespace SettingsBinding {
 
-    // Fills the sign system and the device map, and returns the text for the last-update
-    // field ("Last Update:\n%s").
-    static std::string Load(const SettingsFile &file, SignSystem &system, DeviceMap &devices);
+inline constexpr const char *kMissing = "XXX";
+// What the tag field of a line that is not installed shows.
+inline constexpr const char *kNotInstalledField = "not installed ................";
+inline constexpr int kDevicePorts = 9;
 
-    // Writes the values in their order. tagFieldTexts are the tag fields as shown (tag and
-    // leader dots); a line whose field shows the not-installed text was never loaded, so
-    // it keeps the tag the sign system holds for it (the one read from the file).
-    // lastUpdateText is the last-update field as shown.
-    static void Save(SettingsFile &file, const SignSystem &system,
-                     const std::array<std::string, 8> &tagFieldTexts,
-                     const std::string &lastUpdateText);
+// Fills the sign system and the device map, and returns the text for the last-update
+// field ("Last Update:\n%s").
+std::string Load(const SettingsFile &file, SignSystem &system, DeviceMap &devices);
 
-    // Writes the [Devices] map, so a port the port dialog mapped is kept.
-    static void SaveDevices(SettingsFile &file, const DeviceMap &devices);
+// Writes the values in their order. tagFieldTexts are the tag fields as shown (tag and
+// leader dots); a line whose field shows the not-installed text was never loaded, so
+// it keeps the tag the sign system holds for it (the one read from the file).
+// lastUpdateText is the last-update field as shown.
+void Save(SettingsFile &file, const SignSystem &system,
+          const std::array<std::string, 8> &tagFieldTexts, const std::string &lastUpdateText);
 
-    // What the site asks of every price change: [Update] Confirm=Yes reads each price
-    // back; [Limits] holds the price limits. Values that do not parse are not used, and
-    // problems says so, one text each, for the program to report once.
-    struct PriceRules {
-        bool confirm = false;
-        PriceLimits limits;
-        std::vector<std::string> problems;
-    };
-    static PriceRules LoadPriceRules(const SettingsFile &file);
+// Writes the [Devices] map, so a port the port dialog mapped is kept.
+void SaveDevices(SettingsFile &file, const DeviceMap &devices);
 
-    // A tag field's text cut at its first " ." (the leader dots).
-    static std::string TagFromField(const std::string &fieldText);
-    // The time of a "Last Update:\n%s" text; nothing for any other text (an error shown
-    // there), so that the value stored before stays.
-    static std::optional<std::string> LastMessageFromField(const std::string &fieldText);
+// What the site asks of every price change: [Update] Confirm=Yes reads each price
+// back; [Limits] holds the price limits. Values that do not parse are not used, and
+// problems says so, one text each, for the program to report once.
+struct PriceRules {
+    bool confirm = false;
+    PriceLimits limits;
+    std::vector<std::string> problems;
 };
+PriceRules LoadPriceRules(const SettingsFile &file);
+
+// A tag field's text cut at its first " ." (the leader dots).
+std::string TagFromField(const std::string &fieldText);
+// The time of a "Last Update:\n%s" text; nothing for any other text (an error shown
+// there), so that the value stored before stays.
+std::optional<std::string> LastMessageFromField(const std::string &fieldText);
+
+}  // namespace SettingsBinding

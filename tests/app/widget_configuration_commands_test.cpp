@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,24 +14,15 @@
 #include "control_builder.h"
 #include "controller_dialog.h"
 #include "device_map.h"
+#include "dialog_test_kit.h"
 #include "main_window.h"
 #include "menu_commands.h"
+#include "open_main_window.h"
 #include "resource_ids.h"
 #include "settings_file.h"
 #include "simulated_site.h"
 
 namespace M = Ids::Menu;
-
-namespace {
-
-template <typename T>
-T *Child(QWidget *dialog, int id) {
-    T *child = dialog->findChild<T *>(IdName(id));
-    if (child == nullptr) qFatal("no control %d", id);
-    return child;
-}
-
-}  // namespace
 
 // The sign configuration commands of the menu on the simulated site: each runs its
 // dialog through the window's modal runner, and what the tags dialog stores reaches the
@@ -71,10 +61,7 @@ void ConfigurationCommandsTest::init() {
         << "[Tags]\ntag0=Regular\n[FaceTags]\nface1=North\n[Communications]\nPort=COM1\n";
     m_window = std::make_unique<MainWindow>(m_site->platform, m_site->console, *m_devices,
                                             m_dir->filePath("voxa.ini"));
-    QVERIFY(m_window->Initialise());
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(OpenMainWindow(*m_window));
     m_window->Commands().SetModalRunner([this](QDialog &dialog) {
         m_dialogs << dialog.objectName();
         if (dialog.objectName() == IdName(Ids::Dialog::kPassword)) return Ids::Result::kOk;

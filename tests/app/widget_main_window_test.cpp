@@ -11,6 +11,7 @@
 #include "cm_edit.h"
 #include "device_map.h"
 #include "main_window.h"
+#include "open_main_window.h"
 #include "resource_ids.h"
 #include "settings_file.h"
 #include "simulated_site.h"
@@ -78,6 +79,11 @@ private slots:
 
 private:
     void WriteSettings(const std::string &text);
+    // The main window on the site, not yet started.
+    void MakeWindow();
+    // Counts the port dialog's runs and the port opens before the first, and chooses COM1
+    // there.
+    void HookPortDialog(int &runs, std::size_t &openedBefore);
     void Start();
     CmEdit *Price(int line) const;
     QLabel *Tag(int line) const;
@@ -115,14 +121,24 @@ void MainWindowTest::WriteSettings(const std::string &text) {
     std::ofstream(m_dir->filePath("voxa.ini").toStdString(), std::ios::binary) << text;
 }
 
-void MainWindowTest::Start() {
+void MainWindowTest::MakeWindow() {
     m_window = std::make_unique<MainWindow>(m_site->platform, m_console, *m_devices,
                                             m_dir->filePath("voxa.ini"));
+}
+
+void MainWindowTest::HookPortDialog(int &runs, std::size_t &openedBefore) {
+    m_window->SetPortDialogHook([this, &runs, &openedBefore] {
+        ++runs;
+        openedBefore = m_site->platform.OpenCount();
+        // A port chosen there is the one the first transaction uses.
+        m_window->System()->SetPortName("COM1");
+    });
+}
+
+void MainWindowTest::Start() {
+    MakeWindow();
     m_window->SetClock([this] { return m_now; });
-    QVERIFY(m_window->Initialise());
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(OpenMainWindow(*m_window));
 }
 
 CmEdit *MainWindowTest::Price(int line) const {
@@ -219,16 +235,10 @@ void MainWindowTest::LinesAboveTheLineCountStayNotInstalled() {
 
 void MainWindowTest::PortDialogRunsBeforeTheFirstTransactionWhenAskedFor() {
     WriteSettings("[Communications]\nPort=COM7\nShowStartup=Yes\n");
-    m_window = std::make_unique<MainWindow>(m_site->platform, m_console, *m_devices,
-                                            m_dir->filePath("voxa.ini"));
+    MakeWindow();
     int runs = 0;
     std::size_t openedBefore = 1;
-    m_window->SetPortDialogHook([&] {
-        ++runs;
-        openedBefore = m_site->platform.OpenCount();
-        // A port chosen there is the one the first transaction uses.
-        m_window->System()->SetPortName("COM1");
-    });
+    HookPortDialog(runs, openedBefore);
     QVERIFY(m_window->Initialise());
     QCOMPARE(runs, 1);
     QCOMPARE(openedBefore, std::size_t{0});
@@ -239,8 +249,7 @@ void MainWindowTest::PortDialogRunsBeforeTheFirstTransactionWhenAskedFor() {
     cleanup();
     init();
     WriteSettings("[Communications]\nPort=COM1\nShowStartup=yes\n");
-    m_window = std::make_unique<MainWindow>(m_site->platform, m_console, *m_devices,
-                                            m_dir->filePath("voxa.ini"));
+    MakeWindow();
     runs = 0;
     m_window->SetPortDialogHook([&] { ++runs; });
     QVERIFY(m_window->Initialise());
@@ -264,15 +273,10 @@ void MainWindowTest::PortDialogRunsFirstWhenNoPortIsSet() {
     } else {
         WriteSettings(settings.toStdString());
     }
-    m_window = std::make_unique<MainWindow>(m_site->platform, m_console, *m_devices,
-                                            m_dir->filePath("voxa.ini"));
+    MakeWindow();
     int runs = 0;
     std::size_t openedBefore = 1;
-    m_window->SetPortDialogHook([&] {
-        ++runs;
-        openedBefore = m_site->platform.OpenCount();
-        m_window->System()->SetPortName("COM1");
-    });
+    HookPortDialog(runs, openedBefore);
     QVERIFY(m_window->Initialise());
     QCOMPARE(runs, shown ? 1 : 0);
     if (shown) {

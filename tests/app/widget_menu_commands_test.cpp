@@ -1,5 +1,4 @@
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +17,7 @@
 #include "main_menu.h"
 #include "main_window.h"
 #include "menu_commands.h"
+#include "open_main_window.h"
 #include "resource_ids.h"
 #include "simulated_site.h"
 
@@ -88,10 +88,7 @@ void MenuCommandsTest::cleanup() {
 void MenuCommandsTest::Start() {
     m_window = std::make_unique<MainWindow>(m_site->platform, m_site->console, *m_devices,
                                             m_dir->filePath("voxa.ini"));
-    QVERIFY(m_window->Initialise());
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(OpenMainWindow(*m_window));
     m_window->Commands().SetModalRunner([this](QDialog &dialog) {
         m_dialogs << dialog.objectName();
         return dialog.objectName() == IdName(Ids::Dialog::kPassword) ? m_passwordAnswer

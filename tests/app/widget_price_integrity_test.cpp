@@ -1,7 +1,6 @@
 // Send Update with read-back confirmation, limits and the price log, and the price history
 // behind the File menu, on the simulated site.
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,6 +17,7 @@
 #include "device_map.h"
 #include "main_window.h"
 #include "menu_commands.h"
+#include "open_main_window.h"
 #include "price_log_file.h"
 #include "resource_ids.h"
 #include "simulated_site.h"
@@ -90,10 +90,7 @@ void PriceIntegrityTest::Start() {
     m_window = std::make_unique<MainWindow>(m_site->platform, m_site->console, *m_devices,
                                             m_dir->filePath("voxa.ini"));
     m_window->SetClock([] { return QDateTime(QDate(2026, 12, 7), QTime(14, 7)); });
-    QVERIFY(m_window->Initialise());
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(OpenMainWindow(*m_window));
     m_window->Tick();
     m_site->platform.ClearEvents();
 }

@@ -8,19 +8,15 @@
 #include <cstdio>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "arguments.h"
 #include "command_code.h"
 #include "command_line_client.h"
-#include "controller_endpoint.h"
 #include "controller_model.h"
+#include "ctl_in_process_fixture.h"
 #include "exit_status.h"
-#include "sign_system.h"
-#include "sim_link_platform.h"
-#include "stream_console.h"
 
 namespace {
 
@@ -38,33 +34,14 @@ std::string Joined(const Words &words) {
     return text;
 }
 
-class CtlClientTest : public ::testing::Test {
+class CtlClientTest : public CtlInProcess {
 protected:
-    CtlClientTest() {
-        console.Attach(&system);
-        system.SetDiagnosticStream(err);
-        system.SetPortName("COM1");
-    }
+    CtlClientTest() : CtlInProcess(FixedNow) {}
 
     int Run(const Words &words) { return client.RunSubcommand(system, words); }
 
-    // The command codes of every request the controller took whole, in order.
-    std::vector<int> RequestCodes() const {
-        std::vector<int> codes;
-        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
-        return codes;
-    }
-
     static int Code(CommandCode code) { return ToByte(code); }
 
-    ControllerEndpoint controller{FixedNow};
-    ControllerModel &model = controller.Model();
-    ControllerModel::State &state = model.Current();
-    SimLinkPlatform platform{controller};
-    std::ostringstream out;
-    std::ostringstream err;
-    StreamConsole console{err};
-    SignSystem system{platform, console};
     CommandLineClient client{out, err};
 };
 

@@ -1,20 +1,18 @@
 // voxa-ctl's NVRAM image subcommands against the simulated controller on virtual time.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_line_client.h"
-#include "controller_endpoint.h"
+#include "ctl_in_process_fixture.h"
 #include "exit_status.h"
+#include "file_contents.h"
 #include "sign_system.h"
-#include "sim_link_platform.h"
 #include "stream_console.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -24,48 +22,24 @@ using Bytes = std::vector<std::uint8_t>;
 const std::string kNotSaved =
     "voxa-ctl: NVRAM image not saved: the Central Controller did not deliver every block.\n";
 
-class CtlNvramTest : public ::testing::Test {
+class CtlNvramTest : public CtlInProcess {
 protected:
-    CtlNvramTest() {
-        folder = fs::temp_directory_path() / ("voxa-ctl-nvram-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        console.Attach(&system);
-        console.SetProgressLine(nullptr);
-        system.SetDiagnosticStream(err);
-        system.SetPortName("COM1");
-    }
-    ~CtlNvramTest() override { fs::remove_all(folder); }
+    CtlNvramTest() { console.SetProgressLine(nullptr); }
 
     int Run(CommandLineClient &client, const std::vector<std::string> &words) {
         return client.RunSubcommand(system, words);
     }
     std::string PathOf(const std::string &name) const { return (folder / name).string(); }
-    static void WriteFile(const std::string &path, const Bytes &bytes) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char *>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-    static Bytes ReadFile(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
 
-    fs::path folder;
-    ControllerEndpoint controller;
-    ControllerModel::State &state = controller.Model().Current();
-    SimLinkPlatform platform{controller};
-    std::ostringstream out;
-    std::ostringstream err;
-    StreamConsole console{err};
-    SignSystem system{platform, console};
+    TemporaryFolder scratch{"voxa-ctl-nvram"};
+    const fs::path folder = scratch.Path();
 };
 
 TEST_F(CtlNvramTest, SaveAndLoadRoundTripQuietlyWithoutATerminal) {
     controller.Model().ResetNvram(48);
     CommandLineClient client(out, err);
     EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("a.nvr")}), ExitStatus::kOk);
-    EXPECT_EQ(ReadFile(PathOf("a.nvr")), ControllerModel::InitialNvram(48));
+    EXPECT_EQ(ReadFileBytes(PathOf("a.nvr")), ControllerModel::InitialNvram(48));
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "");
 
@@ -86,7 +60,7 @@ TEST_F(CtlNvramTest, ProgressCountsTheBlocksOnOneLineOfATerminal) {
 
 TEST_F(CtlNvramTest, MessageDuringTheTransferStartsOnALineOfItsOwn) {
     controller.Model().ResetNvram(32);
-    WriteFile(PathOf("long.nvr"), Bytes(48, 7));
+    WriteFileBytes(PathOf("long.nvr"), Bytes(48, 7));
     CommandLineClient client(out, err, true);
     StreamConsole terminal(err);
     // The console of a run whose standard error is a terminal shares its progress line.
@@ -105,18 +79,18 @@ TEST_F(CtlNvramTest, MessageDuringTheTransferStartsOnALineOfItsOwn) {
 }
 
 TEST_F(CtlNvramTest, SilentControllerFailsTheSaveAndKeepsTheOldImage) {
-    WriteFile(PathOf("good.nvr"), Bytes(32, 0x42));
+    WriteFileBytes(PathOf("good.nvr"), Bytes(32, 0x42));
     controller.Faults().silent = true;
     CommandLineClient client(out, err);
     EXPECT_EQ(Run(client, {"save-nvram-image", PathOf("good.nvr")}),
               ExitStatus::kTransactionFailed);
-    EXPECT_EQ(ReadFile(PathOf("good.nvr")), Bytes(32, 0x42));
+    EXPECT_EQ(ReadFileBytes(PathOf("good.nvr")), Bytes(32, 0x42));
     EXPECT_NE(err.str().find(kNotSaved), std::string::npos) << err.str();
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(CtlNvramTest, FilesThatCannotBeLoadedAreRefusedBeforeAnyCommand) {
-    WriteFile(PathOf("big.nvr"), Bytes(65537, 1));
+    WriteFileBytes(PathOf("big.nvr"), Bytes(65537, 1));
     const struct {
         std::string file;
         std::string said;

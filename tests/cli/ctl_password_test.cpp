@@ -4,16 +4,12 @@
 #include <unistd.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_line_client.h"
-#include "controller_endpoint.h"
+#include "ctl_in_process_fixture.h"
 #include "exit_status.h"
-#include "sign_system.h"
-#include "sim_link_platform.h"
-#include "stream_console.h"
 
 namespace {
 
@@ -26,14 +22,8 @@ std::string FrameText(const CommandFrame &frame) {
     return text;
 }
 
-class CtlPasswordInput : public ::testing::Test {
+class CtlPasswordInput : public CtlInProcess {
 protected:
-    CtlPasswordInput() {
-        console.Attach(&system);
-        system.SetDiagnosticStream(err);
-        system.SetPortName("COM1");
-    }
-
     // Runs the subcommand with input on its standard input, a pipe closed after it.
     int Run(const Words &words, const std::string &input) {
         int fds[2];
@@ -53,13 +43,6 @@ protected:
         return texts;
     }
 
-    ControllerEndpoint controller;
-    ControllerModel::State &state = controller.Model().Current();
-    SimLinkPlatform platform{controller};
-    std::ostringstream out;
-    std::ostringstream err;
-    StreamConsole console{err};
-    SignSystem system{platform, console};
     CommandLineClient client{out, err};
 };
 

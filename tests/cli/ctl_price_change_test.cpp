@@ -8,36 +8,27 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_code.h"
 #include "command_line_client.h"
-#include "controller_endpoint.h"
 #include "csv_text.h"
+#include "ctl_in_process_fixture.h"
 #include "ctl_process_fixture.h"
 #include "exit_status.h"
+#include "file_contents.h"
 #include "price_log_file.h"
-#include "sign_system.h"
-#include "sim_link_platform.h"
-#include "stream_console.h"
+#include "temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
 
-std::string ReadFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The rows of a price log below its header.
 std::vector<CsvText::Row> LogRows(const fs::path &path) {
-    std::vector<CsvText::Row> rows = CsvText::Parse(ReadFile(path));
+    std::vector<CsvText::Row> rows = CsvText::Parse(ReadWholeFile(path));
     if (!rows.empty()) rows.erase(rows.begin());
     return rows;
 }
@@ -50,31 +41,17 @@ QJsonObject ParseJson(const std::string &text) {
     return document.object();
 }
 
-class CtlPriceTest : public ::testing::Test {
+class CtlPriceTest : public CtlInProcess {
 protected:
     CtlPriceTest() {
-        console.Attach(&system);
-        system.SetDiagnosticStream(err);
-        system.SetPortName("COM1");
         system.SetLineTag(0, "Regular");
         system.SetLineTag(1, "Plus");
-        char pattern[] = "/tmp/voxa-ctl-price-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) m_dir = pattern;
         client.PriceSetup().logFolder = m_dir;
-    }
-    ~CtlPriceTest() override {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
 
     int Run(const Words &words) { return client.RunSubcommand(system, words); }
-    std::vector<int> Codes() const {
-        std::vector<int> codes;
-        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
-        return codes;
-    }
     int SetsSent() const {
-        const std::vector<int> codes = Codes();
+        const std::vector<int> codes = RequestCodes();
         return static_cast<int>(std::count(codes.begin(), codes.end(), 2));
     }
     std::vector<CsvText::Row> Log() const { return LogRows(m_dir / "voxa-prices.csv"); }
@@ -82,20 +59,14 @@ protected:
         client.PriceSetup().rules.limits.SetMaxChangePercent(std::stod(percent));
     }
 
-    fs::path m_dir;
-    ControllerEndpoint controller;
-    ControllerModel::State &state = controller.Model().Current();
-    SimLinkPlatform platform{controller};
-    std::ostringstream out;
-    std::ostringstream err;
-    StreamConsole console{err};
-    SignSystem system{platform, console};
+    TemporaryFolder m_folder{"voxa-ctl-price"};
+    const fs::path m_dir = m_folder.Path();
     CommandLineClient client{out, err};
 };
 
 TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
     EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(Codes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
     EXPECT_EQ(controller.Requests()[9][3], 0);
     EXPECT_EQ(controller.Requests()[10][3], 2);
     EXPECT_EQ(out.str(), "1 3.459 sent\n3 3.789 sent\n");
@@ -173,7 +144,7 @@ TEST_F(CtlPriceTest, ConfirmCatchesAControllerThatStoresAnotherText) {
     controller.Faults().manglePrice = true;
     EXPECT_EQ(Run({"set-line-price", "--confirm", "2", "3.559"}), ExitStatus::kTransactionFailed);
     EXPECT_EQ(err.str(), "voxa-ctl: Error: Sign Shows 4.559, Price #2 (sent 3.559)\n");
-    EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
+    EXPECT_EQ(RequestCodes().back(), ToByte(CommandCode::GetLinePrice));
     ASSERT_EQ(Log().size(), 1u);
     EXPECT_EQ(Log()[0][7], "mismatch");
 }
@@ -199,7 +170,7 @@ TEST_F(CtlPriceTest, ConfirmYesInVoxaIniReadsBackWithoutTheOption) {
     client.PriceSetup().rules.confirm = true;
     EXPECT_EQ(Run({"set-prices", "1=3.459"}), ExitStatus::kOk);
     EXPECT_EQ(out.str(), "1 3.459 confirmed\n");
-    EXPECT_EQ(Codes().back(), ToByte(CommandCode::GetLinePrice));
+    EXPECT_EQ(RequestCodes().back(), ToByte(CommandCode::GetLinePrice));
 }
 
 TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
@@ -252,7 +223,7 @@ TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
     controller.Model().SetClock({2026, 12, 7, 0, 5, 9});
     system.SetLineTag(0, "Reg \"A\\B\"\t");
     EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(Codes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9}));
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9}));
     const QJsonObject report = ParseJson(out.str());
     EXPECT_EQ(report.keys(), (QStringList{"date", "failure", "line_count", "lines", "nvram_update",
                                           "status", "time"}));
@@ -276,7 +247,7 @@ TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
 TEST_F(CtlPriceTest, ReportStopsAtAControllerThatWantsItsMemory) {
     state.ccStatus = ControllerModel::ConditionReport(ControllerStatus::kNvramMustBeUpdated);
     EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(Codes(), std::vector<int>{34});
+    EXPECT_EQ(RequestCodes(), std::vector<int>{34});
     const QJsonObject report = ParseJson(out.str());
     EXPECT_TRUE(report["nvram_update"].toBool());
     EXPECT_TRUE(report["line_count"].isNull());
@@ -312,12 +283,12 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
     const CtlRun mangled = RunCtl({"set-line-price", "--confirm", "1", "3.459"}, m_dir);
     EXPECT_EQ(mangled.status, ExitStatus::kTransactionFailed);
     EXPECT_EQ(mangled.err, "voxa-ctl: Error: Sign Shows 4.459, Price #1 (sent 3.459)\n");
-    const std::string afterFirst = ReadFile(m_dir + "/voxa-prices.csv");
+    const std::string afterFirst = ReadWholeFile(m_dir + "/voxa-prices.csv");
 
     const CtlRun plain = RunCtl({"set-prices", "2=3.559"}, m_dir);
     EXPECT_EQ(plain.status, ExitStatus::kOk) << plain.err;
     EXPECT_EQ(plain.out, "2 3.559 sent\n");
-    const std::string afterSecond = ReadFile(m_dir + "/voxa-prices.csv");
+    const std::string afterSecond = ReadWholeFile(m_dir + "/voxa-prices.csv");
     EXPECT_EQ(afterSecond.substr(0, afterFirst.size()), afterFirst);
 
     const auto rows = LogRows(m_dir + "/voxa-prices.csv");

@@ -1,8 +1,6 @@
 #include "ctl_process_fixture.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 namespace {
 
@@ -47,18 +45,6 @@ std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args
         return nullptr;
     }
     return sim;
-}
-
-void CtlProcess::SetUp() {
-    char pattern[] = "/tmp/voxa-ctl-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-}
-
-void CtlProcess::TearDown() {
-    m_sim.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_dir, ignored);
 }
 
 void CtlProcess::StartSimulator(std::vector<std::string> args) {

@@ -10,6 +10,7 @@
 
 #include "child_process.h"
 #include "controller_model.h"
+#include "temporary_folder.h"
 
 // One run of the real voxa-ctl to its end.
 struct CtlRun {
@@ -36,14 +37,13 @@ std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args
 // A folder of its own and voxa-ccsim on a pseudo-terminal linked inside it.
 class CtlProcess : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     std::string LinkPath() const { return m_dir + "/ttyCC"; }
     // Starts voxa-ccsim with its pseudo-terminal linked at LinkPath().
     void StartSimulator(std::vector<std::string> args);
 
-    std::string m_dir;
+    TemporaryFolder m_folder{"voxa-ctl-test"};
+    const std::string m_dir = m_folder.Path().string();
+    // Declared after the folder, so that the simulator has ended before its link goes.
     std::unique_ptr<ChildProcess> m_sim;
     // The installation voxa-ccsim starts with.
     const ControllerModel m_reference;

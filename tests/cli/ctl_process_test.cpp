@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +22,7 @@
 #include "controller_model.h"
 #include "ctl_process_fixture.h"
 #include "exit_status.h"
+#include "file_contents.h"
 
 namespace {
 
@@ -239,15 +239,6 @@ TEST_F(CtlProcess, EveryFailureSaysWhatHappened) {
 
 }  // namespace
 
-namespace {
-
-std::string ReadWhole(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 // The controller's memory goes out and comes back byte for byte through the real serial
 // port code; no progress is written to a standard error that is not a terminal.
 TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
@@ -264,7 +255,7 @@ TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
     EXPECT_EQ(saved.status, ExitStatus::kOk) << saved.err;
     EXPECT_EQ(saved.out + saved.err, "");
     const std::vector<std::uint8_t> initial = ControllerModel::InitialNvram(kSize);
-    EXPECT_EQ(ReadWhole(m_dir + "/before.nvr"), std::string(initial.begin(), initial.end()));
+    EXPECT_EQ(ReadWholeFile(m_dir + "/before.nvr"), std::string(initial.begin(), initial.end()));
 
     std::string image(kSize, '\0');
     for (std::size_t i = 0; i < kSize; ++i) image[i] = static_cast<char>(255 - i * 3);
@@ -276,5 +267,5 @@ TEST_F(CtlProcess, NvramImageRoundTripsByteForByte) {
 
     const CtlRun again = ctl("save-nvram-image", "after.nvr");
     EXPECT_EQ(again.status, ExitStatus::kOk) << again.err;
-    EXPECT_EQ(ReadWhole(m_dir + "/after.nvr"), image);
+    EXPECT_EQ(ReadWholeFile(m_dir + "/after.nvr"), image);
 }

@@ -8,9 +8,9 @@
 
 #include "change_password_dialog.h"
 #include "control_builder.h"
+#include "dialog_test_kit.h"
 #include "password_dialog.h"
 #include "resource_ids.h"
-#include "simulated_site.h"
 
 namespace {
 
@@ -26,29 +26,7 @@ public:
 };
 
 // A site whose sign system reports to the hooked console.
-struct Site {
-    Site() {
-        system.SetPortName("COM1");
-        system.SetDiagnosticStream(diagnostics);
-    }
-    std::vector<int> Codes() const {
-        std::vector<int> codes;
-        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
-        return codes;
-    }
-    ControllerEndpoint controller;
-    SimLinkPlatform platform{controller};
-    HookedConsole console;
-    std::ostringstream diagnostics;
-    SignSystem system{platform, console};
-};
-
-template <typename T>
-T *Child(QWidget *dialog, int id) {
-    T *child = dialog->findChild<T *>(IdName(id));
-    if (child == nullptr) qFatal("no control %d", id);
-    return child;
-}
+using Site = BasicDialogSite<HookedConsole>;
 
 // The text bytes of a password frame, from byte 3 to the first NUL.
 std::string FrameText(const CommandFrame &frame) {

@@ -19,6 +19,7 @@
 
 #include "control_builder.h"
 #include "device_map.h"
+#include "dialog_test_kit.h"
 #include "fail_log_dialog.h"
 #include "fake_device_tree.h"
 #include "nvram_image_commands.h"
@@ -26,7 +27,6 @@
 #include "reset_log_dialog.h"
 #include "resource_ids.h"
 #include "sign_test.h"
-#include "simulated_site.h"
 #include "wait_dialog.h"
 
 namespace {
@@ -44,30 +44,10 @@ public:
     std::function<void(const std::string &)> onMessage;
 };
 
-struct Site {
-    Site() {
-        system.SetPortName("COM1");
-        system.SetDiagnosticStream(diagnostics);
-    }
-    std::vector<int> Codes() const {
-        std::vector<int> codes;
-        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
-        return codes;
-    }
-    ControllerEndpoint controller;
-    ControllerModel::State &model = controller.Model().Current();
-    SimLinkPlatform platform{controller};
-    HookedConsole console;
-    std::ostringstream diagnostics;
-    SignSystem system{platform, console};
+// A site whose sign system reports to the hooked console.
+struct Site : BasicDialogSite<HookedConsole> {
+    ControllerModel::State &model = State();
 };
-
-template <typename T>
-T *Child(QWidget *dialog, int id) {
-    T *child = dialog->findChild<T *>(IdName(id));
-    if (child == nullptr) qFatal("no control %d", id);
-    return child;
-}
 
 WaitDialog *OpenWaitNotice() {
     for (QWidget *widget : QApplication::topLevelWidgets()) {

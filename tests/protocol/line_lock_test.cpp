@@ -14,21 +14,16 @@
 #include <string>
 #include <thread>
 
+#include "file_contents.h"
 #include "recording_console.h"
 #include "sign_system.h"
 #include "system_link_platform.h"
+#include "temporary_folder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteOwner(const fs::path &path, int pid) {
     char text[16];
@@ -67,18 +62,15 @@ int DeadPid() {
 class LineLockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("voxa-lock-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         std::ofstream(m_dir / "ttyUSB0");  // stands for the device
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     std::string Device() const { return (m_dir / "ttyUSB0").string(); }
     fs::path LockFile() const { return m_dir / "LCK..ttyUSB0"; }
     LineLock Lock() const { return LineLock("COM1", Device(), m_dir.string()); }
 
-    fs::path m_dir;
+    TemporaryFolder m_folder{"voxa-lock"};
+    const fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(LineLockTest, HoldsTheUucpFileWithOurPidUntilReleased) {
@@ -86,7 +78,7 @@ TEST_F(LineLockTest, HoldsTheUucpFileWithOurPidUntilReleased) {
     ASSERT_EQ(lock.Take(0ms), LineLock::Outcome::Taken);
     char expected[16];
     std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(::getpid()));
-    EXPECT_EQ(ReadFile(LockFile()), expected);
+    EXPECT_EQ(ReadWholeFile(LockFile()), expected);
     lock.Release();
     EXPECT_FALSE(fs::exists(LockFile()));
 }

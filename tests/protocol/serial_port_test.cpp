@@ -25,6 +25,7 @@
 #include "recording_console.h"
 #include "sign_system.h"
 #include "system_link_platform.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -428,22 +429,15 @@ TEST_F(SerialPortTest, DiagnosticIsCutTo255Characters) {
 // opening a name relative to the working directory would succeed and show.
 class ScratchDirectory {
 public:
-    ScratchDirectory()
-        : m_previous(std::filesystem::current_path()),
-          m_path(std::filesystem::temp_directory_path() /
-                 ("voxa_serial_" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(m_path);
-        std::filesystem::current_path(m_path);
+    ScratchDirectory() : m_previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(m_folder.Path());
     }
-    ~ScratchDirectory() {
-        std::filesystem::current_path(m_previous);
-        std::filesystem::remove_all(m_path);
-    }
+    ~ScratchDirectory() { std::filesystem::current_path(m_previous); }
     ScratchDirectory(const ScratchDirectory &) = delete;
     ScratchDirectory &operator=(const ScratchDirectory &) = delete;
 
     void AddFile(const std::string &name) const {
-        const int fd = ::open((m_path / name).c_str(), O_CREAT | O_WRONLY, 0666);
+        const int fd = ::open((m_folder.Path() / name).c_str(), O_CREAT | O_WRONLY, 0666);
         if (fd >= 0) {
             ::close(fd);
         }
@@ -451,7 +445,8 @@ public:
 
 private:
     std::filesystem::path m_previous;
-    std::filesystem::path m_path;
+    // Removed once the destructor has changed back out of it.
+    TemporaryFolder m_folder{"voxa_serial"};
 };
 
 TEST_F(SerialPortTest, NameThatIsNoPortFailsWithoutTouchingFiles) {

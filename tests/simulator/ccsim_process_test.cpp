@@ -24,6 +24,7 @@
 #include "command_frame.h"
 #include "paced_wire.h"
 #include "raw_request.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -103,18 +104,9 @@ std::string ListeningPath(const std::string &announcement) {
 
 class CcsimProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ccsim-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        unlink(LinkPath().c_str());
-        rmdir(m_dir.c_str());
-    }
-    std::string LinkPath() const { return m_dir + "/ttyVOXA"; }
+    std::string LinkPath() const { return (m_folder.Path() / "ttyVOXA").string(); }
 
-    std::string m_dir;
+    TemporaryFolder m_folder{"ccsim-test"};
 };
 
 TEST_F(CcsimProcessTest, AnswersATransactionAndEndsCleanlyOnSigterm) {

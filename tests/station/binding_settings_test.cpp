@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "device_map.h"
+#include "file_contents.h"
 #include "settings_binding.h"
 #include "settings_file.h"
 #include "simulated_site.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -18,23 +18,8 @@ namespace fs = std::filesystem;
 // sign system of the simulated site.
 class SettingsBindingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("voxa-binding-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_path = m_dir / "voxa.ini";
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    void WriteFile(const std::string &text) { std::ofstream(m_path, std::ios::binary) << text; }
-    std::string FileText() const {
-        std::ifstream in(m_path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void WriteFile(const std::string &text) { WriteWholeFile(m_path, text); }
+    std::string FileText() const { return ReadWholeFile(m_path); }
 
     std::string Load() {
         SettingsFile file(m_path);
@@ -63,8 +48,8 @@ protected:
         return fields;
     }
 
-    fs::path m_dir;
-    fs::path m_path;
+    TemporaryFolder m_folder{"voxa-binding"};
+    const fs::path m_path = m_folder.Path() / "voxa.ini";
     SimulatedSite m_site;
     DeviceMap m_devices;
 };

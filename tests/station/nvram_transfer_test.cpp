@@ -5,14 +5,14 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command_code.h"
+#include "file_contents.h"
 #include "simulated_site.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -31,26 +31,8 @@ Bytes Pattern(std::size_t size, int seed) {
 
 class NvramTransferTest : public ::testing::Test {
 protected:
-    NvramTransferTest() {
-        folder = fs::temp_directory_path() /
-                 ("voxa-nvram-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~NvramTransferTest() override { fs::remove_all(folder); }
-
     std::string PathOf(const std::string &name) const { return (folder / name).string(); }
 
-    void WriteFile(const std::string &path, const Bytes &bytes) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char *>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-    Bytes ReadFile(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     // Names in the folder, to see that nothing was left behind.
     std::vector<std::string> FolderNames() const {
         std::vector<std::string> names;
@@ -70,7 +52,8 @@ protected:
     SimulatedSite site;
     ControllerModel::State &controller = site.model.Current();
     NvramTransfer transfer{site.system};
-    fs::path folder;
+    TemporaryFolder scratch{"voxa-nvram"};
+    const fs::path folder = scratch.Path();
 };
 
 TEST_F(NvramTransferTest, SaveOfAHundredBytesWritesSevenWholeBlocks) {
@@ -81,7 +64,7 @@ TEST_F(NvramTransferTest, SaveOfAHundredBytesWritesSevenWholeBlocks) {
     EXPECT_EQ(result.outcome, Outcome::Complete);
     EXPECT_EQ(result.blocksDone, 7);
     EXPECT_TRUE(result.message.empty());
-    const Bytes image = ReadFile(path);
+    const Bytes image = ReadFileBytes(path);
     ASSERT_EQ(image.size(), 112u);
     // The last block is written whole, as the controller sent it past its size.
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 100), ControllerModel::InitialNvram(100));
@@ -96,9 +79,9 @@ TEST_F(NvramTransferTest, SaveOfAHundredBytesWritesSevenWholeBlocks) {
 TEST_F(NvramTransferTest, SaveOfAnEmptyMemoryWritesAnEmptyFileAndReplacesAnOldOne) {
     site.model.ResetNvram(0);
     const std::string path = PathOf("empty.nvr");
-    WriteFile(path, Pattern(64, 1));
+    WriteFileBytes(path, Pattern(64, 1));
     EXPECT_EQ(transfer.Save(path).outcome, Outcome::Complete);
-    EXPECT_TRUE(ReadFile(path).empty());
+    EXPECT_TRUE(ReadFileBytes(path).empty());
     EXPECT_EQ(site.SentCodes(), (std::vector<int>{kBegin, kPrepare, kSize, kEnd, kSaveComplete}));
 }
 
@@ -117,7 +100,7 @@ TEST_F(NvramTransferTest, ProgressIsToldBeforeTheFirstCommandAndAfterEveryBlock)
     calls.clear();
     requestsAtCall.clear();
     site.controller.ClearRequests();
-    WriteFile(PathOf("b.nvr"), Pattern(20, 3));
+    WriteFileBytes(PathOf("b.nvr"), Pattern(20, 3));
     transfer.Load(PathOf("b.nvr"), progress);
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
     EXPECT_EQ(requestsAtCall.front(), 0u);
@@ -135,7 +118,7 @@ class NvramLoadSizes : public NvramTransferTest, public ::testing::WithParamInte
 TEST_P(NvramLoadSizes, BlocksFromOffsetZeroAndTheLastPaddedWithFF) {
     const LoadCase c = GetParam();
     const Bytes file = Pattern(c.fileSize, 11);
-    WriteFile(PathOf("in.nvr"), file);
+    WriteFileBytes(PathOf("in.nvr"), file);
     const NvramTransfer::Result result = transfer.Load(PathOf("in.nvr"));
 
     EXPECT_EQ(result.outcome, Outcome::Complete);
@@ -161,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(AroundABlock, NvramLoadSizes,
 
 TEST_F(NvramTransferTest, BlockAddressesTravelHighByteFirst) {
     site.model.ResetNvram(0x2000);
-    WriteFile(PathOf("in.nvr"), Pattern(0x1240, 5));
+    WriteFileBytes(PathOf("in.nvr"), Pattern(0x1240, 5));
     transfer.Load(PathOf("in.nvr"));
     const auto &requests = site.controller.Requests();
     const auto block = std::find_if(requests.begin(), requests.end(), [](const CommandFrame &f) {
@@ -175,7 +158,7 @@ TEST_F(NvramTransferTest, BlockAddressesTravelHighByteFirst) {
 TEST_F(NvramTransferTest, LargestImageGoesUpToTheLastAddressWithoutWrapping) {
     site.model.ResetNvram(ControllerModel::kMaxNvramSize);
     const Bytes file = Pattern(NvramTransfer::kLargestImage, 9);
-    WriteFile(PathOf("full.nvr"), file);
+    WriteFileBytes(PathOf("full.nvr"), file);
     const NvramTransfer::Result result = transfer.Load(PathOf("full.nvr"));
     EXPECT_EQ(result.outcome, Outcome::Complete);
     EXPECT_EQ(result.blocksDone, 4096);
@@ -186,7 +169,7 @@ TEST_F(NvramTransferTest, LargestImageGoesUpToTheLastAddressWithoutWrapping) {
 }
 
 TEST_F(NvramTransferTest, FileLongerThanTheAddressRangeIsRefusedBeforeAnyCommand) {
-    WriteFile(PathOf("big.nvr"), Pattern(NvramTransfer::kLargestImage + 1, 2));
+    WriteFileBytes(PathOf("big.nvr"), Pattern(NvramTransfer::kLargestImage + 1, 2));
     const NvramTransfer::Result result = transfer.Load(PathOf("big.nvr"));
     EXPECT_EQ(result.outcome, Outcome::FileRefused);
     EXPECT_FALSE(result.commandsSent);
@@ -210,7 +193,7 @@ TEST_F(NvramTransferTest, UnreadableFileIsNamedWithItsReasonAndNothingIsSent) {
                   "NVRAM image not loaded: cannot read " + c.path + " (" + c.reason + ").");
     }
     if (::geteuid() != 0) {
-        WriteFile(PathOf("locked.nvr"), Pattern(16, 0));
+        WriteFileBytes(PathOf("locked.nvr"), Pattern(16, 0));
         ::chmod(PathOf("locked.nvr").c_str(), 0);
         EXPECT_EQ(transfer.Load(PathOf("locked.nvr")).message,
                   "NVRAM image not loaded: cannot read " + PathOf("locked.nvr") +
@@ -221,7 +204,7 @@ TEST_F(NvramTransferTest, UnreadableFileIsNamedWithItsReasonAndNothingIsSent) {
 
 TEST_F(NvramTransferTest, AddressRefusedStopsTheLoadWhichStillEnds) {
     site.model.ResetNvram(32);
-    WriteFile(PathOf("long.nvr"), Pattern(80, 4));
+    WriteFileBytes(PathOf("long.nvr"), Pattern(80, 4));
     const NvramTransfer::Result result = transfer.Load(PathOf("long.nvr"));
 
     EXPECT_EQ(result.outcome, Outcome::AddressRefused);
@@ -239,7 +222,7 @@ TEST_F(NvramTransferTest, AddressRefusedStopsTheSaveAndWritesNothing) {
     site.model.ResetNvram(32);
     site.controller.Faults().reportedNvramSize = 64;
     const std::string path = PathOf("site.nvr");
-    WriteFile(path, Pattern(48, 8));
+    WriteFileBytes(path, Pattern(48, 8));
     const NvramTransfer::Result result = transfer.Save(path);
 
     EXPECT_EQ(result.outcome, Outcome::AddressRefused);
@@ -247,13 +230,13 @@ TEST_F(NvramTransferTest, AddressRefusedStopsTheSaveAndWritesNothing) {
     EXPECT_EQ(site.SentCodes().back(), kSaveComplete);
     EXPECT_EQ(result.message,
               "NVRAM image not saved: the Central Controller did not deliver every block.");
-    EXPECT_EQ(ReadFile(path), Pattern(48, 8));
+    EXPECT_EQ(ReadFileBytes(path), Pattern(48, 8));
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
 }
 
 TEST_F(NvramTransferTest, SilentControllerLeavesAGoodImageUntouchedAndNothingBehind) {
     const std::string path = PathOf("good.nvr");
-    WriteFile(path, Pattern(2048, 6));
+    WriteFileBytes(path, Pattern(2048, 6));
     site.controller.Faults().silent = true;
     const NvramTransfer::Result result = transfer.Save(path);
 
@@ -261,7 +244,7 @@ TEST_F(NvramTransferTest, SilentControllerLeavesAGoodImageUntouchedAndNothingBeh
     EXPECT_EQ(result.blocksDone, 0);
     EXPECT_EQ(result.message,
               "NVRAM image not saved: the Central Controller did not deliver every block.");
-    EXPECT_EQ(ReadFile(path), Pattern(2048, 6));
+    EXPECT_EQ(ReadFileBytes(path), Pattern(2048, 6));
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"good.nvr"});
     // The transfer's closing commands were still tried.
     EXPECT_EQ(site.console.messages.size(), 5u);
@@ -289,7 +272,7 @@ TEST_F(NvramTransferTest, LoadThatLostABlockSaysSo) {
     faults.forcedStatus = ControllerStatus::kChecksumFailure;
     faults.forcedStatusCount = 1;
     faults.forcedStatusCommand = kWrite;
-    WriteFile(PathOf("in.nvr"), Pattern(64, 1));
+    WriteFileBytes(PathOf("in.nvr"), Pattern(64, 1));
     const NvramTransfer::Result result = transfer.Load(PathOf("in.nvr"));
 
     EXPECT_EQ(result.outcome, Outcome::Incomplete);
@@ -332,7 +315,7 @@ TEST_F(NvramTransferTest, ImageRoundTripsByteForByte) {
     ASSERT_EQ(transfer.Load(PathOf("before.nvr")).outcome, Outcome::Complete);
     EXPECT_EQ(controller.nvram, original);
     ASSERT_EQ(transfer.Save(PathOf("after.nvr")).outcome, Outcome::Complete);
-    EXPECT_EQ(ReadFile(PathOf("after.nvr")), ReadFile(PathOf("before.nvr")));
+    EXPECT_EQ(ReadFileBytes(PathOf("after.nvr")), ReadFileBytes(PathOf("before.nvr")));
 }
 
 // The permissions of a saved image: the controller's memory holds its password.
@@ -355,7 +338,7 @@ TEST_P(NvramImageModes, NewImagesArePrivateAndReplacedOnesKeepTheirMode) {
     site.model.ResetNvram(48);
     const std::string path = PathOf("site.nvr");
     if (c.existing) {
-        WriteFile(path, Pattern(32, 3));
+        WriteFileBytes(path, Pattern(32, 3));
         ASSERT_EQ(::chmod(path.c_str(), *c.existing), 0);
     }
     const mode_t before = ::umask(c.umask);
@@ -366,7 +349,7 @@ TEST_P(NvramImageModes, NewImagesArePrivateAndReplacedOnesKeepTheirMode) {
     struct stat status {};
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, c.expected) << std::oct << (status.st_mode & 07777);
-    EXPECT_EQ(ReadFile(path), ControllerModel::InitialNvram(48));
+    EXPECT_EQ(ReadFileBytes(path), ControllerModel::InitialNvram(48));
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
 }
 

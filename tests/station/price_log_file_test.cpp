@@ -3,34 +3,21 @@
 #include "price_log_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "csv_text.h"
+#include "file_contents.h"
+#include "temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr std::time_t kNoon = 1796212800;  // a fixed moment; shown in local time
-
-std::string ReadFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 PriceAttempt Attempt(int line, const std::string &tag, const std::string &oldPrice,
                      const std::string &newPrice, PriceOutcome outcome) {
@@ -39,16 +26,6 @@ PriceAttempt Attempt(int line, const std::string &tag, const std::string &oldPri
 
 class PriceLogFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxa-price-log-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-
     // One run of a program with its own log object, as the workstation and voxa-ctl have.
     std::unique_ptr<PriceLogFile> Run(const std::string &source) {
         auto log = std::make_unique<PriceLogFile>(m_dir, source);
@@ -57,7 +34,8 @@ protected:
         return log;
     }
 
-    fs::path m_dir;
+    TemporaryFolder m_folder{"voxa-price-log"};
+    const fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(PriceLogFileTest, EveryOutcomeIsAppendedUnderOneHeaderAcrossRuns) {
@@ -76,13 +54,13 @@ TEST_F(PriceLogFileTest, EveryOutcomeIsAppendedUnderOneHeaderAcrossRuns) {
                 time + ",workstation,op,2,Plus,3.599,3.559," + PriceOutcomeName(outcome) + "\n";
         }
     }
-    const std::string afterFirst = ReadFile(m_dir / "voxa-prices.csv");
+    const std::string afterFirst = ReadWholeFile(m_dir / "voxa-prices.csv");
     EXPECT_EQ(afterFirst, expected);
 
     const auto second = Run("voxa-ctl");
     EXPECT_EQ(second->Prepare(), "");
     ASSERT_TRUE(second->Append(Attempt(1, "Regular", "", "3.459", PriceOutcome::Sent)));
-    const std::string afterSecond = ReadFile(m_dir / "voxa-prices.csv");
+    const std::string afterSecond = ReadWholeFile(m_dir / "voxa-prices.csv");
     // Never rewritten: the first run's lines stand as they were, the new one after them.
     EXPECT_EQ(afterSecond, afterFirst + time + ",voxa-ctl,op,1,Regular,,3.459,sent\n");
     EXPECT_EQ(second->Problem(), "");
@@ -100,8 +78,9 @@ TEST_F(PriceLogFileTest, TagsWithCommasAndQuotesComeBackWhole) {
     const auto log = Run("workstation");
     const std::string tag = "Super \"98\", unleaded";
     ASSERT_TRUE(log->Append(Attempt(5, tag, "12,50", "12,60", PriceOutcome::Confirmed)));
-    EXPECT_NE(ReadFile(log->Path()).find(",5,\"Super \"\"98\"\", unleaded\",\"12,50\",\"12,60\","),
-              std::string::npos);
+    EXPECT_NE(
+        ReadWholeFile(log->Path()).find(",5,\"Super \"\"98\"\", unleaded\",\"12,50\",\"12,60\","),
+        std::string::npos);
     std::vector<PriceLogFile::Entry> entries;
     std::string reason;
     ASSERT_TRUE(log->Read(entries, reason));
@@ -113,7 +92,7 @@ TEST_F(PriceLogFileTest, TagsWithCommasAndQuotesComeBackWhole) {
 
 TEST_F(PriceLogFileTest, AFileThatIsNotOursIsLeftAloneForTheNextName) {
     const std::string foreign = "date;pump;price\n2026-01-01;1;3.599\n";
-    WriteFile(m_dir / "voxa-prices.csv", foreign);
+    WriteWholeFile(m_dir / "voxa-prices.csv", foreign);
     const auto log = Run("workstation");
     const std::string notice = log->Prepare();
     EXPECT_EQ(notice,
@@ -121,8 +100,8 @@ TEST_F(PriceLogFileTest, AFileThatIsNotOursIsLeftAloneForTheNextName) {
               "so it is left as it is: price changes are logged in voxa-prices-1.csv instead.");
     EXPECT_EQ(log->Path(), m_dir / "voxa-prices-1.csv");
     ASSERT_TRUE(log->Append(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sent)));
-    EXPECT_EQ(ReadFile(m_dir / "voxa-prices.csv"), foreign);
-    EXPECT_EQ(ReadFile(m_dir / "voxa-prices-1.csv").rfind(PriceLogFile::kHeader, 0), 0u);
+    EXPECT_EQ(ReadWholeFile(m_dir / "voxa-prices.csv"), foreign);
+    EXPECT_EQ(ReadWholeFile(m_dir / "voxa-prices-1.csv").rfind(PriceLogFile::kHeader, 0), 0u);
     // Told once.
     EXPECT_EQ(log->TakeNotice(), "");
 }
@@ -130,16 +109,17 @@ TEST_F(PriceLogFileTest, AFileThatIsNotOursIsLeftAloneForTheNextName) {
 TEST_F(PriceLogFileTest, AFileReplacedDuringTheSessionIsNotAppendedTo) {
     const auto log = Run("workstation");
     ASSERT_TRUE(log->Append(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sent)));
-    WriteFile(m_dir / "voxa-prices.csv", "something else\n");
+    WriteWholeFile(m_dir / "voxa-prices.csv", "something else\n");
     ASSERT_TRUE(log->Append(Attempt(1, "Regular", "3.459", "3.449", PriceOutcome::Sent)));
-    EXPECT_EQ(ReadFile(m_dir / "voxa-prices.csv"), "something else\n");
+    EXPECT_EQ(ReadWholeFile(m_dir / "voxa-prices.csv"), "something else\n");
     EXPECT_NE(log->TakeNotice().find("logged in voxa-prices-1.csv"), std::string::npos);
-    EXPECT_NE(ReadFile(m_dir / "voxa-prices-1.csv").find(",3.459,3.449,sent\n"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(m_dir / "voxa-prices-1.csv").find(",3.459,3.449,sent\n"),
+              std::string::npos);
 }
 
 TEST_F(PriceLogFileTest, ALineCutShortByACrashIsEndedBeforeTheNext) {
-    WriteFile(m_dir / "voxa-prices.csv",
-              std::string(PriceLogFile::kHeader) + "\n2026-12-07T10:00:00+00:00,workstation,op,1");
+    WriteWholeFile(m_dir / "voxa-prices.csv", std::string(PriceLogFile::kHeader) +
+                                                  "\n2026-12-07T10:00:00+00:00,workstation,op,1");
     const auto log = Run("workstation");
     ASSERT_TRUE(log->Append(Attempt(2, "Plus", "3.599", "3.559", PriceOutcome::Sent)));
     std::vector<PriceLogFile::Entry> entries;
@@ -180,15 +160,15 @@ TEST_F(PriceLogFileTest, ExportWritesTheEntriesGivenButNeverOverTheLog) {
     std::vector<PriceLogFile::Entry> entries;
     std::string reason;
     ASSERT_TRUE(log->Read(entries, reason));
-    const std::string before = ReadFile(log->Path());
+    const std::string before = ReadWholeFile(log->Path());
 
     ASSERT_TRUE(log->Export(m_dir / "out.csv", {entries[1]}, reason)) << reason;
-    EXPECT_EQ(ReadFile(m_dir / "out.csv"),
+    EXPECT_EQ(ReadWholeFile(m_dir / "out.csv"),
               std::string(PriceLogFile::kHeader) + "\n" + PriceLogFile::LineOf(entries[1]));
 
     EXPECT_FALSE(log->Export(m_dir / "./voxa-prices.csv", {}, reason));
     EXPECT_EQ(reason, "that is the price log itself, which is never rewritten");
-    EXPECT_EQ(ReadFile(log->Path()), before);
+    EXPECT_EQ(ReadWholeFile(log->Path()), before);
 }
 
 TEST(PriceLogTime, IsLocalTimeInIso8601WithItsOffset) {

@@ -6,28 +6,16 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "file_contents.h"
+#include "temporary_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWholeFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteWholeFile(const fs::path &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 std::vector<std::string> Entries(const fs::path &directory) {
     std::vector<std::string> names;
@@ -40,17 +28,6 @@ std::vector<std::string> Entries(const fs::path &directory) {
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "voxa-settings-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        m_path = m_dir / "voxa.ini";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-
     // A settings file loaded from the given text.
     SettingsFile Loaded(const std::string &text) {
         WriteWholeFile(m_path, text);
@@ -59,8 +36,9 @@ protected:
         return settings;
     }
 
-    fs::path m_dir;
-    fs::path m_path;
+    TemporaryFolder m_folder{"voxa-settings"};
+    const fs::path m_dir = m_folder.Path();
+    const fs::path m_path = m_dir / "voxa.ini";
 };
 
 // --- Reading ---------------------------------------------------------------------------

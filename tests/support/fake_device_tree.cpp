@@ -1,16 +1,11 @@
 #include "fake_device_tree.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::atomic<int> g_trees{0};
 
 void Write(const fs::path &file, const std::string &text) {
     fs::create_directories(file.parent_path());
@@ -24,19 +19,6 @@ void Link(const fs::path &link, const fs::path &target) {
 }
 
 }  // namespace
-
-FakeDeviceTree::FakeDeviceTree() {
-    m_root = (fs::temp_directory_path() /
-              ("voxa-devices-" + std::to_string(::getpid()) + "-" + std::to_string(g_trees++)))
-                 .string();
-    fs::remove_all(m_root);
-    fs::create_directories(m_root);
-}
-
-FakeDeviceTree::~FakeDeviceTree() {
-    std::error_code error;
-    fs::remove_all(m_root, error);
-}
 
 std::string FakeDeviceTree::Below(const std::string &path) const {
     return (fs::path(m_root) / fs::path(path).relative_path()).string();

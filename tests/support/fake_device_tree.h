@@ -2,16 +2,13 @@
 
 #include <string>
 
+#include "temporary_folder.h"
+
 // A folder laid out like the parts of a Linux root that port discovery reads: device
 // nodes (plain files here), the udev links under /dev/serial/by-id, and sysfs entries with
 // a UART type or a USB device's descriptors. Removed again with the object.
 class FakeDeviceTree {
 public:
-    FakeDeviceTree();
-    ~FakeDeviceTree();
-    FakeDeviceTree(const FakeDeviceTree &) = delete;
-    FakeDeviceTree &operator=(const FakeDeviceTree &) = delete;
-
     const std::string &Root() const { return m_root; }
     // The real path of a path below the root.
     std::string Below(const std::string &path) const;
@@ -25,6 +22,7 @@ public:
     void AddDevice(const std::string &path);
 
 private:
-    std::string m_root;
+    TemporaryFolder m_folder{"voxa-devices"};
+    const std::string m_root = m_folder.Path().string();
     int m_usbPorts = 0;
 };

@@ -7,15 +7,16 @@
 // few seconds) and raises a flag the bench looks at between its steps; a second stop
 // signal ends the bench at once. Children also get SIGTERM from the kernel should the bench
 // itself be killed outright (see ChildProgram).
-class ChildGuard {
-public:
-    static constexpr int kSlots = 8;
+namespace ChildGuard {
 
-    // Installs the handlers; call once, before the first child starts.
-    static bool Install();
-    // False when every slot is taken.
-    static bool Add(pid_t pid);
-    static void Remove(pid_t pid);
-    // The stop signal that arrived, or 0.
-    static int StopSignal();
-};
+inline constexpr int kSlots = 8;
+
+// Installs the handlers; call once, before the first child starts.
+bool Install();
+// False when every slot is taken.
+bool Add(pid_t pid);
+void Remove(pid_t pid);
+// The stop signal that arrived, or 0.
+int StopSignal();
+
+}  // namespace ChildGuard

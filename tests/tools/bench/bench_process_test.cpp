@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "temporary_folder.h"
 
 namespace {
 
@@ -24,16 +24,6 @@ using namespace std::chrono_literals;
 
 class BenchProcess : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxa-bench-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
     // A shell script that stands in for a program: it notes its process id, then runs the
     // body (which may exec the real program, keeping that id).
     std::string Wrapper(const std::string &name, const std::string &body) {
@@ -55,7 +45,8 @@ protected:
         return 0;
     }
 
-    std::string m_dir;
+    TemporaryFolder m_folder{"voxa-bench-test"};
+    const std::string m_dir = m_folder.Path().string();
 };
 
 bool Alive(pid_t pid) {

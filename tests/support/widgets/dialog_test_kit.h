@@ -1,7 +1,7 @@
 #pragma once
 
-// What the configuration dialog tests share: a simulated site on a stopped clock, controls
-// found by their ids, and the requests the controller received written out one per frame.
+// What the dialog tests share: a simulated site on a stopped clock, controls found by their
+// ids, and the requests the controller received written out one per frame.
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QTest>
 #include <chrono>
+#include <cstdint>
 #include <sstream>
+#include <vector>
 
 #include "control_builder.h"
 #include "controller_endpoint.h"
@@ -18,9 +20,11 @@
 #include "sim_link_platform.h"
 
 // The controller's whole site in one process, its clock standing still so that a time read
-// and a time sent back can be compared.
-struct DialogSite {
-    DialogSite() {
+// and a time sent back can be compared. The sign system reports to a Console, a
+// RecordingConsole or a test's own kind of one.
+template <typename Console>
+struct BasicDialogSite {
+    BasicDialogSite() {
         system.SetPortName("COM1");
         system.SetDiagnosticStream(diagnostics);
     }
@@ -53,6 +57,12 @@ struct DialogSite {
         }
         return texts;
     }
+    // The command codes of the requests, in order.
+    std::vector<int> Codes() const {
+        std::vector<int> codes;
+        for (const CommandFrame &frame : controller.Requests()) codes.push_back(frame.Code());
+        return codes;
+    }
     void ForgetRequests() {
         controller.ClearRequests();
         console.messages.clear();
@@ -62,10 +72,12 @@ struct DialogSite {
         std::chrono::sys_days{std::chrono::year{2026} / 6 / 15} + std::chrono::hours{9};
     ControllerEndpoint controller{[this] { return wallClock; }};
     SimLinkPlatform platform{controller};
-    RecordingConsole console;
+    Console console;
     std::ostringstream diagnostics;
     SignSystem system{platform, console};
 };
+
+using DialogSite = BasicDialogSite<RecordingConsole>;
 
 template <typename T>
 T *Child(QWidget *dialog, int id) {
