@@ -208,8 +208,20 @@ bool MainWindow::Initialise() {
 
     if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
-        // unmasked and disabled, no timer, and the splash left open.
+        // unmasked and disabled. The window says what to do once it is on the screen; its
+        // clock and status line ("CC memory must be loaded") run, and File > Load NVRAM
+        // Image works from here.
         m_console.Wait(kNvramStopPause);
+        m_pollTimer.start();
+        CloseSplash();
+        m_statusLine->SetShown(StatusLine::Shown::Nothing);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                HandlerScope scope(*this);
+                m_console.ShowMessage(kMemoryMustBeLoadedText);
+            },
+            Qt::QueuedConnection);
         return true;
     }
     if (m_system->LinkDown()) {
@@ -281,13 +293,9 @@ void MainWindow::FollowPriceLog() {
 }
 
 void MainWindow::SaveSettings() {
-    std::array<std::string, 8> tagTexts;
-    for (std::size_t i = 0; i < tagTexts.size(); ++i) {
-        tagTexts[i] = m_tagFields[i]->text().toStdString();
-    }
     SettingsFile file(m_settingsPath.toStdString());
     file.Load();
-    SettingsBinding::Save(file, *m_system, tagTexts, m_lastUpdate->text().toStdString());
+    SettingsBinding::Save(file, *m_system, m_lastUpdate->text().toStdString());
     SettingsBinding::SaveDevices(file, m_devices);
     if (!file.Save()) {
         // Nothing on screen reports it; the old file stays as it was.

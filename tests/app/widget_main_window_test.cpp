@@ -197,8 +197,6 @@ void MainWindowTest::StartupStopsWhenTheControllerWantsItsMemoryUpdated() {
     Start();
 
     QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
-    QVERIFY(!m_window->PollTimer().isActive());
-    QVERIFY(m_window->SplashOpen());
     QVERIFY(!m_console.waits.empty());
     QCOMPARE(m_console.waits.back(), std::chrono::milliseconds(5000));
     for (int line = 1; line <= 8; ++line) {
@@ -208,6 +206,16 @@ void MainWindowTest::StartupStopsWhenTheControllerWantsItsMemoryUpdated() {
         QCOMPARE(Tag(line)->text(), kNotInstalled);
     }
     QVERIFY(m_window->System()->NvramUpdateFlag());
+    // The window says what to do once it shows, and its status line says why nothing works.
+    QVERIFY(!m_window->SplashOpen());
+    QVERIFY(m_window->PollTimer().isActive());
+    QTRY_COMPARE(m_console.messages, std::vector<std::string>{MainWindow::kMemoryMustBeLoadedText});
+    QVERIFY(QString(MainWindow::kMemoryMustBeLoadedText).contains("File > Load NVRAM Image"));
+    m_window->Tick();
+    QCOMPARE(Label(Ids::Main::kStatusText)->text(),
+             QString("Error Status: CC memory must be loaded."));
+    QVERIFY(!Label(Ids::Main::kClock)->text().isEmpty());
+    QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
 }
 
 void MainWindowTest::LinesAboveTheLineCountStayNotInstalled() {
@@ -608,7 +616,8 @@ void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
 
     SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
     QVERIFY(file.Load());
-    QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super"));
+    // Saved as stored, never cut at what the tag column would take for its leader dots.
+    QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super .Unleaded"));
     // Line 7 is not installed: it keeps what the file held for it (nothing, read as XXX).
     QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Devices", "COM1", "-"), std::string("/dev/ttyUSB0"));
