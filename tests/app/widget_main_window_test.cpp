@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QtTest>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "cm_edit.h"
@@ -69,6 +70,7 @@ private slots:
     void TagsOfLinesNotLoadedSurviveTheExit_data();
     void TagsOfLinesNotLoadedSurviveTheExit();
     void WindowsSettingsFileComesBackUnchanged();
+    void LongAndOddTagsSurviveTenRunsByteForByte();
     void ExitAsksFirst();
     void EndRequestedInsideAHandlerWaitsForItToReturn();
 
@@ -661,6 +663,42 @@ void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(file.ReadString("Tags", "tag" + std::to_string(i), "-"),
                  "Tag " + std::to_string(i));
+    }
+}
+
+// Ten starts and ends of the workstation, each tick showing the tags in the tag column (a
+// tag of 69 characters or more gets no leader dots there): the file stays as it was.
+void MainWindowTest::LongAndOddTagsSurviveTenRunsByteForByte() {
+    const std::string text =
+        "[Tags]\n"
+        "tag0=" +
+        std::string(69, 'L') +
+        "\n"
+        "tag1=" +
+        std::string(200, 'M') +
+        "\n"
+        "tag2=\"  Premium  \"\n"
+        "tag3=Super .Unleaded\n"
+        "tag4=Gazole \xC3\xA9t\xC3\xA9\n"
+        "tag5=a=b; #c [d]\n"
+        "tag6=Seven\n"
+        "tag7=Eight\n"
+        "[UpdateStatus]\nlastmsg=12/6/2026 4:29 PM\n"
+        "[FaceTags]\nface0=North\nface1=South\nface2=XXX\nface3=XXX\nface4=XXX\n"
+        "face5=XXX\nface6=XXX\nface7=XXX\n"
+        "[Communications]\nPort=COM1\nShowStartup=No\n";
+    WriteSettings(text);
+    const QString path = m_dir->filePath("voxa.ini");
+    for (int run = 0; run < 10; ++run) {
+        Start();
+        m_window->Tick();
+        QCOMPARE(Tag(1)->text(), QString(69, 'L') + " ");
+        m_window->reject();
+        QVERIFY(m_window->System() == nullptr);
+        m_window.reset();
+        std::ifstream in(path.toStdString(), std::ios::binary);
+        const std::string saved{std::istreambuf_iterator<char>(in), {}};
+        QCOMPARE(saved, text);
     }
 }
 
