@@ -214,8 +214,11 @@ void MainWindowTest::StartupStopsWhenTheControllerWantsItsMemoryUpdated() {
     QTRY_COMPARE(m_console.messages, std::vector<std::string>{MainWindow::kMemoryMustBeLoadedText});
     QVERIFY(QString(MainWindow::kMemoryMustBeLoadedText).contains("File > Load NVRAM Image"));
     m_window->Tick();
-    QCOMPARE(Label(Ids::Main::kStatusText)->text(),
-             QString("Error Status: CC memory must be loaded."));
+    QLabel *text = Label(Ids::Main::kStatusText);
+    QCOMPARE(text->text(), QString("Error Status: CC memory must be loaded."));
+    // The longest of the status texts fits beside the icon.
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
+    QVERIFY(Label(Ids::Main::kStatusIcon)->geometry().right() < text->geometry().left());
     QVERIFY(!Label(Ids::Main::kClock)->text().isEmpty());
     QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
 }
@@ -367,7 +370,7 @@ void MainWindowTest::StatusSaysWhenTheControllerDoesNotAnswer() {
     m_window->System()->GetCcStatus();
     m_window->Tick();
     QCOMPARE(text->text(), QString("Error Status: CC not answering."));
-    // The longest of the status texts fits beside the icon.
+    // It fits beside the icon.
     QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
     QVERIFY(icon->geometry().right() < text->geometry().left() + text->contentsMargins().left());
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::NotAnswering);
