@@ -315,6 +315,19 @@ void MainWindowTest::AboutAsksTheControllerForItsPartNumber() {
     QCOMPARE(shown, QString("LV-CC 5.1"));
     QCOMPARE(m_site->SentCodes(), std::vector<int>{44});
     QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Refused the next time: the part number read before is not shown for this reading.
+    m_site->controller.Faults().forcedStatus = ControllerStatus::kGlitch;
+    m_site->controller.Faults().forcedStatusCount = 1;
+    shown.clear();
+    QTimer::singleShot(0, m_window.get(), [this, &shown] {
+        auto *about = m_window->findChild<QDialog *>(Id(Ids::Dialog::kAbout));
+        if (!about) return;
+        shown = about->findChild<QLabel *>(Id(Ids::About::kPartNumber))->text();
+        about->accept();
+    });
+    m_window->Command(Ids::Menu::kAbout)->trigger();
+    QCOMPARE(shown, QString("No P/N"));
 }
 
 void MainWindowTest::FirstTickShowsClockTagsAndStatus() {
