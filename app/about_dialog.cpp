@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "command_code.h"
 #include "control_builder.h"
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
@@ -36,7 +37,11 @@ AboutDialog::AboutDialog(SignSystem &system, QWidget *parent) : QDialog(parent) 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     ScopedWaitCursor wait;
-    m_partNumber->setText(QString::fromStdString(system.GetCcSoftwarePartNumber()));
+    const std::string partNumber = system.GetCcSoftwarePartNumber();
+    // Only a part number this question brought is shown; without one, "No P/N" stays.
+    if (system.LastOutcome() == ControllerStatus::kOk && !system.ProgramEndRequested()) {
+        m_partNumber->setText(QString::fromStdString(partNumber));
+    }
 }
 
 QString AboutDialog::PartNumberText() const {

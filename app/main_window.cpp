@@ -141,18 +141,18 @@ void MainWindow::BuildControls() {
         FollowPriceLog();
     });
 
-    // The longest status text, "Error Status: CC not answering.", needs about 100 dialog
-    // units beside the icon; the prompt and the clock (about 68 for "12/12/2026 12:59 PM")
-    // each give up some of theirs for it. A command's prompt (up to about 113 units) takes
-    // the clock's room as well while a menu is open: the clock comes back with the menu's
-    // resting text.
+    // The bottom line, in dialog units: the resting prompt ("Press F1 For Help.", about 56)
+    // from 0, the clock (about 68 for "12/12/2026 12:59 PM") from 60, the status icon from
+    // 131 and the status text beside it from 146, room for the longest, "Error Status: CC
+    // memory must be loaded." (about 132). A command's prompt (up to about 113 units) takes
+    // the clock's room while a menu is open: the clock comes back with the resting text.
     m_clock = new QLabel(client);
     m_clock->setObjectName(Id(Ids::Main::kClock));
-    m_clock->setGeometry(du.ToPixels(100, 184, 70, 12));
+    m_clock->setGeometry(du.ToPixels(60, 184, 70, 12));
     m_menuPrompt = new QLabel(MainMenu::kRestingPrompt, client);
     m_menuPrompt->setObjectName(Id(Ids::Main::kMenuPrompt));
-    const QRect restingPrompt = du.ToPixels(0, 184, 100, 12);
-    const QRect commandPrompt = du.ToPixels(0, 184, 170, 12);
+    const QRect restingPrompt = du.ToPixels(0, 184, 60, 12);
+    const QRect commandPrompt = du.ToPixels(0, 184, 130, 12);
     m_menuPrompt->setGeometry(restingPrompt);
     MainMenu::FollowPrompts(menuBar, [this, restingPrompt, commandPrompt](const QString &prompt) {
         const bool resting = prompt == MainMenu::kRestingPrompt;
@@ -164,14 +164,12 @@ void MainWindow::BuildControls() {
 
     m_statusText = new QLabel("Status: All Signs Ready. ", client);
     m_statusText->setObjectName(Id(Ids::Main::kStatusText));
-    m_statusText->setGeometry(du.ToPixels(170, 184, 119, 12));
-    m_statusText->setAlignment(Qt::AlignCenter);
-    // The text is centred beside the icon rather than under it.
-    m_statusText->setContentsMargins(du.ToPixelsX(172 + 13 - 170), 0, 0, 0);
+    m_statusText->setGeometry(du.ToPixels(146, 184, 289 - 146, 12));
+    m_statusText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_statusIcon = new QLabel(client);
     m_statusIcon->setObjectName(Id(Ids::Main::kStatusIcon));
-    m_statusIcon->setGeometry(du.ToPixels(172, 185, 13, 9));
+    m_statusIcon->setGeometry(du.ToPixels(131, 185, 13, 9));
     m_statusIcon->setPixmap(StatusLine::StatusPixmap(Ids::Bitmap::kReadyStatus, palette()));
 
     m_statusLine = std::make_unique<StatusLine>(m_clock, m_statusText, m_statusIcon, m_tagFields);
@@ -208,8 +206,20 @@ bool MainWindow::Initialise() {
 
     if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
-        // unmasked and disabled, no timer, and the splash left open.
+        // unmasked and disabled. The window says what to do once it is on the screen; its
+        // clock and status line ("CC memory must be loaded") run, and File > Load NVRAM
+        // Image works from here.
         m_console.Wait(kNvramStopPause);
+        m_pollTimer.start();
+        CloseSplash();
+        m_statusLine->SetShown(StatusLine::Shown::Nothing);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                HandlerScope scope(*this);
+                m_console.ShowMessage(kMemoryMustBeLoadedText);
+            },
+            Qt::QueuedConnection);
         return true;
     }
     if (m_system->LinkDown()) {
@@ -281,13 +291,9 @@ void MainWindow::FollowPriceLog() {
 }
 
 void MainWindow::SaveSettings() {
-    std::array<std::string, 8> tagTexts;
-    for (std::size_t i = 0; i < tagTexts.size(); ++i) {
-        tagTexts[i] = m_tagFields[i]->text().toStdString();
-    }
     SettingsFile file(m_settingsPath.toStdString());
     file.Load();
-    SettingsBinding::Save(file, *m_system, tagTexts, m_lastUpdate->text().toStdString());
+    SettingsBinding::Save(file, *m_system, m_lastUpdate->text().toStdString());
     SettingsBinding::SaveDevices(file, m_devices);
     if (!file.Save()) {
         // Nothing on screen reports it; the old file stays as it was.

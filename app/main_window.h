@@ -40,6 +40,12 @@ public:
     static constexpr std::chrono::milliseconds kShutdownPause{1000};
     static constexpr std::chrono::milliseconds kPollPeriod{1000};
     static constexpr std::chrono::milliseconds kDialogCloseRetry{100};
+    // Told once the window shows, when the controller reported at start-up that its memory
+    // must be loaded and nothing of the installation was read.
+    static constexpr const char *kMemoryMustBeLoadedText =
+        "The Central Controller's memory (NVRAM) must be loaded before the signs can be "
+        "used.\nChoose File > Load NVRAM Image ... and the image last saved from this "
+        "controller. VOXA ends after the load; start it again then.";
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);

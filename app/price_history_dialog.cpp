@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <limits>
 
 #include "control_builder.h"
 #include "operator_console.h"
@@ -42,6 +44,13 @@ QStandardItem *Item(const std::string &text, const QVariant &sortKey) {
 // Prices sort by their value, and a price that is not one (empty, cut short) before all.
 QVariant PriceKey(const std::string &price) {
     return PriceLimits::ParsePrice(price).value_or(-1.0);
+}
+
+// Times sort by the moment they name, whatever their offsets (a change of the clock or of
+// daylight saving, another program's entries); a time that cannot be read sorts first.
+QVariant TimeKey(const std::string &time) {
+    const QDateTime moment = QDateTime::fromString(Text(time), Qt::ISODate);
+    return moment.isValid() ? moment.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
 }
 
 QString PriceChanges(std::size_t count) {
@@ -123,7 +132,7 @@ void PriceHistoryDialog::Fill() {
     for (std::size_t row = 0; row < m_entries.size(); ++row) {
         const PriceLogFile::Entry &e = m_entries[row];
         m_model->appendRow({
-            Item(e.time, static_cast<qulonglong>(row)),
+            Item(e.time, TimeKey(e.time)),
             Item(e.source, Text(e.source)),
             Item(e.user, Text(e.user)),
             Item(e.line, Text(e.line).toInt()),

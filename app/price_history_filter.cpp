@@ -28,3 +28,13 @@ bool PriceHistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sour
     if (!day.isValid()) return true;
     return (!m_from.isValid() || day >= m_from) && (!m_to.isValid() || day <= m_to);
 }
+
+bool PriceHistoryFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const {
+    if (left.column() == kTime) {
+        const qint64 a = left.data(kSortRole).toLongLong();
+        const qint64 b = right.data(kSortRole).toLongLong();
+        // The same moment twice: the one written first came first.
+        return a != b ? a < b : left.row() < right.row();
+    }
+    return QSortFilterProxyModel::lessThan(left, right);
+}

@@ -11,9 +11,9 @@ class PriceHistoryFilter : public QSortFilterProxyModel {
 public:
     // The columns of the log, in its order.
     enum Column { kTime, kSource, kUser, kLine, kTag, kOld, kNew, kOutcome, kColumns };
-    // Where each item keeps the value it sorts by: the entry's place in the log for the
-    // time (the log is written in the order things happened), numbers for the line and
-    // the prices, the text for the rest.
+    // Where each item keeps the value it sorts by: the moment for the time (entries of the
+    // same moment keep the log's order), numbers for the line and the prices, the text for
+    // the rest.
     static constexpr int kSortRole = Qt::UserRole + 1;
 
     explicit PriceHistoryFilter(QObject *parent = nullptr);
@@ -24,6 +24,7 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     int m_line = 0;

@@ -23,7 +23,10 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
         RefreshTagFields(system, installedLines);
     }
     // A controller that does not answer cannot report anything, so its silence comes first.
+    // A controller whose memory must be loaded holds nothing the signs could show, which
+    // outweighs any failure it reports.
     const Shown wanted = system.LinkDown()              ? Shown::NotAnswering
+                         : system.NvramUpdateFlag()     ? Shown::MemoryMustBeLoaded
                          : system.FailureFlag()         ? Shown::Error
                          : !m_priceLogProblem.isEmpty() ? Shown::PriceLogFailed
                                                         : Shown::Ready;
@@ -33,6 +36,9 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
     switch (wanted) {
         case Shown::NotAnswering:
             ShowNotAnsweringStatus();
+            break;
+        case Shown::MemoryMustBeLoaded:
+            ShowMemoryMustBeLoadedStatus();
             break;
         case Shown::Error:
             ShowErrorStatus();
@@ -114,6 +120,13 @@ void StatusLine::ShowNotAnsweringStatus() {
     m_statusIcon->update();
     m_statusText->setText("Error Status: CC not answering.");
     m_statusText->setToolTip(QString());
+}
+
+void StatusLine::ShowMemoryMustBeLoadedStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Error Status: CC memory must be loaded.");
+    m_statusText->setToolTip("Choose File > Load NVRAM Image ...");
 }
 
 void StatusLine::ShowReadyStatus() {

@@ -9,12 +9,20 @@ class SignSystem;
 
 // The bottom line of the main window and the tag column, kept current by the one-second
 // tick: clock, line tags with leader dots, and the status, redrawn only when it changes.
-// The status is one of four: the controller does not answer (the link is down), the
+// The status is one of five: the controller does not answer (the link is down), its memory
+// must be loaded (the NVRAM update flag, kept until a load ends the program), the
 // controller reported a failure (the failure flag), a price change could not be written to
 // the price log, or all is ready.
 class StatusLine {
 public:
-    enum class Shown { Nothing = 0, Error = 1, Ready = 2, NotAnswering = 3, PriceLogFailed = 4 };
+    enum class Shown {
+        Nothing = 0,
+        Error = 1,
+        Ready = 2,
+        NotAnswering = 3,
+        PriceLogFailed = 4,
+        MemoryMustBeLoaded = 5,
+    };
 
     StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
                std::array<QLabel *, 8> tagFields);
@@ -29,6 +37,7 @@ public:
     void ShowErrorStatus();
     void ShowReadyStatus();
     void ShowNotAnsweringStatus();
+    void ShowMemoryMustBeLoadedStatus();
     void ShowPriceLogStatus();
     // Once a price change could not be logged, the status says so for the rest of the
     // session (behind the controller's own troubles); the reason is the text's tool tip.

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "command_code.h"
 #include "entry_text.h"
 #include "frame_builder.h"
 #include "resource_ids.h"
@@ -39,6 +40,11 @@ void ChangePasswordDialog::Apply() {
     SecretText password;
     EntryText::ReadSecret(*m_newPassword, password);
     System().ChangePassword(password.Text());
+    // The controller's refusal, or the missing answer, has been told by now; what it means
+    // for the password has not.
+    if (System().LastOutcome() != ControllerStatus::kOk || System().ProgramEndRequested()) {
+        ShowMessage(kNotChangedText);
+    }
 }
 
 void ChangePasswordDialog::done(int result) {

@@ -38,23 +38,48 @@ DateTimeDialog::DateTimeDialog(SignSystem &system, QWidget *parent)
 }
 
 void DateTimeDialog::Read() {
+    // Until the controller gives its own, the sign system's clock is the PC's: never shown.
     const TimeRecord time = System().GetTime();
+    if (ReadSucceeded("time", {m_hour, m_minute, m_second, m_meridian})) {
+        m_hour->setText(QString::number(time.hour));
+        m_minute->setText(EntryText::TwoDigits(time.minute));
+        m_second->setText(EntryText::TwoDigits(time.second));
+        EntryText::SelectMeridian(m_meridian, QString::fromStdString(time.ampm));
+    }
     const DateRecord date = System().GetDate();
-    m_hour->setText(QString::number(time.hour));
-    m_minute->setText(EntryText::TwoDigits(time.minute));
-    m_second->setText(EntryText::TwoDigits(time.second));
-    EntryText::SelectMeridian(m_meridian, QString::fromStdString(time.ampm));
-    m_day->setText(EntryText::TwoDigits(date.day));
-    m_month->setText(EntryText::TwoDigits(date.month));
-    m_year->setText(EntryText::FourDigits(date.year));
-    m_daylightSaving->setChecked(System().GetDaylightSaving());
+    if (ReadSucceeded("date", {m_month, m_day, m_year})) {
+        m_day->setText(EntryText::TwoDigits(date.day));
+        m_month->setText(EntryText::TwoDigits(date.month));
+        m_year->setText(EntryText::FourDigits(date.year));
+    }
+    const bool daylightSaving = System().GetDaylightSaving();
+    if (ReadSucceeded("daylight saving", {m_daylightSaving})) {
+        m_daylightSaving->setChecked(daylightSaving);
+    }
 }
 
 void DateTimeDialog::Apply() {
-    ApplyTime();
-    ApplyDate();
-    // Sent on every Apply, whatever the time and date checks said.
-    System().SetDaylightSaving(m_daylightSaving->isChecked());
+    // Each part goes out when it was read or filled in, whatever the others' checks said; a
+    // part left empty after its read failed stays as the controller has it.
+    if (Sendable(m_hour, "time")) ApplyTime();
+    if (Sendable(m_month, "date")) ApplyDate();
+    // Sent on every Apply that knows it, whatever the time and date checks said.
+    if (EntryOf(m_daylightSaving) != Entry::Unread) {
+        System().SetDaylightSaving(m_daylightSaving->checkState() == Qt::Checked);
+    }
+}
+
+bool DateTimeDialog::Sendable(const QWidget *field, const QString &what) {
+    switch (EntryOf(field)) {
+        case Entry::Known:
+            return true;
+        case Entry::Incomplete:
+            ShowIncomplete(what);
+            return false;
+        case Entry::Unread:
+            break;
+    }
+    return false;
 }
 
 void DateTimeDialog::ApplyTime() {

@@ -23,6 +23,9 @@ protected:
     void Apply() override;
 
 private:
+    // Whether the part the field belongs to can go out: read, or filled in completely since
+    // its read failed. One filled in only in part is told.
+    bool Sendable(const QWidget *field, const QString &what);
     void ApplyTime();
     void ApplyDate();
 

@@ -47,8 +47,13 @@ void DutyCycleDialog::Read() {
 }
 
 void DutyCycleDialog::ShowSelectedLevel() {
-    // Whatever was typed and not applied gives way to the controller's value.
-    m_dutyCycle->setText(QString::number(System().GetDutyCycle(EntryText::SelectedLevel(m_level))));
+    // Whatever was typed and not applied gives way to the controller's value, or to an
+    // empty box when the controller did not give it.
+    const int level = EntryText::SelectedLevel(m_level);
+    const int percent = System().GetDutyCycle(level);
+    if (ReadSucceeded(QString("duty cycle of level %1").arg(level), {m_dutyCycle})) {
+        m_dutyCycle->setText(QString::number(percent));
+    }
 }
 
 void DutyCycleDialog::Step(int step) {
@@ -62,6 +67,8 @@ void DutyCycleDialog::Step(int step) {
 }
 
 void DutyCycleDialog::Apply() {
+    // A duty cycle that was not read and not typed stays as the controller has it.
+    if (EntryOf(m_dutyCycle) == Entry::Unread) return;
     const int level = EntryText::SelectedLevel(m_level);
     const int dutyCycle = EntryText::ToInt(m_dutyCycle->text());
     if (dutyCycle > kHighest || dutyCycle < kLowest) {

@@ -72,7 +72,14 @@ int IntensityModeDialog::SelectedFace() const {
 }
 
 void IntensityModeDialog::ShowModeOfSelectedFace() {
-    switch (System().GetIntensityMode(SelectedFace())) {
+    const int face = SelectedFace();
+    const IntensityMode mode = System().GetIntensityMode(face);
+    // A mode not read turns no button on: Next then opens nothing until one is chosen.
+    if (!ReadSucceeded(QString("mode of face %1").arg(face),
+                       {m_manual, m_lightSensor, m_timeOfDay})) {
+        return;
+    }
+    switch (mode) {
         case IntensityMode::TimeOfDay:
             m_timeOfDay->setChecked(true);
             break;

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <utility>
 
 #include "entry_text.h"
 #include "resource_ids.h"
@@ -34,15 +35,22 @@ LightSensorDialog::LightSensorDialog(SignSystem &system, QWidget *parent)
 
 void LightSensorDialog::Read() {
     m_heading->setText(QString::asprintf("Face %d Light Sensor Settings:", Face()));
-    EntryText::SelectLevel(m_day, System().GetFaceLevel(Face(), kDaySlot));
-    EntryText::SelectLevel(m_night, System().GetFaceLevel(Face(), kNightSlot));
+    const int day = System().GetFaceLevel(Face(), kDaySlot);
+    if (ReadSucceeded("day level", {m_day})) EntryText::SelectLevel(m_day, day);
+    const int night = System().GetFaceLevel(Face(), kNightSlot);
+    if (ReadSucceeded("night level", {m_night})) EntryText::SelectLevel(m_night, night);
 }
 
 void LightSensorDialog::Apply() {
+    bool sent = false;
     int level = 0;
-    if (!ChosenLevel(m_day, level)) return;
-    System().SetFaceLevel(Face(), kDaySlot, level);
-    if (!ChosenLevel(m_night, level)) return;
-    System().SetFaceLevel(Face(), kNightSlot, level);
-    System().SetIntensityMode(Face(), kLightSensorMode);
+    for (auto [list, slot] : {std::pair{m_day, kDaySlot}, std::pair{m_night, kNightSlot}}) {
+        // A level that was not read and not chosen stays as the controller has it.
+        if (EntryOf(list) == Entry::Unread) continue;
+        if (!ChosenLevel(list, level)) return;
+        System().SetFaceLevel(Face(), slot, level);
+        sent = true;
+    }
+    // The mode goes with the levels: with neither known there is nothing to send.
+    if (sent) System().SetIntensityMode(Face(), kLightSensorMode);
 }

@@ -14,8 +14,7 @@ ManualIntensityDialog::ManualIntensityDialog(SignSystem &system, QWidget *parent
     ControlBuilder &b = Build();
     b.GroupBox("Intensity Level", {7, 4, 162, 50});
     m_heading = b.Static(M::kHeading, "Face N Intensity Mode Setting:", {14, 15, 148, 8});
-    b.Static("Level:", {14, 28, 24, 8});
-    m_level = b.DropDownList(M::kLevelList, EntryText::LevelItems(), {40, 26, 28, 70});
+    m_level = b.DropDownList(M::kLevelList, EntryText::LevelItems(), {14, 26, 28, 70});
     b.Static("Levels: 5 - Highest, 1 - Lowest", {14, 42, 148, 8});
     AddOkButton({11, 58, 50, 14});
     AddApplyButton({65, 58, 50, 14});
@@ -25,10 +24,15 @@ ManualIntensityDialog::ManualIntensityDialog(SignSystem &system, QWidget *parent
 
 void ManualIntensityDialog::Read() {
     m_heading->setText(QString::asprintf("Face %d Intensity Mode Setting:", Face()));
-    EntryText::SelectLevel(m_level, System().GetManualLevel(Face()));
+    const int level = System().GetManualLevel(Face());
+    if (ReadSucceeded(QString("level of face %1").arg(Face()), {m_level})) {
+        EntryText::SelectLevel(m_level, level);
+    }
 }
 
 void ManualIntensityDialog::Apply() {
+    // Without a level there is nothing to send, the mode included.
+    if (EntryOf(m_level) == Entry::Unread) return;
     int level = 0;
     if (!ChosenLevel(m_level, level)) return;
     System().SetManualLevel(Face(), level);

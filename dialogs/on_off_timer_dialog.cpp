@@ -20,9 +20,11 @@ OnOffTimerDialog::OnOffTimerDialog(SignSystem &system, QWidget *parent)
     ControlBuilder &b = Build();
     b.GroupBox("Sign On/Off Timer", {7, 4, 179, 78});
     m_on = BuildRow(kOnTimer, "Sign On Time:", 20, O::kOnHour, O::kOnMinute, O::kOnMeridian);
+    m_on.name = "sign on time";
     m_on.hoursMessage = "On Time Hours out of range!\nPlease check your entries.";
     m_on.minutesMessage = "On Time Minutes out of range!\nPlease check your entries.";
     m_off = BuildRow(kOffTimer, "Sign Off Time:", 40, O::kOffHour, O::kOffMinute, O::kOffMeridian);
+    m_off.name = "sign off time";
     m_off.hoursMessage = "Off Time Hours out of range!\nPlease check your entries.";
     m_off.minutesMessage = "Off Time Minutes out of range!\nPlease check your entries.";
     m_enable = b.CheckBox(O::kEnable, "Enable On/Off Timer", {14, 62, 120, 10});
@@ -48,22 +50,37 @@ OnOffTimerDialog::Row OnOffTimerDialog::BuildRow(int timerIndex, const QString &
 void OnOffTimerDialog::Read() {
     ReadRow(m_on);
     ReadRow(m_off);
-    m_enable->setChecked(System().GetOnOffTimerSwitch());
+    const bool enabled = System().GetOnOffTimerSwitch();
+    if (ReadSucceeded("timer switch", {m_enable})) m_enable->setChecked(enabled);
 }
 
 void OnOffTimerDialog::ReadRow(const Row &row) {
     const ShortTimeRecord time = System().GetOnOffTime(row.timerIndex);
-    row.hour->setText(QString::number(time.hour));
-    row.minute->setText(EntryText::TwoDigits(time.minute));
-    EntryText::SelectMeridian(row.meridian, QString::fromStdString(time.ampm));
+    if (ReadSucceeded(row.name, {row.hour, row.minute, row.meridian})) {
+        row.hour->setText(QString::number(time.hour));
+        row.minute->setText(EntryText::TwoDigits(time.minute));
+        EntryText::SelectMeridian(row.meridian, QString::fromStdString(time.ampm));
+    }
 }
 
 void OnOffTimerDialog::Apply() {
     if (!ApplyRow(m_on) || !ApplyRow(m_off)) return;
-    System().SetOnOffTimerSwitch(m_enable->isChecked());
+    // A switch that was not read and not clicked since is neither on nor off: not sent.
+    if (EntryOf(m_enable) == Entry::Unread) return;
+    System().SetOnOffTimerSwitch(m_enable->checkState() == Qt::Checked);
 }
 
 bool OnOffTimerDialog::ApplyRow(const Row &row) {
+    // A time that was not read and not filled in since stays as the controller has it.
+    switch (EntryOf(row.hour)) {
+        case Entry::Unread:
+            return true;
+        case Entry::Incomplete:
+            ShowIncomplete(row.name);
+            return false;
+        case Entry::Known:
+            break;
+    }
     const int hour = EntryText::ToInt(row.hour->text());
     // Hour 0 passes, as it always has; a negative hour does not fit the frame's hour field.
     if (hour > 12 || hour < 0) {

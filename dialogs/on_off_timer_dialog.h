@@ -23,6 +23,8 @@ private:
     // One time of the timer, with the index the controller knows it by and its refusals.
     struct Row {
         int timerIndex = 0;
+        // How the time is named when it was not read.
+        QString name;
         const char *hoursMessage = "";
         const char *minutesMessage = "";
         QLineEdit *hour = nullptr;
@@ -33,7 +35,8 @@ private:
     Row BuildRow(int timerIndex, const QString &label, int y, int hourId, int minuteId,
                  int meridianId);
     void ReadRow(const Row &row);
-    // Sends the row's time if its hour and minute are in range; false after a refusal.
+    // Sends the row's time if its hour and minute are in range; false after a refusal. A
+    // time left empty after its read failed is passed over.
     bool ApplyRow(const Row &row);
 
     Row m_on;

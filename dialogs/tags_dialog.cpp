@@ -84,7 +84,13 @@ void TagsDialog::ShowSelectedFace() {
 
 void TagsDialog::Apply() {
     if (const int line = SelectedLine(); line >= 0) {
-        System().SetLineTag(line, m_lineTag->text().toStdString());
+        const QString tag = m_lineTag->text();
+        if (tag.contains(kForbiddenInLineTag)) {
+            // Refused whole rather than cut: a tag is stored as it was typed, or not at all.
+            ShowMessage(kLineTagRefusedText);
+        } else {
+            System().SetLineTag(line, tag.toStdString());
+        }
     }
     if (const int face = SelectedFace(); face >= 0) {
         System().SetFaceTag(face, m_faceTag->text().toStdString());

@@ -18,8 +18,10 @@ TimeOfDayDialog::TimeOfDayDialog(SignSystem &system, QWidget *parent)
     // The first switch sets the day slot, the second the night slot.
     m_first =
         BuildRow(1, 1, 32, T::kFirstLevelList, T::kFirstHour, T::kFirstMinute, T::kFirstMeridian);
+    m_first.name = "first";
     m_second = BuildRow(0, 2, 52, T::kSecondLevelList, T::kSecondHour, T::kSecondMinute,
                         T::kSecondMeridian);
+    m_second.name = "second";
     AddOkButton({21, 80, 50, 14});
     AddApplyButton({75, 80, 50, 14});
     AddCancelButton({129, 80, 50, 14});
@@ -49,23 +51,41 @@ void TimeOfDayDialog::Read() {
 }
 
 void TimeOfDayDialog::ReadRow(const Row &row) {
-    EntryText::SelectLevel(row.level, System().GetFaceLevel(Face(), row.slot));
+    const int level = System().GetFaceLevel(Face(), row.slot);
+    if (ReadSucceeded(row.name + " level", {row.level})) EntryText::SelectLevel(row.level, level);
     const ShortTimeRecord time = System().GetSwitchTime(Face(), row.switchIndex);
-    row.hour->setText(QString::number(time.hour));
-    row.minute->setText(EntryText::TwoDigits(time.minute));
-    EntryText::SelectMeridian(row.meridian, QString::fromStdString(time.ampm));
+    if (ReadSucceeded(row.name + " time", {row.hour, row.minute, row.meridian})) {
+        row.hour->setText(QString::number(time.hour));
+        row.minute->setText(EntryText::TwoDigits(time.minute));
+        EntryText::SelectMeridian(row.meridian, QString::fromStdString(time.ampm));
+    }
 }
 
 void TimeOfDayDialog::Apply() {
-    if (!ApplyRow(m_first) || !ApplyRow(m_second)) return;
-    System().SetIntensityMode(Face(), kTimeOfDayMode);
+    bool sent = false;
+    if (!ApplyRow(m_first, sent) || !ApplyRow(m_second, sent)) return;
+    // The mode goes with the values: with none of them known there is nothing to send.
+    if (sent) System().SetIntensityMode(Face(), kTimeOfDayMode);
 }
 
-bool TimeOfDayDialog::ApplyRow(const Row &row) {
-    int level = 0;
-    if (!ChosenLevel(row.level, level)) return false;
-    // The level goes out before the time is checked.
-    System().SetFaceLevel(Face(), row.slot, level);
+bool TimeOfDayDialog::ApplyRow(const Row &row, bool &sent) {
+    // What was not read and not filled in since stays as the controller has it.
+    if (EntryOf(row.level) != Entry::Unread) {
+        int level = 0;
+        if (!ChosenLevel(row.level, level)) return false;
+        // The level goes out before the time is checked.
+        System().SetFaceLevel(Face(), row.slot, level);
+        sent = true;
+    }
+    switch (EntryOf(row.hour)) {
+        case Entry::Unread:
+            return true;
+        case Entry::Incomplete:
+            ShowIncomplete(row.name + " time");
+            return false;
+        case Entry::Known:
+            break;
+    }
     const int hour = EntryText::ToInt(row.hour->text());
     if (hour < 1 || hour > 12) {
         ShowMessage("Hours out of range! \nPlease check your time entry.");
@@ -78,5 +98,6 @@ bool TimeOfDayDialog::ApplyRow(const Row &row) {
     }
     System().SetSwitchTime(Face(), row.switchIndex,
                            {hour, minute, row.meridian->currentText().toStdString()});
+    sent = true;
     return true;
 }

@@ -24,6 +24,8 @@ private:
     struct Row {
         int slot = 0;
         int switchIndex = 0;
+        // "first" or "second", as the row's values are named when they were not read.
+        QString name;
         QComboBox *level = nullptr;
         QLineEdit *hour = nullptr;
         QLineEdit *minute = nullptr;
@@ -34,8 +36,9 @@ private:
                  int meridianId);
     void ReadRow(const Row &row);
     // Sends the row's level, then its switch time if hour and minute are in range; false
-    // after a refusal.
-    bool ApplyRow(const Row &row);
+    // after a refusal. A value left empty after its read failed is passed over; sent tells
+    // whether anything went out.
+    bool ApplyRow(const Row &row, bool &sent);
 
     QLabel *m_heading;
     Row m_first;

@@ -4,8 +4,9 @@
 #include "sign_system.h"
 
 FailLogDialog::FailLogDialog(SignSystem &system, QWidget *parent)
-    : LogDialog(system, {Ids::Dialog::kFailLog, "Fail Log", Ids::FailLog::kLogText, true}, parent) {
-}
+    : LogDialog(system,
+                {Ids::Dialog::kFailLog, "Fail Log", Ids::FailLog::kLogText, true, "fail log"},
+                parent) {}
 
 std::string FailLogDialog::ReadLog() {
     return System().GetFailLog();

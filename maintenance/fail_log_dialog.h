@@ -13,7 +13,8 @@ public:
 protected:
     std::string ReadLog() override;
     void ClearLog() override;
-    // Clears the workstation's failure flag, whatever the controller answered: the status
-    // line goes back to ready at its next tick.
+    // Clears the workstation's failure flag once the controller confirmed the clear: the
+    // status line goes back to ready at its next tick. A clear that was refused or not
+    // answered leaves the flag, and the status line, as they were.
     void Cleared() override;
 };

@@ -3,8 +3,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "command_code.h"
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
+#include "sign_system.h"
 
 namespace {
 
@@ -15,7 +17,8 @@ constexpr int kLogHeight = 95;
 }  // namespace
 
 LogDialog::LogDialog(SignSystem &system, const Template &layout, QWidget *parent)
-    : ControllerDialog(system, layout.templateId, layout.title, {kLogWidth, kLogHeight}, parent) {
+    : ControllerDialog(system, layout.templateId, layout.title, {kLogWidth, kLogHeight}, parent),
+      m_layout(layout) {
     // A caption without a close box.
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
                    ~(Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
@@ -35,14 +38,23 @@ LogDialog::LogDialog(SignSystem &system, const Template &layout, QWidget *parent
 }
 
 void LogDialog::Read() {
-    m_log->setPlainText(QString::fromStdString(ReadLog()));
+    ShowLog();
+}
+
+void LogDialog::ShowLog() {
+    // A log that was not read shows nothing: the text kept from before is no reading.
+    const std::string text = ReadLog();
+    if (ReadSucceeded(m_layout.name, {m_log})) m_log->setPlainText(QString::fromStdString(text));
 }
 
 void LogDialog::Clear() {
     ScopedWaitCursor wait;
     ClearLog();
-    m_log->setPlainText(QString::fromStdString(ReadLog()));
-    Cleared();
+    // Only a clear the controller confirmed counts as one.
+    const bool cleared =
+        System().LastOutcome() == ControllerStatus::kOk && !System().ProgramEndRequested();
+    ShowLog();
+    if (cleared) Cleared();
 }
 
 void LogDialog::reject() {

@@ -27,6 +27,8 @@ protected:
         const char *title;
         int logTextId;
         bool scrollBar;
+        // How the log is named when it could not be read.
+        const char *name;
     };
 
     LogDialog(SignSystem &system, const Template &layout, QWidget *parent);
@@ -35,13 +37,17 @@ protected:
     virtual std::string ReadLog() = 0;
     // Clears the log in the controller.
     virtual void ClearLog() = 0;
-    // What else Clear does once the cleared log is shown.
+    // What else Clear does once the cleared log is shown, when the controller confirmed
+    // the clear.
     virtual void Cleared() {}
 
     void Read() override;
 
 private:
+    // Asks for the log and shows it, or nothing when it could not be read.
+    void ShowLog();
     void Clear();
 
+    Template m_layout;
     QPlainTextEdit *m_log;
 };

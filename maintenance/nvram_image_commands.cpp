@@ -64,6 +64,17 @@ void NvramImageCommands::SaveNvramImage() {
             return NvramTransfer(m_system).Save(path.toStdString(), progress);
         });
     if (!result.message.empty()) m_system.Console().ShowMessage(result.message);
+    if (result.outcome == NvramTransfer::Outcome::Complete) {
+        // A save runs to its end without a word on the screen but the notice: the end is
+        // told, with where the image went and how large it is.
+        m_system.Console().ShowMessage(
+            SavedText(path.toStdString(),
+                      static_cast<std::size_t>(result.blocksDone) * NvramTransfer::kBlockSize));
+    }
+}
+
+std::string NvramImageCommands::SavedText(const std::string &path, std::size_t bytes) {
+    return "NVRAM image saved: " + path + " (" + std::to_string(bytes) + " bytes).";
 }
 
 bool NvramImageCommands::LoadNvramImage() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QFileDialog;
 class QWidget;
@@ -27,7 +29,10 @@ public:
     // window owns the wait notice; an empty chooser asks with the file dialog.
     NvramImageCommands(SignSystem &system, QWidget *window, FileChooser chooser = {});
 
+    // Ends with SavedText() when the image was written.
     void SaveNvramImage();
+    // "NVRAM image saved: FILE (N bytes)."
+    static std::string SavedText(const std::string &path, std::size_t bytes);
     // False when no file was chosen; true otherwise, also when the file was refused. A
     // load that reached the controller ends with the restart message and asks for the
     // program's end, which comes once the running handlers have returned.

@@ -4,8 +4,10 @@
 #include "sign_system.h"
 
 ResetLogDialog::ResetLogDialog(SignSystem &system, QWidget *parent)
-    : LogDialog(system, {Ids::Dialog::kResetLog, "Reset Log", Ids::ResetLog::kLogText, false},
-                parent) {}
+    : LogDialog(
+          system,
+          {Ids::Dialog::kResetLog, "Reset Log", Ids::ResetLog::kLogText, false, "reset count"},
+          parent) {}
 
 std::string ResetLogDialog::ReadLog() {
     return System().GetResetCount();

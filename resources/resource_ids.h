@@ -51,6 +51,12 @@ inline constexpr int kPort = 157;
 inline constexpr int kWait = 159;
 }  // namespace Dialog
 
+// What every dialog that reads from the controller has beneath its own controls.
+namespace Frame {
+// "Not read: ..." once a value could not be read; hidden while every read succeeded.
+inline constexpr int kNotReadNotice = 1096;
+}  // namespace Frame
+
 // The main window (template 102).
 namespace Main {
 // Tag (line name) of price lines 1 to 8; the numbers do not run in line order.

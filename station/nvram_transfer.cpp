@@ -42,9 +42,10 @@ bool NvramTransfer::Run(const CommandFrame &request) {
 NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progress &progress) {
     Result result;
     std::string reason;
-    if (!CanWriteBeside(path, reason)) {
+    std::string refused;
+    if (!CanWriteBeside(path, refused, reason)) {
         result.outcome = Outcome::FileRefused;
-        result.message = "NVRAM image not saved: cannot write " + path + " (" + reason + ").";
+        result.message = "NVRAM image not saved: cannot write " + refused + " (" + reason + ").";
         return result;
     }
 

@@ -86,7 +86,9 @@ private:
                           std::string &reason);
     // Whether a new file can be made beside path (and path is not a folder), so that a save
     // that could never be written is refused before the controller is asked anything.
-    static bool CanWriteBeside(const std::string &path, std::string &reason);
+    // refused names what could not be written: path itself when it is a folder, otherwise
+    // "in the folder" and the folder that did not take the new file.
+    static bool CanWriteBeside(const std::string &path, std::string &refused, std::string &reason);
     // Writes the image to a new file beside path, syncs it and renames it over path.
     static bool ReplaceWith(const std::string &path, const std::vector<std::uint8_t> &bytes,
                             std::string &reason);

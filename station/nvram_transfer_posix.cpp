@@ -78,8 +78,10 @@ bool NvramTransfer::ReadImage(const std::string &path, std::vector<std::uint8_t>
     return true;
 }
 
-bool NvramTransfer::CanWriteBeside(const std::string &path, std::string &reason) {
+bool NvramTransfer::CanWriteBeside(const std::string &path, std::string &refused,
+                                   std::string &reason) {
     if (IsFolder(path)) {
+        refused = path;
         reason = ErrorText(EISDIR);
         return false;
     }
@@ -87,6 +89,10 @@ bool NvramTransfer::CanWriteBeside(const std::string &path, std::string &reason)
     const int fd = FileIo::CreateTemporaryBeside(path, kImageMode, temporary);
     if (fd < 0) {
         reason = ErrorText(errno);
+        // The new file is made in the folder, so the folder is what refused it.
+        std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        if (folder.empty()) folder = ".";
+        refused = "in the folder " + folder.string();
         return false;
     }
     FileIo::Close(fd);

@@ -41,12 +41,9 @@ std::string SettingsBinding::Load(const SettingsFile &file, SignSystem &system,
 }
 
 void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
-                           const std::array<std::string, 8> &tagFieldTexts,
                            const std::string &lastUpdateText) {
     for (int i = 0; i < SignSystem::kMaxLines; ++i) {
-        const std::string &field = tagFieldTexts[i];
-        file.WriteString("Tags", Key("tag%d", i),
-                         field == kNotInstalledField ? system.GetLineTag(i) : TagFromField(field));
+        file.WriteString("Tags", Key("tag%d", i), system.GetLineTag(i));
     }
     if (const auto lastMessage = LastMessageFromField(lastUpdateText)) {
         file.WriteString("UpdateStatus", "lastmsg", *lastMessage);
@@ -83,11 +80,6 @@ void SettingsBinding::SaveDevices(SettingsFile &file, const DeviceMap &devices) 
     for (const auto &[number, path] : devices.Entries()) {
         if (number <= kDevicePorts) file.WriteString("Devices", Key("COM%d", number), path);
     }
-}
-
-std::string SettingsBinding::TagFromField(const std::string &fieldText) {
-    const std::size_t dots = fieldText.find(" .");
-    return dots == std::string::npos ? fieldText : fieldText.substr(0, dots);
 }
 
 std::optional<std::string> SettingsBinding::LastMessageFromField(const std::string &fieldText) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,12 +24,10 @@ inline constexpr int kDevicePorts = 9;
 // field ("Last Update:\n%s").
 std::string Load(const SettingsFile &file, SignSystem &system, DeviceMap &devices);
 
-// Writes the values in their order. tagFieldTexts are the tag fields as shown (tag and
-// leader dots); a line whose field shows the not-installed text was never loaded, so
-// it keeps the tag the sign system holds for it (the one read from the file).
+// Writes the values in their order. Tags are written as the sign system stores them,
+// never from what a window shows, so that they survive any number of runs unchanged.
 // lastUpdateText is the last-update field as shown.
-void Save(SettingsFile &file, const SignSystem &system,
-          const std::array<std::string, 8> &tagFieldTexts, const std::string &lastUpdateText);
+void Save(SettingsFile &file, const SignSystem &system, const std::string &lastUpdateText);
 
 // Writes the [Devices] map, so a port the port dialog mapped is kept.
 void SaveDevices(SettingsFile &file, const DeviceMap &devices);
@@ -45,8 +42,6 @@ struct PriceRules {
 };
 PriceRules LoadPriceRules(const SettingsFile &file);
 
-// A tag field's text cut at its first " ." (the leader dots).
-std::string TagFromField(const std::string &fieldText);
 // The time of a "Last Update:\n%s" text; nothing for any other text (an error shown
 // there), so that the value stored before stays.
 std::optional<std::string> LastMessageFromField(const std::string &fieldText);

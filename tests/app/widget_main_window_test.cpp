@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QtTest>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "cm_edit.h"
@@ -69,6 +70,7 @@ private slots:
     void TagsOfLinesNotLoadedSurviveTheExit_data();
     void TagsOfLinesNotLoadedSurviveTheExit();
     void WindowsSettingsFileComesBackUnchanged();
+    void LongAndOddTagsSurviveTenRunsByteForByte();
     void ExitAsksFirst();
     void EndRequestedInsideAHandlerWaitsForItToReturn();
 
@@ -197,8 +199,6 @@ void MainWindowTest::StartupStopsWhenTheControllerWantsItsMemoryUpdated() {
     Start();
 
     QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
-    QVERIFY(!m_window->PollTimer().isActive());
-    QVERIFY(m_window->SplashOpen());
     QVERIFY(!m_console.waits.empty());
     QCOMPARE(m_console.waits.back(), std::chrono::milliseconds(5000));
     for (int line = 1; line <= 8; ++line) {
@@ -208,6 +208,19 @@ void MainWindowTest::StartupStopsWhenTheControllerWantsItsMemoryUpdated() {
         QCOMPARE(Tag(line)->text(), kNotInstalled);
     }
     QVERIFY(m_window->System()->NvramUpdateFlag());
+    // The window says what to do once it shows, and its status line says why nothing works.
+    QVERIFY(!m_window->SplashOpen());
+    QVERIFY(m_window->PollTimer().isActive());
+    QTRY_COMPARE(m_console.messages, std::vector<std::string>{MainWindow::kMemoryMustBeLoadedText});
+    QVERIFY(QString(MainWindow::kMemoryMustBeLoadedText).contains("File > Load NVRAM Image"));
+    m_window->Tick();
+    QLabel *text = Label(Ids::Main::kStatusText);
+    QCOMPARE(text->text(), QString("Error Status: CC memory must be loaded."));
+    // The longest of the status texts fits beside the icon.
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
+    QVERIFY(Label(Ids::Main::kStatusIcon)->geometry().right() < text->geometry().left());
+    QVERIFY(!Label(Ids::Main::kClock)->text().isEmpty());
+    QCOMPARE(m_site->SentCodes(), std::vector<int>{34});
 }
 
 void MainWindowTest::LinesAboveTheLineCountStayNotInstalled() {
@@ -302,6 +315,19 @@ void MainWindowTest::AboutAsksTheControllerForItsPartNumber() {
     QCOMPARE(shown, QString("LV-CC 5.1"));
     QCOMPARE(m_site->SentCodes(), std::vector<int>{44});
     QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Refused the next time: the part number read before is not shown for this reading.
+    m_site->controller.Faults().forcedStatus = ControllerStatus::kGlitch;
+    m_site->controller.Faults().forcedStatusCount = 1;
+    shown.clear();
+    QTimer::singleShot(0, m_window.get(), [this, &shown] {
+        auto *about = m_window->findChild<QDialog *>(Id(Ids::Dialog::kAbout));
+        if (!about) return;
+        shown = about->findChild<QLabel *>(Id(Ids::About::kPartNumber))->text();
+        about->accept();
+    });
+    m_window->Command(Ids::Menu::kAbout)->trigger();
+    QCOMPARE(shown, QString("No P/N"));
 }
 
 void MainWindowTest::FirstTickShowsClockTagsAndStatus() {
@@ -357,7 +383,7 @@ void MainWindowTest::StatusSaysWhenTheControllerDoesNotAnswer() {
     m_window->System()->GetCcStatus();
     m_window->Tick();
     QCOMPARE(text->text(), QString("Error Status: CC not answering."));
-    // The longest of the status texts fits beside the icon.
+    // It fits beside the icon.
     QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->contentsRect().width());
     QVERIFY(icon->geometry().right() < text->geometry().left() + text->contentsMargins().left());
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::NotAnswering);
@@ -608,7 +634,8 @@ void MainWindowTest::EscapeEndsWithoutAQuestionAndSavesTheSettings() {
 
     SettingsFile file(m_dir->filePath("voxa.ini").toStdString());
     QVERIFY(file.Load());
-    QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super"));
+    // Saved as stored, never cut at what the tag column would take for its leader dots.
+    QCOMPARE(file.ReadString("Tags", "tag0", "-"), std::string("Super .Unleaded"));
     // Line 7 is not installed: it keeps what the file held for it (nothing, read as XXX).
     QCOMPARE(file.ReadString("Tags", "tag6", "-"), std::string("XXX"));
     QCOMPARE(file.ReadString("Devices", "COM1", "-"), std::string("/dev/ttyUSB0"));
@@ -652,6 +679,42 @@ void MainWindowTest::TagsOfLinesNotLoadedSurviveTheExit() {
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(file.ReadString("Tags", "tag" + std::to_string(i), "-"),
                  "Tag " + std::to_string(i));
+    }
+}
+
+// Ten starts and ends of the workstation, each tick showing the tags in the tag column (a
+// tag of 69 characters or more gets no leader dots there): the file stays as it was.
+void MainWindowTest::LongAndOddTagsSurviveTenRunsByteForByte() {
+    const std::string text =
+        "[Tags]\n"
+        "tag0=" +
+        std::string(69, 'L') +
+        "\n"
+        "tag1=" +
+        std::string(200, 'M') +
+        "\n"
+        "tag2=\"  Premium  \"\n"
+        "tag3=Super .Unleaded\n"
+        "tag4=Gazole \xC3\xA9t\xC3\xA9\n"
+        "tag5=a=b; #c [d]\n"
+        "tag6=Seven\n"
+        "tag7=Eight\n"
+        "[UpdateStatus]\nlastmsg=12/6/2026 4:29 PM\n"
+        "[FaceTags]\nface0=North\nface1=South\nface2=XXX\nface3=XXX\nface4=XXX\n"
+        "face5=XXX\nface6=XXX\nface7=XXX\n"
+        "[Communications]\nPort=COM1\nShowStartup=No\n";
+    WriteSettings(text);
+    const QString path = m_dir->filePath("voxa.ini");
+    for (int run = 0; run < 10; ++run) {
+        Start();
+        m_window->Tick();
+        QCOMPARE(Tag(1)->text(), QString(69, 'L') + " ");
+        m_window->reject();
+        QVERIFY(m_window->System() == nullptr);
+        m_window.reset();
+        std::ifstream in(path.toStdString(), std::ios::binary);
+        const std::string saved{std::istreambuf_iterator<char>(in), {}};
+        QCOMPARE(saved, text);
     }
 }
 

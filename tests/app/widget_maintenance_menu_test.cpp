@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -58,6 +59,8 @@ private slots:
     void UpdateOfferAnsweredYesRunsTheLoad();
     void UpdateOfferWithNoFileChosenEndsTheProgram();
     void SignTestTurnsTheStatusToErrorAndTheFailLogBack();
+    void RefusedFailLogClearKeepsTheErrorStatus();
+    void SignTestOnADeadLineIsIncomplete();
     void LogsOpenFromTheMenu();
     void PortChosenAtStartupIsUsedAndItsMappingKept();
 
@@ -128,7 +131,9 @@ void MaintenanceMenuTest::SaveThenLoadEndsTheProgramAfterTheHandlerReturned() {
     m_site->model.ResetNvram(48);
     m_file = m_dir->filePath("site.nvr");
     m_window->RunCommand(M::kSaveNvramImage);
-    QVERIFY(m_console.messages.empty());
+    QCOMPARE(
+        m_console.messages,
+        std::vector<std::string>{"NVRAM image saved: " + m_file.toStdString() + " (48 bytes)."});
     QVERIFY(QFile::exists(m_file));
 
     m_site->model.Current().nvram.assign(48, 0);
@@ -215,6 +220,48 @@ void MaintenanceMenuTest::SignTestTurnsTheStatusToErrorAndTheFailLogBack() {
     m_window->RunCommand(M::kViewFailLog);
     m_window->Tick();
     QCOMPARE(status->text(), QString("Status: All signs ready. "));
+}
+
+void MaintenanceMenuTest::RefusedFailLogClearKeepsTheErrorStatus() {
+    Start("[Communications]\nPort=COM1\n");
+    m_site->controller.Faults().signTestFails = true;
+    m_window->RunCommand(M::kPerformTest);
+    m_window->Tick();
+    auto *status = m_window->findChild<QLabel *>(IdName(Ids::Main::kStatusText));
+    QCOMPARE(status->text(), QString("Error Status: Check logs. "));
+
+    FaultPlan &faults = m_site->controller.Faults();
+    faults.forcedStatus = ControllerStatus::kInvalidFace;
+    faults.forcedStatusCount = -1;
+    faults.forcedStatusCommand = 14;
+    QString logAfterClear;
+    m_user[IdName(Ids::Dialog::kFailLog)] = [&](QDialog &dialog) {
+        dialog.findChild<QPushButton *>(IdName(Ids::FailLog::kClear))->click();
+        logAfterClear =
+            dialog.findChild<QPlainTextEdit *>(IdName(Ids::FailLog::kLogText))->toPlainText();
+        return Ids::Result::kOk;
+    };
+    m_console.messages.clear();
+    m_window->RunCommand(M::kViewFailLog);
+    m_window->Tick();
+    QCOMPARE(m_console.messages,
+             std::vector<std::string>{"Central Controller: Invalid Face Number"});
+    QCOMPARE(logAfterClear, QString("LDFS:0524 3 SIGN TEST"));
+    QVERIFY(m_window->System()->FailureFlag());
+    QCOMPARE(status->text(), QString("Error Status: Check logs. "));
+}
+
+void MaintenanceMenuTest::SignTestOnADeadLineIsIncomplete() {
+    Start("[Communications]\nPort=COM1\n");
+    m_window->Tick();
+    m_site->controller.Faults().silent = true;
+    m_window->RunCommand(M::kPerformTest);
+    QCOMPARE(m_console.messages.back(), std::string("Sign test results: Test Incomplete"));
+    QVERIFY(std::find(m_console.messages.begin(), m_console.messages.end(),
+                      "No Sign Errors Reported.") == m_console.messages.end());
+    m_window->Tick();
+    QCOMPARE(m_window->findChild<QLabel *>(IdName(Ids::Main::kStatusText))->text(),
+             QString("Error Status: CC not answering."));
 }
 
 void MaintenanceMenuTest::LogsOpenFromTheMenu() {

@@ -56,6 +56,7 @@ private slots:
     void Filter_data();
     void Filter();
     void SortsByTheNumbersOfLinesAndPrices();
+    void TimeSortsByTheMomentNotTheFileOrder();
     void ExportWritesTheRowsShownInTheirOrder();
     void ExportNeverWritesOverTheLog();
     void AnEmptyLogSaysSoAndHasNothingToExport();
@@ -152,6 +153,29 @@ void PriceHistoryTest::SortsByTheNumbersOfLinesAndPrices() {
              (QStringList{"2,50", "3.449", "3.459", "3.559", "13.59"}));
     m_table->horizontalHeader()->setSortIndicator(PriceHistoryFilter::kTime, Qt::AscendingOrder);
     QCOMPARE(Column(PriceHistoryFilter::kLine), (QStringList{"1", "2", "2", "1", "5"}));
+}
+
+void PriceHistoryTest::TimeSortsByTheMomentNotTheFileOrder() {
+    // The clock put back an hour between two entries, another program writing in UTC, two
+    // entries of the same second, and a time cut short.
+    const std::vector<CsvText::Row> log = {
+        {"2026-12-05T10:00:00+01:00", "workstation", "anna", "1", "A", "3.499", "3.459", "sent"},
+        {"2026-12-05T09:30:00+01:00", "workstation", "anna", "2", "B", "3.599", "3.559", "sent"},
+        {"2026-12-05T08:45:00Z", "voxa-ctl", "pos", "3", "C", "3.559", "3.549", "sent"},
+        {"2026-12-05T09:30:00+01:00", "workstation", "anna", "4", "D", "3.599", "3.559", "sent"},
+        {"2026-12-05T0", "workstation", "anna", "5", "E", "3.599", "3.559", "sent"},
+    };
+    {
+        std::ofstream out(m_dir->filePath("voxa-prices.csv").toStdString(),
+                          std::ios::binary | std::ios::trunc);
+        out << PriceLogFile::kHeader << '\n';
+        for (const CsvText::Row &row : log) out << CsvText::Line(row);
+    }
+    Open();
+    // Newest first; of two entries of the same moment, the one written later.
+    QCOMPARE(Column(PriceHistoryFilter::kLine), (QStringList{"1", "3", "4", "2", "5"}));
+    m_table->horizontalHeader()->setSortIndicator(PriceHistoryFilter::kTime, Qt::AscendingOrder);
+    QCOMPARE(Column(PriceHistoryFilter::kLine), (QStringList{"5", "2", "4", "3", "1"}));
 }
 
 void PriceHistoryTest::ExportWritesTheRowsShownInTheirOrder() {

@@ -57,6 +57,7 @@ private slots:
     void CancelFinishEndsTheWizardSendingNothing();
 
     void ManualOpensOnTheFaceLevelAndApplies();
+    void ManualHasOnlyItsTemplatesTexts();
     void LightSensorOpensOnBothSlotsAndApplies();
     void TimeOfDayOpensOnBothRows();
     void TimeOfDayApplyStopsAtTheFirstBadEntry_data();
@@ -384,6 +385,17 @@ void IntensityDialogsTest::ModeDialogCancelSendsNothing() {
         Click(modeDialog.get(), Ids::Result::kCancel);
     QCOMPARE(modeDialog->result(), Ids::Result::kCancel);
     QVERIFY(m_site->Requests().isEmpty());
+}
+
+void IntensityDialogsTest::ManualHasOnlyItsTemplatesTexts() {
+    ManualIntensityDialog dialog(m_site->system);
+    QStringList texts;
+    for (const QLabel *label : dialog.findChildren<QLabel *>()) {
+        if (!label->text().isEmpty()) texts << label->text();
+    }
+    texts.sort();
+    QCOMPARE(texts,
+             QStringList({"Face N Intensity Mode Setting:", "Levels: 5 - Highest, 1 - Lowest"}));
 }
 
 QTEST_MAIN(IntensityDialogsTest)

@@ -56,6 +56,8 @@ private slots:
     void MismatchShowsTheMessageAndOkStillCloses();
     void ApplyTwiceSendsTwice();
     void EmptyNewPasswordsAreSent();
+    void ChangeNotConfirmedSaysTheOldPasswordHolds_data();
+    void ChangeNotConfirmedSaysTheOldPasswordHolds();
 
     void EndedDialogsKeepNoPassword_data();
     void EndedDialogsKeepNoPassword();
@@ -142,7 +144,8 @@ void PasswordDialogsTest::CancelWaysSendNothing() {
         dialog->show();
         QTest::keyClicks(dialog->focusWidget(), "voxa");
         if (way == 0)
-            QTest::mouseClick(Child<QPushButton>(dialog.get(), Ids::Result::kCancel), Qt::LeftButton);
+            QTest::mouseClick(Child<QPushButton>(dialog.get(), Ids::Result::kCancel),
+                              Qt::LeftButton);
         else if (way == 1)
             QTest::keyClick(dialog.get(), Qt::Key_Escape);
         else
@@ -238,6 +241,33 @@ void PasswordDialogsTest::EmptyNewPasswordsAreSent() {
     const CommandFrame &frame = m_site->controller.Requests().back();
     for (std::size_t i = 3; i <= 20; ++i) QCOMPARE(int(frame[i]), 0);
     QCOMPARE(m_site->controller.Model().Current().password, std::string());
+}
+
+void PasswordDialogsTest::ChangeNotConfirmedSaysTheOldPasswordHolds_data() {
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("messages");  // the link's or the controller's own, then ours
+    QTest::newRow("refused") << false << 2;
+    QTest::newRow("not answered") << true << 2;
+}
+
+void PasswordDialogsTest::ChangeNotConfirmedSaysTheOldPasswordHolds() {
+    QFETCH(bool, silent);
+    QFETCH(int, messages);
+    FaultPlan &faults = m_site->controller.Faults();
+    faults.silent = silent;
+    faults.forcedStatus = ControllerStatus::kInvalidLine;
+    faults.forcedStatusCount = -1;
+    faults.forcedStatusCommand = 5;
+    ChangePasswordDialog dialog(m_site->system);
+    dialog.show();
+    QTest::keyClicks(Child<QLineEdit>(&dialog, Ids::ChangePassword::kNewPassword), "new one");
+    QTest::keyClicks(Child<QLineEdit>(&dialog, Ids::ChangePassword::kVerifyPassword), "new one");
+    QTest::mouseClick(Child<QPushButton>(&dialog, Ids::Result::kOk), Qt::LeftButton);
+
+    QCOMPARE(int(m_site->console.messages.size()), messages);
+    QCOMPARE(m_site->console.messages.back(), std::string("System Password NOT changed."));
+    QCOMPARE(dialog.result(), Ids::Result::kOk);
+    QCOMPARE(m_site->controller.Model().Current().password, std::string("voxa"));
 }
 
 void PasswordDialogsTest::EndedDialogsKeepNoPassword_data() {

@@ -28,6 +28,8 @@ private slots:
     void CancelAfterApplyKeepsTheAppliedTags();
     void LinesBeyondTheEighthAreNotListed();
     void TagBoxesTakeNoMoreThanATagHolds();
+    void LineTagTheSettingsFileCannotKeepIsRefusedNotCut_data();
+    void LineTagTheSettingsFileCannotKeepIsRefusedNotCut();
 
 private:
     std::unique_ptr<TagsDialog> Open();
@@ -199,6 +201,32 @@ void TagsDialogTest::TagBoxesTakeNoMoreThanATagHolds() {
     }
     Click(dialog.get(), Ids::Result::kApply);
     QCOMPARE(QString::fromStdString(m_site->system.GetFaceTag(1)), QString(127, QChar(0x00E9)));
+}
+
+void TagsDialogTest::LineTagTheSettingsFileCannotKeepIsRefusedNotCut_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("blank and full stop") << "Super .Unleaded" << false;
+    QTest::newRow("at the end") << "Super ." << false;
+    QTest::newRow("leader dots typed") << "Diesel ......" << false;
+    QTest::newRow("full stop without a blank") << "No.2 Diesel" << true;
+    QTest::newRow("blank after a full stop") << "St. Anne" << true;
+}
+
+void TagsDialogTest::LineTagTheSettingsFileCannotKeepIsRefusedNotCut() {
+    QFETCH(QString, typed);
+    QFETCH(bool, stored);
+    auto dialog = Open();
+    Type(dialog.get(), T::kLineTag, typed);
+    Type(dialog.get(), T::kFaceTag, "North");
+    Click(dialog.get(), Ids::Result::kOk);
+
+    QCOMPARE(m_site->system.GetLineTag(0), stored ? typed.toStdString() : "Line tag 0");
+    QCOMPARE(Messages(m_site->console),
+             stored ? QStringList{} : QStringList{TagsDialog::kLineTagRefusedText});
+    // The face tag is a tag of its own, and goes in all the same.
+    QCOMPARE(m_site->system.GetFaceTag(1), std::string("North"));
+    QCOMPARE(dialog->result(), Ids::Result::kOk);
 }
 
 QTEST_MAIN(TagsDialogTest)

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -78,13 +79,18 @@ private slots:
 
     void SignTestReport_data();
     void SignTestReport();
+    void SignTestWithoutAGoodAnswerIsIncomplete_data();
+    void SignTestWithoutAGoodAnswerIsIncomplete();
 
     void FailLogOpensWithStatusThenLog();
     void FailLogClearButtonClearsLogAndFlag();
     void EscapeClosesTheLogsWithoutClearing_data();
     void EscapeClosesTheLogsWithoutClearing();
     void ResetLogShowsAndClearsTheCount();
-    void SilentControllerLeavesTheTextsOfCreation();
+    void UnreadLogShowsNothingAndSaysWhy_data();
+    void UnreadLogShowsNothingAndSaysWhy();
+    void ClearNotConfirmedKeepsTheFailureFlag_data();
+    void ClearNotConfirmedKeepsTheFailureFlag();
 
     void PortPreselection_data();
     void PortPreselection();
@@ -326,6 +332,52 @@ void MaintenanceDialogsTest::SignTestReport() {
                                        report.toStdString()}));
 }
 
+// A test whose start or stop got no good answer never reports that no errors were found,
+// not even with the failure flag clear.
+void MaintenanceDialogsTest::SignTestWithoutAGoodAnswerIsIncomplete_data() {
+    QTest::addColumn<int>("command");   // the command that fails
+    QTest::addColumn<bool>("silent");   // no answer from then on, else a refusal
+    QTest::addColumn<bool>("running");  // whether "Performing sign test" was shown
+    QTest::addColumn<bool>("earlierFailure");
+    QTest::newRow("start refused") << 17 << false << false << false;
+    QTest::newRow("start not answered") << 17 << true << true << false;
+    QTest::newRow("stop refused") << 16 << false << true << false;
+    QTest::newRow("stop not answered") << 16 << true << true << false;
+    QTest::newRow("stop refused after an uncleared failure") << 16 << false << true << true;
+}
+
+void MaintenanceDialogsTest::SignTestWithoutAGoodAnswerIsIncomplete() {
+    QFETCH(int, command);
+    QFETCH(bool, silent);
+    QFETCH(bool, running);
+    QFETCH(bool, earlierFailure);
+    m_site->system.SetFailureFlag(earlierFailure);
+    FaultPlan &faults = m_site->controller.Faults();
+    const auto fail = [&] {
+        if (silent) {
+            faults.silent = true;
+        } else {
+            faults.forcedStatus = ControllerStatus::kGlitch;
+            faults.forcedStatusCount = -1;
+            faults.forcedStatusCommand = std::uint8_t(command);
+        }
+    };
+    if (command == 17) fail();
+    // The stop fails once the test is running: the line goes dead, or the controller refuses.
+    m_site->console.onMessage = [&](const std::string &text) {
+        if (text == SignTest::kRunningText && command == 16) fail();
+    };
+    SignTest(m_site->system).PerformSignTest();
+
+    const std::vector<std::string> &messages = m_site->console.messages;
+    QCOMPARE(messages.back(), std::string("Sign test results: Test Incomplete"));
+    QCOMPARE(std::count(messages.begin(), messages.end(), SignTest::kRunningText), running ? 1 : 0);
+    QCOMPARE(std::count(messages.begin(), messages.end(), SignTest::kNoErrorsText), 0);
+    QCOMPARE(m_site->system.SignTestResultText(), std::string("Test Incomplete"));
+    // A refused start leaves nothing to stop.
+    if (command == 17 && !silent) QCOMPARE(m_site->Codes(), std::vector<int>{17});
+}
+
 // ---- Logs ----
 
 void MaintenanceDialogsTest::FailLogOpensWithStatusThenLog() {
@@ -402,14 +454,96 @@ void MaintenanceDialogsTest::ResetLogShowsAndClearsTheCount() {
     QVERIFY(m_site->system.FailureFlag());
 }
 
-void MaintenanceDialogsTest::SilentControllerLeavesTheTextsOfCreation() {
-    m_site->controller.Faults().silent = true;
-    FailLogDialog fail(m_site->system);
-    fail.Initialise();
-    QCOMPARE(fail.LogText(), QString("System Started OK.  No failures."));
-    ResetLogDialog reset(m_site->system);
-    reset.Initialise();
-    QCOMPARE(reset.LogText(), QString("System Started OK.  No resets."));
+// A log the controller did not give shows nothing, rather than the text the workstation
+// started with or the one read before, and says why; opened again on a controller that
+// answers, it shows the log.
+void MaintenanceDialogsTest::UnreadLogShowsNothingAndSaysWhy_data() {
+    QTest::addColumn<bool>("failLog");
+    QTest::addColumn<int>("refusedWith");  // 0: the controller does not answer
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("log");
+    QTest::newRow("fail log, silent")
+        << true << 0 << "Not read: fail log. The Central Controller did not answer."
+        << "LDFS:0010 2 LAMP FACE 2";
+    QTest::newRow("fail log, refused")
+        << true << 11
+        << "Not read: fail log. The Central Controller refused it (Central Controller Glitch!)."
+        << "LDFS:0010 2 LAMP FACE 2";
+    QTest::newRow("reset log, silent")
+        << false << 0 << "Not read: reset count. The Central Controller did not answer."
+        << "Number of Resets: 3";
+    QTest::newRow("reset log, refused")
+        << false << 24
+        << "Not read: reset count. The Central Controller refused it (VOXA sent cc an unknown "
+           "command)."
+        << "Number of Resets: 3";
+}
+
+void MaintenanceDialogsTest::UnreadLogShowsNothingAndSaysWhy() {
+    QFETCH(bool, failLog);
+    QFETCH(int, refusedWith);
+    QFETCH(QString, notice);
+    QFETCH(QString, log);
+    const auto open = [&] {
+        std::unique_ptr<LogDialog> dialog;
+        if (failLog)
+            dialog = std::make_unique<FailLogDialog>(m_site->system);
+        else
+            dialog = std::make_unique<ResetLogDialog>(m_site->system);
+        dialog->Initialise();
+        return dialog;
+    };
+    FaultPlan &faults = m_site->controller.Faults();
+    if (refusedWith == 0) {
+        faults.silent = true;
+    } else {
+        faults.forcedStatus = std::uint8_t(refusedWith);
+        faults.forcedStatusCount = -1;
+        faults.forcedStatusCommand = failLog ? 15 : 13;
+    }
+    const std::unique_ptr<LogDialog> unread = open();
+    QCOMPARE(unread->LogText(), QString());
+    QCOMPARE(unread->NotReadNotice(), notice);
+
+    faults = FaultPlan{};
+    const std::unique_ptr<LogDialog> read = open();
+    QCOMPARE(read->LogText(), log);
+    QCOMPARE(read->NotReadNotice(), QString());
+}
+
+// Only a clear the controller confirmed clears the workstation's failure flag, and with it
+// the error status.
+void MaintenanceDialogsTest::ClearNotConfirmedKeepsTheFailureFlag_data() {
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("refused") << false << "LDFS:0010 2 LAMP FACE 2" << QString();
+    QTest::newRow("not answered") << true << QString()
+                                  << "Not read: fail log. The Central Controller did not answer.";
+}
+
+void MaintenanceDialogsTest::ClearNotConfirmedKeepsTheFailureFlag() {
+    QFETCH(bool, silent);
+    QFETCH(QString, log);
+    QFETCH(QString, notice);
+    m_site->system.SetFailureFlag(true);
+    FailLogDialog dialog(m_site->system);
+    dialog.Initialise();
+    dialog.show();
+    m_site->ForgetRequests();
+    FaultPlan &faults = m_site->controller.Faults();
+    faults.silent = silent;
+    faults.forcedStatus = ControllerStatus::kInvalidFace;
+    faults.forcedStatusCount = -1;
+    faults.forcedStatusCommand = 14;
+    Click(&dialog, Ids::FailLog::kClear);
+
+    if (!silent) QCOMPARE(m_site->Codes(), (std::vector<int>{14, 15}));
+    QVERIFY(m_site->system.FailureFlag());
+    QCOMPARE(dialog.LogText(), log);
+    QCOMPARE(dialog.NotReadNotice(), notice);
+    QVERIFY(!m_site->console.messages.empty());
+    QVERIFY(dialog.isVisible());
 }
 
 // ---- Port dialog ----

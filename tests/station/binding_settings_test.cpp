@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 
@@ -27,12 +28,11 @@ protected:
         return SettingsBinding::Load(file, m_site.system, m_devices);
     }
 
-    // Saves as the main window does at its end: the tag fields as shown, the last-update
-    // field as shown.
-    void Save(const std::array<std::string, 8> &tagFields, const std::string &lastUpdate) {
+    // Saves as the main window does at its end, with the last-update field as shown.
+    void Save(const std::string &lastUpdate) {
         SettingsFile file(m_path);
         file.Load();
-        SettingsBinding::Save(file, m_site.system, tagFields, lastUpdate);
+        SettingsBinding::Save(file, m_site.system, lastUpdate);
         ASSERT_TRUE(file.Save()) << file.LastError();
     }
 
@@ -40,12 +40,6 @@ protected:
         SettingsFile file(m_path);
         file.Load();
         return file.ReadString(section, key, "<missing>");
-    }
-
-    static std::array<std::string, 8> NotInstalledFields() {
-        std::array<std::string, 8> fields;
-        fields.fill("not installed ................");
-        return fields;
     }
 
     TemporaryFolder m_folder{"voxa-binding"};
@@ -64,7 +58,7 @@ TEST_F(SettingsBindingTest, NoFileReadsDefaultsAndTheFirstSaveWritesEverySection
     EXPECT_FALSE(m_site.system.ShowPortDialog());
     EXPECT_EQ(m_devices.DevicePath("COM1"), "/dev/ttyS0");
 
-    Save(NotInstalledFields(), "Last Update:\nXXX");
+    Save("Last Update:\nXXX");
     const std::string text = FileText();
     const auto tags = text.find("[Tags]");
     const auto update = text.find("[UpdateStatus]");
@@ -91,38 +85,71 @@ TEST_F(SettingsBindingTest, OnlyAnExactYesShowsThePortDialog) {
     }
     WriteFile("[communications]\nshowstartup=yes\n");
     Load();
-    Save(NotInstalledFields(), "Last Update:\nXXX");
+    Save("Last Update:\nXXX");
     EXPECT_EQ(Read("Communications", "ShowStartup"), "No");
 
     WriteFile("[Communications]\nShowStartup=Yes\nPort=COM3\n");
     Load();
     EXPECT_TRUE(m_site.system.ShowPortDialog());
     EXPECT_EQ(m_site.system.GetPortName(), "COM3");
-    Save(NotInstalledFields(), "Last Update:\nXXX");
+    Save("Last Update:\nXXX");
     EXPECT_EQ(Read("Communications", "ShowStartup"), "Yes");
     EXPECT_EQ(Read("Communications", "Port"), "COM3");
 }
 
-TEST_F(SettingsBindingTest, TagsAreSavedUpToTheirLeaderDots) {
-    EXPECT_EQ(SettingsBinding::TagFromField("Regular ..............................."), "Regular");
-    EXPECT_EQ(SettingsBinding::TagFromField("Super .Unleaded ........................"), "Super");
+TEST_F(SettingsBindingTest, TagsAreSavedAsTheSignSystemStoresThem) {
+    // Whatever the tag column shows (leader dots, or none after a tag of 69 characters),
+    // the file gets the tag itself.
     const std::string longTag(69, 'T');
-    EXPECT_EQ(SettingsBinding::TagFromField(longTag + " "), longTag + " ");
-    EXPECT_EQ(SettingsBinding::TagFromField("not installed ................"), "not installed");
-
-    std::array<std::string, 8> fields = NotInstalledFields();
-    fields[0] = "Super .Unleaded ........................";
-    fields[7] = "Diesel ...............................";
-    fields[6] = "not installed ...............................";  // a tag of that name
-    Save(fields, "Last Update:\nXXX");
-    EXPECT_EQ(Read("Tags", "tag0"), "Super");
+    m_site.system.SetLineTag(0, "Super .Unleaded");
+    m_site.system.SetLineTag(1, longTag);
+    m_site.system.SetLineTag(6, "not installed");
+    m_site.system.SetLineTag(7, "Diesel");
+    Save("Last Update:\nXXX");
+    EXPECT_EQ(Read("Tags", "tag0"), "Super .Unleaded");
+    EXPECT_EQ(Read("Tags", "tag1"), longTag);
     EXPECT_EQ(Read("Tags", "tag7"), "Diesel");
 
     // Lines 7 and 8 come back like the others.
+    m_site.system.SetLineTag(0, "");
     Load();
-    EXPECT_EQ(m_site.system.GetLineTag(0), "Super");
+    EXPECT_EQ(m_site.system.GetLineTag(0), "Super .Unleaded");
+    EXPECT_EQ(m_site.system.GetLineTag(1), longTag);
     EXPECT_EQ(m_site.system.GetLineTag(6), "not installed");
     EXPECT_EQ(m_site.system.GetLineTag(7), "Diesel");
+}
+
+// Stored data survives any number of start/exit cycles byte for byte: the file after ten
+// rounds is the file after one, and every tag is what was stored.
+TEST_F(SettingsBindingTest, LongAndOddTagsSurviveTenRoundsByteForByte) {
+    const std::array<std::string, 8> lines{
+        std::string(69, 'L'),                     // no leader dots on the screen
+        std::string(255, 'x'),                    // the longest a value can be
+        "  Premium  ",                            // blanks at both ends
+        "\"Quoted\"",                             // quotes of its own
+        "a=b; #c [d]",                            // what a profile line means otherwise
+        "Super .Unleaded",                        // what the tag column would cut
+        "Gazole \xC3\xA9t\xC3\xA9 \xE2\x82\xAC",  // UTF-8
+        std::string(84, 'e') + "\xC3\xA9" + std::string(40, 'z'),  // a character past 84 bytes
+    };
+    const std::array<std::string, 8> faces{
+        "\tTabbed", "North ", ": West", "'", "", "XXX", std::string(255, 'f'), "South"};
+    for (int i = 0; i < 8; ++i) {
+        m_site.system.SetLineTag(i, lines[i]);
+        m_site.system.SetFaceTag(i, faces[i]);
+    }
+    Save("Last Update:\n12/6/2026 4:29 PM");
+    const std::string first = FileText();
+    for (int round = 0; round < 10; ++round) {
+        Load();
+        Save("Last Update:\n12/6/2026 4:29 PM");
+        ASSERT_EQ(FileText(), first) << "round " << round;
+    }
+    Load();
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(m_site.system.GetLineTag(i), lines[i]) << "line index " << i;
+        EXPECT_EQ(m_site.system.GetFaceTag(i), faces[i]) << "face " << i;
+    }
 }
 
 // A line that was never loaded (start-up stopped early, or the controller has fewer lines
@@ -130,10 +157,8 @@ TEST_F(SettingsBindingTest, TagsAreSavedUpToTheirLeaderDots) {
 TEST_F(SettingsBindingTest, LinesNotLoadedKeepTheTagsReadFromTheFile) {
     WriteFile("[Tags]\ntag0=Regular\ntag1=Plus\ntag4=Kerosene\ntag7=Diesel\n");
     Load();
-    std::array<std::string, 8> fields = NotInstalledFields();
-    fields[0] = "Regular ...............................";
-    fields[1] = "Super ...............................";  // renamed while running
-    Save(fields, "Last Update:\nXXX");
+    m_site.system.SetLineTag(1, "Super");  // renamed while running
+    Save("Last Update:\nXXX");
     const std::array<const char *, 8> expected{"Regular",  "Super", "XXX", "XXX",
                                                "Kerosene", "XXX",   "XXX", "Diesel"};
     for (int i = 0; i < 8; ++i) {
@@ -145,10 +170,10 @@ TEST_F(SettingsBindingTest, LastMessageIsKeptWhileAnErrorIsShown) {
     WriteFile("[UpdateStatus]\nlastmsg=12/6/2026 4:29 PM\n");
     EXPECT_EQ(Load(), "Last Update:\n12/6/2026 4:29 PM");
 
-    Save(NotInstalledFields(), "Error:\nBad Value, Price #2");
+    Save("Error:\nBad Value, Price #2");
     EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "12/6/2026 4:29 PM");
 
-    Save(NotInstalledFields(), "Last Update:\n12/7/2026 9:05 AM");
+    Save("Last Update:\n12/7/2026 9:05 AM");
     EXPECT_EQ(Read("UpdateStatus", "lastmsg"), "12/7/2026 9:05 AM");
 
     EXPECT_EQ(SettingsBinding::LastMessageFromField("Last Update:\n"), "");
@@ -179,9 +204,7 @@ TEST_F(SettingsBindingTest, SavingKeepsEverythingElseInTheFile) {
     EXPECT_EQ(m_devices.DevicePath("COM4"), "/dev/serial/by-id/usb-cc-line");
     EXPECT_EQ(m_devices.DevicePath("COM2"), "/dev/ttyS1");
 
-    std::array<std::string, 8> fields = NotInstalledFields();
-    fields[0] = "Regular ...............................";
-    Save(fields, "Last Update:\nXXX");
+    Save("Last Update:\nXXX");
     const std::string text = FileText();
     EXPECT_EQ(text.rfind("; site of station 14\n[Devices]\nCOM1=/dev/ttyUSB0\n", 0), 0u) << text;
     EXPECT_NE(text.find("[Notes]\nfitter=visited 3/12\n"), std::string::npos) << text;
@@ -192,7 +215,7 @@ TEST_F(SettingsBindingTest, SavingKeepsEverythingElseInTheFile) {
 TEST_F(SettingsBindingTest, ATagCannotInjectKeysOrSections) {
     m_site.system.SetFaceTag(0, "North\n[Communications]\nPort=COM9");
     m_site.system.SetPortName("COM2");
-    Save(NotInstalledFields(), "Last Update:\nXXX");
+    Save("Last Update:\nXXX");
     EXPECT_EQ(Read("Communications", "Port"), "COM2");
     EXPECT_EQ(Read("FaceTags", "face0"), "North [Communications] Port=COM9");
 }

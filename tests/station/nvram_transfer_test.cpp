@@ -299,8 +299,10 @@ TEST_F(NvramTransferTest, SaveIntoAFolderThatCannotTakeIt) {
     const NvramTransfer::Result result = transfer.Save(path);
     EXPECT_EQ(result.outcome, Outcome::FileRefused);
     EXPECT_FALSE(result.commandsSent);
-    EXPECT_EQ(result.message,
-              "NVRAM image not saved: cannot write " + path + " (No such file or directory).");
+    // The folder did not take the new file, so the folder is named.
+    EXPECT_EQ(result.message, "NVRAM image not saved: cannot write in the folder " +
+                                  (folder / "no-such-folder").string() +
+                                  " (No such file or directory).");
     EXPECT_EQ(transfer.Save(folder.string()).message,
               "NVRAM image not saved: cannot write " + folder.string() + " (Is a directory).");
     EXPECT_TRUE(site.controller.Requests().empty());
