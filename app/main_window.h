@@ -14,6 +14,7 @@
 #include "menu_host.h"
 #include "price_panel.h"
 #include "status_line.h"
+#include "window_keep_alive.h"
 
 class CmEdit;
 class DeviceMap;
@@ -40,6 +41,10 @@ public:
     static constexpr std::chrono::milliseconds kShutdownPause{1000};
     static constexpr std::chrono::milliseconds kPollPeriod{1000};
     static constexpr std::chrono::milliseconds kDialogCloseRetry{100};
+    // At start-up, when the port dialog was left without choosing a port.
+    static constexpr const char *kNoPortText =
+        "No serial port is chosen, so VOXA cannot reach the Central Controller.\n"
+        "Choose the port with System > Communications ..., then start VOXA again.";
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
@@ -58,7 +63,21 @@ public:
     // system deleted.
     void done(int result) override;
 
+    // The one-second tick. One that comes in the middle of a transaction (while the window
+    // is kept alive) runs as soon as the transaction is over.
     void Tick();
+    // Escape and the close box: the program ends at once, or after "Exit VOXA?" when
+    // prices were edited and not sent. Asked while a handler runs (a transaction, say), the
+    // question waits until it has returned.
+    void AskToEnd();
+    // The installed lines edited and not sent, in order.
+    std::vector<int> UnsentLines() const override;
+    // From now on the window is redrawn and answers the desktop while a transaction waits
+    // on the line (the link's keep-alive hook), without taking user input.
+    void StayAliveDuringTransactions();
+    WindowKeepAlive &KeepAlive() { return m_keepAlive; }
+    // How often the tick comes (tests shorten it).
+    void SetPollPeriod(std::chrono::milliseconds period) { m_pollTimer.setInterval(period); }
     // A menu command, behind its guard.
     void RunCommand(int commandId);
     void ShowAbout() override;
@@ -86,6 +105,8 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     class HandlerScope;
@@ -124,6 +145,9 @@ private:
     std::unique_ptr<StatusLine> m_statusLine;
     QWidget *m_splash = nullptr;
     QTimer m_pollTimer;
+    // Brings back a tick that came in the middle of a transaction.
+    QTimer m_tickRetry;
+    WindowKeepAlive m_keepAlive;
     std::unique_ptr<MenuCommands> m_menuCommands;
     HelpWindow *m_help = nullptr;
 
@@ -132,5 +156,7 @@ private:
 
     int m_handlerDepth = 0;
     bool m_endPending = false;
+    // Escape or the close box came while a handler ran.
+    bool m_endAskPending = false;
     bool m_ended = false;
 };

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <algorithm>
 
+#include "device_map.h"
 #include "resource_ids.h"
 #include "sign_system.h"
 #include "time_records.h"
@@ -23,7 +24,9 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
         RefreshTagFields(system, installedLines);
     }
     // A controller that does not answer cannot report anything, so its silence comes first.
-    const Shown wanted = system.LinkDown()              ? Shown::NotAnswering
+    // Without a port (none was chosen at start-up) it cannot answer either.
+    const bool unreachable = system.LinkDown() || !DeviceMap::IsPortName(system.GetPortName());
+    const Shown wanted = unreachable                    ? Shown::NotAnswering
                          : system.FailureFlag()         ? Shown::Error
                          : !m_priceLogProblem.isEmpty() ? Shown::PriceLogFailed
                                                         : Shown::Ready;
