@@ -34,7 +34,10 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
     // Qt's lines on the way to that end ("could not load the platform plugin even though
     // it was found") say nothing the message above does not say better.
     const QString category = context.category != nullptr ? context.category : "";
-    if (category.startsWith("qt.qpa.plugin")) return;
+    if (category.startsWith("qt.qpa.plugin") ||
+        (category.startsWith("qt.qpa.xcb") && text.startsWith("could not connect to display"))) {
+        return;
+    }
     if (g_previous != nullptr) g_previous(type, context, text);
 }
 

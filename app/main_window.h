@@ -76,6 +76,8 @@ public:
     // on the line (the link's keep-alive hook), without taking user input.
     void StayAliveDuringTransactions();
     WindowKeepAlive &KeepAlive() { return m_keepAlive; }
+    // A tick came in the middle of a transaction and waits for its end.
+    bool TickWaiting() const { return m_tickRetry.isActive(); }
     // How often the tick comes (tests shorten it).
     void SetPollPeriod(std::chrono::milliseconds period) { m_pollTimer.setInterval(period); }
     // A menu command, behind its guard.
