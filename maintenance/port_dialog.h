@@ -44,8 +44,8 @@ public:
         "and press Refresh.";
     // Beneath the list after OK with nothing chosen.
     static constexpr const char *kNothingChosen =
-        "No port is chosen yet: choose one from the list, or type the device of the "
-        "controller's cable (such as /dev/ttyUSB0), then press OK.";
+        "No port is chosen yet. Choose one from the list, or type the device of the "
+        "controller's cable under Device, then press OK.";
 
     // What the user must do to open a port of that access need; empty when nothing.
     static QString AccessNote(const DeviceAccess::Need &need, bool selected);
