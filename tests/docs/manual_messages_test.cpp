@@ -89,7 +89,7 @@ const ScanCase kScanCases[] = {
      {"Test Incomplete"}},
     {"message box", R"(QMessageBox::warning(this, title, "Disk full.");)", {"Disk full."}},
     {"failure texts of the fixed form",
-     R"(reason = Failure("open()", errno); m_problem = "Open(): open() failed on " + path;)",
+     R"x(reason = Failure("open()", errno); m_problem = "Open(): open() failed on " + path;)x",
      {}},
     {"short pieces", R"(ShowMessage(a + " (" + b + ").");)", {}},
 };
