@@ -55,26 +55,31 @@ const ScanCase kScanCases[] = {
     {"line ends and placeholders",
      R"(StopAt(line, QString::asprintf("Error:\nBad Value, Price #%d", line));)",
      {"Error:", "Bad Value, Price #"}},
-    {"Qt placeholders", R"(m_summary->setText(QString("Showing %1 of %2.").arg(a).arg(b));)",
+    {"Qt placeholders",
+     R"(m_summary->setText(QString("Showing %1 of %2.").arg(a).arg(b));)",
      {"Showing"}},
-    {"percent sign", R"(AskYesNo(QString::asprintf("Up by %+.0f%% today?", x));)",
+    {"percent sign",
+     R"(AskYesNo(QString::asprintf("Up by %+.0f%% today?", x));)",
      {"Up by", "% today?"}},
     {"comments", "// ShowMessage(\"in a comment\");\n/* AskYesNo(\"nor here\") */ int x;", {}},
     {"preprocessor", "#define TEXT ShowMessage(\"not a call\")\nint y;", {}},
-    {"character literals", R"(char c = '"'; ShowMessage("After the quote");)",
-     {"After the quote"}},
-    {"message constant", R"(static constexpr const char *kRestartText = "Restart now.";)",
+    {"character literals", R"(char c = '"'; ShowMessage("After the quote");)", {"After the quote"}},
+    {"message constant",
+     R"(static constexpr const char *kRestartText = "Restart now.";)",
      {"Restart now."}},
     {"other constant shown",
      "constexpr const char *kHint = \"Plug it in.\";\nvoid F() { m_message->setText(kHint); }",
      {"Plug it in."}},
     {"other constant not shown", R"(constexpr const char *kSuffix = "nvr file";)", {}},
     {"label that is no message", R"(m_heading->setText("Face settings");)", {}},
-    {"status label", R"(m_statusText->setText("Error Status: Check logs. ");)",
+    {"status label",
+     R"(m_statusText->setText("Error Status: Check logs. ");)",
      {"Error Status: Check logs."}},
-    {"message field", R"(result.message = "NVRAM image not saved: " + reason;)",
+    {"message field",
+     R"(result.message = "NVRAM image not saved: " + reason;)",
      {"NVRAM image not saved:"}},
-    {"message list", R"(problems.push_back(key + " is not a price: line " + n);)",
+    {"message list",
+     R"(problems.push_back(key + " is not a price: line " + n);)",
      {"is not a price: line"}},
     {"comparison is no assignment", R"(if (message == "quit now") return;)", {}},
     {"message function",
@@ -85,7 +90,8 @@ const ScanCase kScanCases[] = {
     {"lambda inside a message function",
      R"(std::string Question() { auto f = [] { return 1; }; if (f()) { return "Go on?"; } })",
      {"Go on?"}},
-    {"setter of a text", R"(m_system.SetSignTestResultText("Test Incomplete");)",
+    {"setter of a text",
+     R"(m_system.SetSignTestResultText("Test Incomplete");)",
      {"Test Incomplete"}},
     {"message box", R"(QMessageBox::warning(this, title, "Disk full.");)", {"Disk full."}},
     {"failure texts of the fixed form",
@@ -141,10 +147,9 @@ TEST(ManualMessages, EveryMessageOfTheWorkstationIsInTheManual) {
 
 // Installed, the manual and the manual pages are all a user has: the README is not.
 TEST(InstalledDocs, DoNotSendReadersToTheReadme) {
-    for (const char *page :
-         {"docs/manual.md", "docs/man/voxa.1.in", "docs/man/voxa-ctl.1.in",
-          "docs/man/voxa-ccsim.1.in", "app/workstation_options.cpp", "cli/command_line_client.cpp",
-          "simulator/ccsim_options.cpp"}) {
+    for (const char *page : {"docs/manual.md", "docs/man/voxa.1.in", "docs/man/voxa-ctl.1.in",
+                             "docs/man/voxa-ccsim.1.in", "app/workstation_options.cpp",
+                             "cli/command_line_client.cpp", "simulator/ccsim_options.cpp"}) {
         const std::string text = Read(kRoot / page);
         ASSERT_FALSE(text.empty()) << page;
         EXPECT_EQ(text.find("README"), std::string::npos) << page << " mentions the README";

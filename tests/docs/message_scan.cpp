@@ -14,8 +14,8 @@ namespace {
 struct Token {
     enum class Kind { Identifier, String, Punctuation, Other };
     Kind kind;
-    std::string text;   // a string literal's decoded value
-    std::string source; // a string literal as written
+    std::string text;    // a string literal's decoded value
+    std::string source;  // a string literal as written
     int line;
 };
 
@@ -52,7 +52,8 @@ std::string Decode(const std::string &body) {
                 break;
             case 'x': {
                 int value = 0;
-                while (i + 1 < body.size() && std::isxdigit(static_cast<unsigned char>(body[i + 1])))
+                while (i + 1 < body.size() &&
+                       std::isxdigit(static_cast<unsigned char>(body[i + 1])))
                     value = value * 16 + std::stoi(std::string(1, body[++i]), nullptr, 16);
                 out += static_cast<char>(value);
                 break;
@@ -60,8 +61,8 @@ std::string Decode(const std::string &body) {
             default:
                 if (e >= '0' && e <= '7') {
                     int value = e - '0';
-                    for (int n = 0; n < 2 && i + 1 < body.size() && body[i + 1] >= '0' &&
-                                    body[i + 1] <= '7';
+                    for (int n = 0;
+                         n < 2 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7';
                          ++n)
                         value = value * 8 + (body[++i] - '0');
                     out += static_cast<char>(value);
@@ -118,8 +119,8 @@ std::vector<Token> Tokenize(const std::string &s) {
             while (j < s.size() && IsIdentifierChar(s[j])) ++j;
             const std::string word = s.substr(i, j - i);
             // A raw string literal, with or without an encoding prefix.
-            if (j < s.size() && s[j] == '"' && (word == "R" || word == "u8R" || word == "LR" ||
-                                                word == "uR" || word == "UR")) {
+            if (j < s.size() && s[j] == '"' &&
+                (word == "R" || word == "u8R" || word == "LR" || word == "uR" || word == "UR")) {
                 const std::size_t open = s.find('(', j);
                 const std::string delimiter = s.substr(j + 1, open - j - 1);
                 const std::string close = ")" + delimiter + "\"";
@@ -131,8 +132,8 @@ std::vector<Token> Tokenize(const std::string &s) {
                 i = stop;
                 continue;
             }
-            if (j < s.size() && s[j] == '"' && (word == "u8" || word == "L" || word == "u" ||
-                                                word == "U")) {
+            if (j < s.size() && s[j] == '"' &&
+                (word == "u8" || word == "L" || word == "u" || word == "U")) {
                 i = j;  // the prefix of an ordinary literal
                 continue;
             }
@@ -230,8 +231,9 @@ bool EndsWithAny(const std::string &name, std::initializer_list<const char *> en
 
 bool ContainsAny(const std::string &name, std::initializer_list<const char *> words) {
     const std::string lower = Lower(name);
-    return std::any_of(words.begin(), words.end(),
-                       [&lower](const char *word) { return lower.find(word) != std::string::npos; });
+    return std::any_of(words.begin(), words.end(), [&lower](const char *word) {
+        return lower.find(word) != std::string::npos;
+    });
 }
 
 bool IsMessageConstant(const std::string &name) {
@@ -240,9 +242,8 @@ bool IsMessageConstant(const std::string &name) {
 }
 
 bool IsMessageVariable(const std::string &name) {
-    return EndsWithAny(name, {"message", "messages", "notice", "notices", "question",
-                              "questions", "problem", "problems", "reason", "reasons", "note",
-                              "notes"});
+    return EndsWithAny(name, {"message", "messages", "notice", "notices", "question", "questions",
+                              "problem", "problems", "reason", "reasons", "note", "notes"});
 }
 
 bool IsMessageFunction(const std::string &name) {
@@ -279,7 +280,8 @@ void AddFragments(const Token &literal, const std::string &file, std::vector<Fra
         // The failure texts of the system's fixed form, "Open(): tcsetattr() failed: (5)
         // Input/output error", name an operation and a system call: the manual tells the
         // form once, not every call.
-        static const std::regex diagnostic("(Error )?[A-Za-z_]\\w*\\(\\)(:| failed).*|[A-Za-z_]\\w*\\(\\)");
+        static const std::regex diagnostic(
+            "(Error )?[A-Za-z_]\\w*\\(\\)(:| failed).*|[A-Za-z_]\\w*\\(\\)");
         if (letters >= 3 && !std::regex_match(fragment, diagnostic))
             out.push_back({fragment, literal.source, file, literal.line});
     }
@@ -351,8 +353,10 @@ void ScanTokens(const std::vector<Token> &t, const Constants &constants, const s
                 const bool receiverNamed =
                     i >= 2 && (Is(t, i - 1, "->") || Is(t, i - 1, ".")) &&
                     t[i - 2].kind == Token::Kind::Identifier &&
-                    ContainsAny(t[i - 2].text, {"message", "status", "summary", "notice", "device"});
-                const bool messageBox = i >= 2 && Is(t, i - 1, "::") && t[i - 2].text == "QMessageBox";
+                    ContainsAny(t[i - 2].text,
+                                {"message", "status", "summary", "notice", "device"});
+                const bool messageBox =
+                    i >= 2 && Is(t, i - 1, "::") && t[i - 2].text == "QMessageBox";
                 static const std::regex setter("Set\\w*Text");
                 if (kShowingCalls.count(name) || std::regex_match(name, setter) ||
                     (kLabelCalls.count(name) && receiverNamed) ||
