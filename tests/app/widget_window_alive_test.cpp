@@ -54,6 +54,7 @@ private slots:
     void TickDueMidTransactionRunsOnceItIsOver();
     void CloseBoxDuringASendActsOnceTheSendIsOver_data();
     void CloseBoxDuringASendActsOnceTheSendIsOver();
+    void StopSignalDuringASendEndsOnceTheSendIsOver();
     void NoHookNoEventsInTheMiddleOfATransaction();
 
 private:
@@ -187,6 +188,37 @@ void WindowAliveTest::CloseBoxDuringASendActsOnceTheSendIsOver() {
     QCOMPARE(m_site->console.questions, question.isEmpty()
                                             ? std::vector<std::string>{}
                                             : std::vector<std::string>{question.toStdString()});
+}
+
+void WindowAliveTest::StopSignalDuringASendEndsOnceTheSendIsOver() {
+    Start();
+    m_window->Tick();
+    auto *price1 = m_window->findChild<CmEdit *>(Id(Ids::Main::kPriceFieldIds[0]));
+    price1->setFocus();
+    QTest::keyClicks(price1, "1899");
+    m_site->controller.SetReplyDelay(300ms);
+    // A shutdown's SIGTERM reaches the event loop while the price is on its way.
+    bool stopped = false;
+    bool systemThroughout = true;
+    m_site->platform.SetKeepAlive([this, &stopped, &systemThroughout] {
+        if (!stopped) {
+            stopped = true;
+            QMetaObject::invokeMethod(m_window.get(), &MainWindow::EndForSystem,
+                                      Qt::QueuedConnection);
+        }
+        m_window->KeepAlive().Serve();
+        systemThroughout = systemThroughout && m_window->System() != nullptr;
+    });
+    QSignalSpy finished(m_window.get(), &QDialog::finished);
+    m_window->findChild<QPushButton *>(Id(Ids::Main::kSendUpdate))->click();
+
+    QVERIFY(stopped);
+    QVERIFY(systemThroughout);
+    QCOMPARE(finished.count(), 0);
+    // The price went out whole: Get CC status, then Set line price.
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 4, 1, 1, 32, 32, 3, 3, 34, 2}));
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(m_window->System() == nullptr);
 }
 
 void WindowAliveTest::NoHookNoEventsInTheMiddleOfATransaction() {
