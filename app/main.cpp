@@ -1,8 +1,13 @@
 #include <QApplication>
 #include <QCursor>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "device_map.h"
+#include "display_check.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "qt_console.h"
@@ -14,8 +19,20 @@ int main(int argc, char *argv[]) {
     if (const auto status = WorkstationOptions::Answer({argv + 1, argv + argc}, std::cout)) {
         return *status;
     }
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const DisplayCheck::Environment environment = [](const char *name) -> const char * {
+        return std::getenv(name);
+    };
+    if (const auto missing = DisplayCheck::Missing(arguments, environment)) {
+        std::cerr << *missing;
+        return DisplayCheck::kNoDisplay;
+    }
+    // A display that is named but cannot be opened ends here as well, in words.
+    std::optional<DisplayCheck::Guard> guard(std::in_place,
+                                             DisplayCheck::Named(arguments, environment));
     // The caption of every message box is the program's name, as the executable has it.
     QApplication application(argc, argv);
+    guard.reset();
     // Qt has taken its own options out of argv.
     if (const auto status =
             WorkstationOptions::RefuseLeftovers({argv + 1, argv + argc}, std::cerr)) {
@@ -40,6 +57,10 @@ int main(int argc, char *argv[]) {
     // The load the controller's "NVRAM must be updated" status offers.
     console.SetNvramLoadHandler([&window] { return window.Commands().RunNvramLoad(); });
     window.SetPortDialogHook([&window] { window.Commands().RunPortDialog(); });
+    // The window is redrawn and answers the desktop while the link waits on the line, and
+    // through the pauses of the start and the end.
+    window.StayAliveDuringTransactions();
+    console.SetKeepAlive([&window] { window.KeepAlive().Serve(); });
 
     // A shutdown or log-out ends the program as the user would, settings saved.
     StopSignals stopSignals([&window] { window.EndForSystem(); });

@@ -1,9 +1,11 @@
 #include "main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -16,12 +18,14 @@
 #include "cm_edit.h"
 #include "device_map.h"
 #include "dialog_units.h"
+#include "exit_question.h"
 #include "help_window.h"
 #include "main_menu.h"
 #include "menu_commands.h"
 #include "operator_console.h"
 #include "price_log_file.h"
 #include "resource_ids.h"
+#include "scoped_wait_cursor.h"
 #include "settings_binding.h"
 #include "settings_file.h"
 #include "sign_system.h"
@@ -41,8 +45,12 @@ class MainWindow::HandlerScope {
 public:
     explicit HandlerScope(MainWindow &window) : m_window(window) { ++m_window.m_handlerDepth; }
     ~HandlerScope() {
-        if (--m_window.m_handlerDepth == 0 && m_window.m_endPending) {
+        if (--m_window.m_handlerDepth > 0) return;
+        if (m_window.m_endPending) {
             QMetaObject::invokeMethod(&m_window, &MainWindow::EndProgram, Qt::QueuedConnection);
+        } else if (m_window.m_endAskPending) {
+            m_window.m_endAskPending = false;
+            QMetaObject::invokeMethod(&m_window, &MainWindow::AskToEnd, Qt::QueuedConnection);
         }
     }
     HandlerScope(const HandlerScope &) = delete;
@@ -72,6 +80,9 @@ MainWindow::MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceM
     m_pollTimer.setObjectName(Id(Ids::Timer::kPoll));
     m_pollTimer.setInterval(kPollPeriod);
     connect(&m_pollTimer, &QTimer::timeout, this, &MainWindow::Tick);
+    m_tickRetry.setSingleShot(true);
+    m_tickRetry.setInterval(0);
+    connect(&m_tickRetry, &QTimer::timeout, this, &MainWindow::Tick);
     BuildControls();
 }
 
@@ -137,6 +148,8 @@ void MainWindow::BuildControls() {
     connect(m_sendUpdate, &QPushButton::clicked, this, [this] {
         HandlerScope scope(*this);
         if (!m_panel) return;
+        // The window is drawn while the prices go out, but takes no input meanwhile.
+        ScopedWaitCursor wait;
         m_panel->SendUpdate();
         FollowPriceLog();
     });
@@ -203,6 +216,15 @@ bool MainWindow::Initialise() {
         m_portDialogHook();
         splash->repaint();
     }
+    if (!DeviceMap::IsPortName(m_system->GetPortName())) {
+        // The port dialog was left without a port. Every question would fail on a name
+        // that opens nothing, so none is asked, as when nothing answers.
+        m_console.ShowMessage(kNoPortText);
+        m_pollTimer.start();
+        CloseSplash();
+        m_statusLine->SetShown(StatusLine::Shown::Nothing);
+        return true;
+    }
 
     if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
@@ -246,7 +268,16 @@ void MainWindow::CloseSplash() {
     m_splash = nullptr;
 }
 
+void MainWindow::StayAliveDuringTransactions() {
+    m_platform.SetKeepAlive([this] { m_keepAlive.Serve(); });
+}
+
 void MainWindow::Tick() {
+    if (m_keepAlive.Serving()) {
+        // The tick reads and arms what the transaction under way may still change.
+        m_tickRetry.start();
+        return;
+    }
     HandlerScope scope(*this);
     if (!m_system) return;
     m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
@@ -293,7 +324,10 @@ void MainWindow::FollowPriceLog() {
 void MainWindow::SaveSettings() {
     SettingsFile file(m_settingsPath.toStdString());
     file.Load();
-    SettingsBinding::Save(file, *m_system, m_lastUpdate->text().toStdString());
+    // A send that stopped at a line leaves its error in the field; the last complete one
+    // is what is kept.
+    const QString lastUpdate = m_panel ? m_panel->LastUpdateToKeep() : m_lastUpdate->text();
+    SettingsBinding::Save(file, *m_system, lastUpdate.toStdString());
     SettingsBinding::SaveDevices(file, m_devices);
     if (!file.Save()) {
         // Nothing on screen reports it; the old file stays as it was.
@@ -345,6 +379,7 @@ void MainWindow::done(int result) {
     if (!m_ended) {
         m_ended = true;
         m_pollTimer.stop();
+        m_tickRetry.stop();
         m_console.Wait(kShutdownPause);
         if (m_system) {
             SaveSettings();
@@ -385,6 +420,48 @@ void MainWindow::ShowAbout() {
     HandlerScope scope(*this);
     AboutDialog about(*m_system, this);
     about.exec();
+}
+
+std::vector<int> MainWindow::UnsentLines() const {
+    std::vector<int> lines;
+    if (!m_system || !m_panel) return lines;
+    for (int line = 1; line <= m_panel->InstalledLines(); ++line) {
+        if (m_system->LineChanged(line)) lines.push_back(line);
+    }
+    return lines;
+}
+
+void MainWindow::AskToEnd() {
+    if (m_ended) return;
+    if (m_handlerDepth > 0) {
+        m_endAskPending = true;
+        return;
+    }
+    const std::vector<int> unsent = UnsentLines();
+    if (!unsent.empty()) {
+        bool yes = false;
+        {
+            HandlerScope scope(*this);
+            yes = m_console.AskYesNo(ExitQuestion::Text(unsent));
+        }
+        if (!yes || m_endPending) return;
+    }
+    reject();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // The window ends only through done(), which saves the settings.
+    event->ignore();
+    AskToEnd();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        AskToEnd();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent *event) {

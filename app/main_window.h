@@ -14,6 +14,7 @@
 #include "menu_host.h"
 #include "price_panel.h"
 #include "status_line.h"
+#include "window_keep_alive.h"
 
 class CmEdit;
 class DeviceMap;
@@ -46,6 +47,10 @@ public:
         "The Central Controller's memory (NVRAM) must be loaded before the signs can be "
         "used.\nChoose File > Load NVRAM Image ... and the image last saved from this "
         "controller. VOXA ends after the load; start it again then.";
+    // At start-up, when the port dialog was left without choosing a port.
+    static constexpr const char *kNoPortText =
+        "No serial port is chosen, so VOXA cannot reach the Central Controller.\n"
+        "Choose the port with System > Communications ..., then start VOXA again.";
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
@@ -64,7 +69,23 @@ public:
     // system deleted.
     void done(int result) override;
 
+    // The one-second tick. One that comes in the middle of a transaction (while the window
+    // is kept alive) runs as soon as the transaction is over.
     void Tick();
+    // Escape and the close box: the program ends at once, or after "Exit VOXA?" when
+    // prices were edited and not sent. Asked while a handler runs (a transaction, say), the
+    // question waits until it has returned.
+    void AskToEnd();
+    // The installed lines edited and not sent, in order.
+    std::vector<int> UnsentLines() const override;
+    // From now on the window is redrawn and answers the desktop while a transaction waits
+    // on the line (the link's keep-alive hook), without taking user input.
+    void StayAliveDuringTransactions();
+    WindowKeepAlive &KeepAlive() { return m_keepAlive; }
+    // A tick came in the middle of a transaction and waits for its end.
+    bool TickWaiting() const { return m_tickRetry.isActive(); }
+    // How often the tick comes (tests shorten it).
+    void SetPollPeriod(std::chrono::milliseconds period) { m_pollTimer.setInterval(period); }
     // A menu command, behind its guard.
     void RunCommand(int commandId);
     void ShowAbout() override;
@@ -92,6 +113,8 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     class HandlerScope;
@@ -130,6 +153,9 @@ private:
     std::unique_ptr<StatusLine> m_statusLine;
     QWidget *m_splash = nullptr;
     QTimer m_pollTimer;
+    // Brings back a tick that came in the middle of a transaction.
+    QTimer m_tickRetry;
+    WindowKeepAlive m_keepAlive;
     std::unique_ptr<MenuCommands> m_menuCommands;
     HelpWindow *m_help = nullptr;
 
@@ -138,5 +164,7 @@ private:
 
     int m_handlerDepth = 0;
     bool m_endPending = false;
+    // Escape or the close box came while a handler ran.
+    bool m_endAskPending = false;
     bool m_ended = false;
 };

@@ -6,6 +6,7 @@
 #include "change_password_dialog.h"
 #include "date_time_dialog.h"
 #include "duty_cycle_dialog.h"
+#include "exit_question.h"
 #include "fail_log_dialog.h"
 #include "intensity_mode_dialog.h"
 #include "menu_host.h"
@@ -104,7 +105,7 @@ void MenuCommands::PriceHistory() {
 }
 
 void MenuCommands::Exit() {
-    if (m_host.System()->Console().AskYesNo("Exit VOXA?")) {
+    if (m_host.System()->Console().AskYesNo(ExitQuestion::Text(m_host.UnsentLines()))) {
         m_host.RequestEnd();
     }
 }

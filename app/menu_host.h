@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 class DeviceMap;
 class PriceLogFile;
 class QWidget;
@@ -23,5 +25,7 @@ public:
     virtual void ShowManual() = 0;
     // Ends the program once the command that asked for it has returned.
     virtual void RequestEnd() = 0;
+    // The price lines edited and not sent, which "Exit VOXA?" names.
+    virtual std::vector<int> UnsentLines() const = 0;
     virtual QWidget *DialogParent() = 0;
 };

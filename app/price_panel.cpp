@@ -161,4 +161,9 @@ void PricePanel::SendUpdate() {
     m_editsArmed = false;
     ApplyNormalFont();
     m_controls.sendUpdate->setEnabled(false);
+    m_lastCompleteUpdate = m_controls.lastUpdate->text();
+}
+
+QString PricePanel::LastUpdateToKeep() const {
+    return m_lastCompleteUpdate.isEmpty() ? m_controls.lastUpdate->text() : m_lastCompleteUpdate;
 }

@@ -55,6 +55,11 @@ public:
     bool EditsArmed() const { return m_editsArmed; }
     void SetEditsArmed(bool armed) { m_editsArmed = armed; }
 
+    // What the settings keep as the last update: the last-update field after the last
+    // complete send of this session; before one, the field as it is (the time read from the
+    // settings, or an error, which the settings do not take).
+    QString LastUpdateToKeep() const;
+
     StartupReads &Reads() { return m_reads; }
     PriceUpdate &Update() { return m_update; }
 
@@ -72,5 +77,6 @@ private:
     QFont m_normalFont;
     QFont m_boldFont;
     bool m_editsArmed = false;
+    QString m_lastCompleteUpdate;
     int m_installedLines = 0;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -61,8 +62,19 @@ bool QtConsole::AskYesNo(const std::string &text) {
 }
 
 void QtConsole::Wait(std::chrono::milliseconds duration) {
-    // The window does not respond meanwhile, like every controller transaction.
-    std::this_thread::sleep_for(duration);
+    // Takes no input meanwhile, like every controller transaction.
+    using Clock = std::chrono::steady_clock;
+    constexpr std::chrono::milliseconds kSlice{40};
+    const Clock::time_point end = Clock::now() + duration;
+    for (Clock::duration left = duration; left > Clock::duration::zero();
+         left = end - Clock::now()) {
+        if (!m_keepAlive) {
+            std::this_thread::sleep_for(left);
+            return;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, kSlice));
+        m_keepAlive();
+    }
 }
 
 bool QtConsole::RunNvramLoad() {

@@ -16,6 +16,9 @@ public:
     void SetNvramLoadHandler(std::function<bool()> handler) {
         m_nvramLoadHandler = std::move(handler);
     }
+    // Called every few tens of milliseconds while Wait() waits, so that the windows stay
+    // drawn through the pauses of the start and the end.
+    void SetKeepAlive(std::function<void()> hook) { m_keepAlive = std::move(hook); }
 
     void ShowMessage(const std::string &text) override;
     // The details sit behind the box's "Show Details..." button.
@@ -34,4 +37,5 @@ private:
     QPointer<QWidget> m_owner;
     std::function<void()> m_endHandler;
     std::function<bool()> m_nvramLoadHandler;
+    std::function<void()> m_keepAlive;
 };

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <algorithm>
 
+#include "device_map.h"
 #include "resource_ids.h"
 #include "sign_system.h"
 #include "time_records.h"
@@ -24,8 +25,10 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
     }
     // A controller that does not answer cannot report anything, so its silence comes first.
     // A controller whose memory must be loaded holds nothing the signs could show, which
-    // outweighs any failure it reports.
-    const Shown wanted = system.LinkDown()              ? Shown::NotAnswering
+    // outweighs any failure it reports. Without a port (none was chosen at start-up) it
+    // cannot answer either.
+    const bool unreachable = system.LinkDown() || !DeviceMap::IsPortName(system.GetPortName());
+    const Shown wanted = unreachable                    ? Shown::NotAnswering
                          : system.NvramUpdateFlag()     ? Shown::MemoryMustBeLoaded
                          : system.FailureFlag()         ? Shown::Error
                          : !m_priceLogProblem.isEmpty() ? Shown::PriceLogFailed

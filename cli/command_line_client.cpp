@@ -88,7 +88,7 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "through asks for VOXA to be restarted. A new image file is readable by its\n"
               "owner only, since the memory holds the system password. price-history takes\n"
               "--since dates as 2026-12-07 or 12/7/2026. report --json prints one JSON\n"
-              "object (its keys are listed in the README).\n"
+              "object (its keys are listed in man voxa-ctl).\n"
               "\n"
               "Passwords (at most 17 bytes): with - or without the argument, verify-password\n"
               "and change-password read the password from standard input, one line without\n"

@@ -46,6 +46,10 @@ void DeviceMap::Clear() {
     m_paths.clear();
 }
 
+bool DeviceMap::IsPortName(const std::string &portName) {
+    return PortNumber(portName) > 0;
+}
+
 std::string DeviceMap::DevicePath(const std::string &portName) const {
     const int number = PortNumber(portName);
     if (number < 1) {

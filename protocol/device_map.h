@@ -17,6 +17,9 @@ public:
     // entry, or else the n-th built-in UART /dev/ttyS{n-1}. Any other name gives an empty
     // path, so that no caller ever opens a name relative to the working directory.
     std::string DevicePath(const std::string &portName) const;
+    // Whether the name is of the form "COMn": one that names a port, not the "XXX" a
+    // settings file without a port gives.
+    static bool IsPortName(const std::string &portName);
     // The entries, by port number.
     const std::map<int, std::string> &Entries() const { return m_paths; }
 

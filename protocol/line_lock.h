@@ -29,9 +29,11 @@ public:
     LineLock &operator=(const LineLock &) = delete;
 
     // Takes the lock, waiting up to limit while another running program holds it.
-    // waiting is called once, when the wait begins. Unavailable: the lock folder cannot
-    // be written, so no lock can be held at all.
-    Outcome Take(std::chrono::milliseconds limit, const std::function<void()> &waiting = {});
+    // waiting is called once, when the wait begins; whileWaiting after every poll period
+    // of the wait. Unavailable: the lock folder cannot be written, so no lock can be held
+    // at all.
+    Outcome Take(std::chrono::milliseconds limit, const std::function<void()> &waiting = {},
+                 const std::function<void()> &whileWaiting = {});
     void Release();
     bool Held() const { return m_held; }
 

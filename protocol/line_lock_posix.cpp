@@ -75,7 +75,8 @@ std::string LineLock::FileNameFor(const std::string &devicePath) {
 }
 
 LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
-                                 const std::function<void()> &waiting) {
+                                 const std::function<void()> &waiting,
+                                 const std::function<void()> &whileWaiting) {
     if (m_held) return Outcome::Taken;
     m_problem.clear();
     const auto deadline = Clock::now() + limit;
@@ -96,6 +97,7 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
         if (!announced && waiting) waiting();
         announced = true;
         std::this_thread::sleep_for(kPollPeriod);
+        if (whileWaiting) whileWaiting();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,4 +24,22 @@ public:
         return true;
     }
     virtual void EndTransaction() {}
+
+    // How often a transaction that waits (for a byte, in a pause, for a line another
+    // program holds) calls the keep-alive hook.
+    static constexpr std::chrono::milliseconds kKeepAlivePeriod{40};
+    // Called every kKeepAlivePeriod while a transaction waits, so that a program with a
+    // window can keep it drawn and answering the desktop during a half-second read or a
+    // silent controller's half minute. The hook must not start a transaction of its own:
+    // the link is in the middle of one.
+    void SetKeepAlive(std::function<void()> hook) { m_keepAlive = std::move(hook); }
+
+protected:
+    const std::function<void()> &KeepAliveHook() const { return m_keepAlive; }
+    void KeepAlive() const {
+        if (m_keepAlive) m_keepAlive();
+    }
+
+private:
+    std::function<void()> m_keepAlive;
 };

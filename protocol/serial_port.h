@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "device_map.h"
@@ -35,7 +36,17 @@ public:
 
     bool IsOpen() const;
 
+    // Called every period while a read or a write waits on the line (not at all when the
+    // wait is shorter), so that the program's window stays alive meanwhile.
+    void SetKeepAlive(std::function<void()> hook, std::chrono::milliseconds period) {
+        m_keepAlive = std::move(hook);
+        m_keepAlivePeriod = period;
+    }
+
 private:
+    // poll() on the port until the deadline, in slices of the keep-alive period with the
+    // hook between them; returns as poll() does.
+    int PollUntil(struct pollfd &watch, std::chrono::steady_clock::time_point deadline);
     // Records the failure (problemText in place of the usual form when given) and closes.
     bool FailOpen(const std::string &where, int error, const std::string &problemText = {});
     void RecordFailure(const std::string &where, int error);
@@ -53,4 +64,6 @@ private:
     bool m_hungUp = false;
     std::string m_lastError;
     std::string m_deviceName;
+    std::function<void()> m_keepAlive;
+    std::chrono::milliseconds m_keepAlivePeriod{0};
 };

@@ -303,7 +303,7 @@ int SerialPort::WriteData(const std::uint8_t *bytes, int count) {
         }
 
         pollfd watch{m_fd, POLLOUT, 0};
-        const int ready = ::poll(&watch, 1, MillisecondsUntil(deadline));
+        const int ready = PollUntil(watch, deadline);
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN) {
                 continue;
@@ -344,7 +344,7 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
     int got = 0;
     while (got < count) {
         pollfd watch{m_fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, MillisecondsUntil(deadline));
+        const int ready = PollUntil(watch, deadline);
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN) {
                 continue;
@@ -395,6 +395,20 @@ int SerialPort::ReadData(std::uint8_t *buffer, int count, int timeLimitMs) {
         break;
     }
     return got > 0 ? got : -1;
+}
+
+int SerialPort::PollUntil(pollfd &watch, Clock::time_point deadline) {
+    for (;;) {
+        const int left = MillisecondsUntil(deadline);
+        const int slice = m_keepAlive && m_keepAlivePeriod.count() > 0
+                              ? std::min(left, static_cast<int>(m_keepAlivePeriod.count()))
+                              : left;
+        const int ready = ::poll(&watch, 1, slice);
+        if (ready != 0 || slice >= left) {
+            return ready;
+        }
+        m_keepAlive();
+    }
 }
 
 void SerialPort::DiscardInput() {

@@ -1,5 +1,6 @@
 #include "system_link_platform.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "serial_port.h"
@@ -7,12 +8,22 @@
 SystemLinkPlatform::SystemLinkPlatform(const DeviceMap &devices) : m_devices(devices) {}
 
 std::unique_ptr<SerialLine> SystemLinkPlatform::NewLine() {
-    return std::make_unique<SerialPort>(m_devices);
+    auto port = std::make_unique<SerialPort>(m_devices);
+    if (KeepAliveHook()) port->SetKeepAlive(KeepAliveHook(), kKeepAlivePeriod);
+    return port;
 }
 
 void SystemLinkPlatform::Pause(std::chrono::milliseconds duration) {
-    if (duration > std::chrono::milliseconds::zero()) {
-        std::this_thread::sleep_for(duration);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + duration;
+    for (Clock::duration left = duration; left > Clock::duration::zero();
+         left = end - Clock::now()) {
+        if (!KeepAliveHook()) {
+            std::this_thread::sleep_for(left);
+            return;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, kKeepAlivePeriod));
+        if (Clock::now() < end) KeepAlive();
     }
 }
 
@@ -24,10 +35,13 @@ bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::stri
     }
     auto lock = std::make_unique<LineLock>(portName, device, m_lockDirectory);
     bool waited = false;
-    const LineLock::Outcome outcome = lock->Take(m_lineWait, [this, &waited] {
-        waited = true;
-        if (m_waiting) m_waiting(true);
-    });
+    const LineLock::Outcome outcome = lock->Take(
+        m_lineWait,
+        [this, &waited] {
+            waited = true;
+            if (m_waiting) m_waiting(true);
+        },
+        [this] { KeepAlive(); });
     if (waited && m_waiting) m_waiting(false);
     switch (outcome) {
         case LineLock::Outcome::Taken:

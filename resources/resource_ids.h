@@ -227,6 +227,10 @@ inline constexpr int kOk = Result::kStandardOk;
 inline constexpr int kDevice = 1086;
 // Why the chosen port was not taken.
 inline constexpr int kMessage = 1087;
+// Looks for the ports again (an adapter plugged in meanwhile).
+inline constexpr int kRefresh = 1088;
+// A device path typed by the user, for a port the list does not show.
+inline constexpr int kDevicePath = 1089;
 }  // namespace Port
 
 // The controller's failure log (template 149).

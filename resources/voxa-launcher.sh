@@ -5,7 +5,8 @@
 # whatever folder it is started in.
 #
 # Every path is quoted: a home folder may hold blanks and any other characters. When the
-# folder cannot be made or written, the launcher says where and exits with status 1,
+# folder cannot be made or written, the launcher names it and the folder that refused it
+# (and XDG_DATA_HOME when that chose the place), and exits with status 1,
 # on standard error and, started from the desktop menu where nobody reads that, as a
 # desktop notification when notify-send is there. VOXA_PROGRAM names another workstation
 # program to start (the tests use it).
@@ -30,7 +31,16 @@ esac
 folder=$data_home/voxa
 
 if ! problem=$(mkdir -p -- "$folder" 2>&1); then
-    fail "cannot create the folder $folder for the workstation's settings (${problem#mkdir: }); check that your home folder is writable"
+    # The folder that must let it be made: the deepest one on the way that is there.
+    parent=$(dirname -- "$folder")
+    while [ ! -d "$parent" ] && [ "$parent" != / ]; do
+        parent=$(dirname -- "$parent")
+    done
+    where="check that $parent is a folder you may write to"
+    if [ "$data_home" != "$HOME/.local/share" ]; then
+        where="$where, or set XDG_DATA_HOME (now $data_home) to a folder of yours"
+    fi
+    fail "cannot create the folder $folder for the workstation's settings (${problem#mkdir: }); $where"
 fi
 if [ ! -w "$folder" ] || [ ! -x "$folder" ]; then
     fail "cannot write to $folder, the folder of the workstation's settings; check its permissions"

@@ -51,7 +51,11 @@ void SettingsBinding::Save(SettingsFile &file, const SignSystem &system,
     for (int i = 0; i < SignSystem::kFaces; ++i) {
         file.WriteString("FaceTags", Key("face%d", i), system.GetFaceTag(i));
     }
-    file.WriteString("Communications", "Port", system.GetPortName());
+    // A name that is no port (no port was ever chosen) is not written: the file keeps
+    // what it had, and the next start asks for the port again.
+    if (DeviceMap::IsPortName(system.GetPortName())) {
+        file.WriteString("Communications", "Port", system.GetPortName());
+    }
     file.WriteString("Communications", "ShowStartup", system.ShowPortDialog() ? "Yes" : "No");
 }
 

@@ -101,6 +101,22 @@ TEST_F(LineLockTest, ARunningHolderMakesItBusyAndIsNamed) {
     EXPECT_TRUE(fs::exists(LockFile()));
 }
 
+// The wait for a line another program holds keeps the workstation's window alive.
+TEST_F(LineLockTest, WaitingCallsItsHookEveryRound) {
+    Sleeper holder;
+    std::this_thread::sleep_for(50ms);
+    WriteOwner(LockFile(), holder.Pid());
+    LineLock lock("COM1", Device(), m_dir.string());
+    int waits = 0;
+    int rounds = 0;
+    EXPECT_EQ(lock.Take(
+                  150ms, [&waits] { ++waits; }, [&rounds] { ++rounds; }),
+              LineLock::Outcome::Busy);
+    EXPECT_EQ(waits, 1);
+    EXPECT_GE(rounds, 2);
+    EXPECT_LE(rounds, 150 / LineLock::kPollPeriod.count() + 1);
+}
+
 TEST_F(LineLockTest, TakenOnceTheHolderLetsGo) {
     WriteOwner(LockFile(), static_cast<int>(::getppid()));
     std::thread letGo([this] {

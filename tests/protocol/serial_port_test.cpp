@@ -288,6 +288,66 @@ TEST_F(SerialPortTest, SilentLineTimesOutAndLeavesTheBufferAlone) {
     EXPECT_EQ(port.LastError(), kTimeOutText);
 }
 
+// A long wait for a byte keeps the program's window alive: the hook comes every period,
+// the byte that arrives in between is taken, and a silent line still waits out its limit.
+TEST_F(SerialPortTest, LongWaitCallsTheKeepAliveHookAndKeepsItsLimit) {
+    SerialPort port(m_devices);
+    int calls = 0;
+    port.SetKeepAlive([&calls] { ++calls; }, 20ms);
+    ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();
+
+    std::uint8_t byte = 0xA5;
+    auto start = Clock::now();
+    EXPECT_EQ(port.ReadData(&byte, 1, 300), -1);
+    EXPECT_GE(Since(start), 300ms);
+    EXPECT_GE(calls, 1);
+    EXPECT_LE(calls, 300 / 20);
+    EXPECT_EQ(byte, 0xA5);
+    EXPECT_EQ(port.LastError(), kTimeOutText);
+
+    // The controller answers while the hook runs: the wait goes on and takes the byte.
+    calls = 0;
+    port.SetKeepAlive(
+        [this, &calls] {
+            if (++calls == 2) SendFromController({0x06});
+        },
+        20ms);
+    start = Clock::now();
+    ASSERT_EQ(port.ReadData(&byte, 1, 2000), 1) << port.LastError();
+    EXPECT_EQ(byte, 0x06);
+    EXPECT_EQ(calls, 2);
+    EXPECT_LT(Since(start), 1500ms);
+
+    // A byte that is there already needs no wait and no hook.
+    calls = 0;
+    SendFromController({0x15});
+    WaitUntilQueued(1);
+    ASSERT_EQ(port.ReadData(&byte, 1, 500), 1);
+    EXPECT_EQ(byte, 0x15);
+    EXPECT_EQ(calls, 0);
+}
+
+// The platform hands its hook to every line it makes, and pauses in its periods too.
+TEST_F(SerialPortTest, PlatformKeepsTheWindowAliveInReadsAndPauses) {
+    SystemLinkPlatform platform(m_devices);
+    int calls = 0;
+    platform.SetKeepAlive([&calls] { ++calls; });
+
+    std::unique_ptr<SerialLine> line = platform.NewLine();
+    ASSERT_TRUE(line->Open("COM1", kBaudRate, Parity::None, StopBits::One, kByteSize))
+        << line->LastError();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(line->ReadData(&byte, 1, 200), -1);
+    EXPECT_GE(calls, 1);
+
+    calls = 0;
+    const auto start = Clock::now();
+    platform.Pause(200ms);
+    EXPECT_GE(Since(start), 200ms);
+    EXPECT_GE(calls, 1);
+    EXPECT_LE(calls, 200 / LinkPlatform::kKeepAlivePeriod.count());
+}
+
 TEST_F(SerialPortTest, ReadReturnsWhatArrivedWithinTheLimit) {
     SerialPort port(m_devices);
     ASSERT_TRUE(OpenAtLineSettings(port, "COM1")) << port.LastError();

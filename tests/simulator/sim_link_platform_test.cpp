@@ -114,6 +114,41 @@ TEST_F(SimLinkPlatformTest, ReadTimeOutAdvancesExactlyTheLimit) {
     EXPECT_EQ(platform.Now(), 500ms);
 }
 
+// With a keep-alive hook, a wait calls it every period of virtual time, and nothing else
+// about the wait changes: the same limit, the same events, the reply at the same moment.
+TEST_F(SimLinkPlatformTest, KeepAliveComesEveryPeriodOfAWait) {
+    std::vector<std::chrono::milliseconds> calls;
+    platform.SetKeepAlive([this, &calls] { calls.push_back(platform.Now()); });
+    auto line = OpenLine();
+    std::uint8_t byte = 0x42;
+    EXPECT_EQ(line->ReadData(&byte, 1, 500), -1);
+    EXPECT_EQ(platform.Now(), 500ms);
+    EXPECT_EQ(platform.CountEvents(Kind::ReadTimeout), 1);
+    ASSERT_EQ(calls.size(), 12u);  // at 40, 80, ... 480 ms; none at the limit itself
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i], LinkPlatform::kKeepAlivePeriod * static_cast<int>(i + 1));
+    }
+
+    calls.clear();
+    platform.Pause(100ms);
+    EXPECT_EQ(platform.Now(), 600ms);
+    EXPECT_EQ(calls, (std::vector<std::chrono::milliseconds>{540ms, 580ms}));
+
+    // A slow controller's reply is read at the moment it comes, between two calls of the
+    // hook, as without the hook.
+    controller.SetReplyDelay(130ms);
+    line.reset();
+    {
+        auto request = OpenLine();
+        SendFrame(*request, Request(CommandCode::GetTime));
+    }
+    const auto lastByte = platform.Now() - 1ms;
+    auto reply = OpenLine();
+    ASSERT_EQ(reply->ReadData(&byte, 1, 500), 1);
+    EXPECT_EQ(byte, kSyncByte1);
+    EXPECT_EQ(platform.Now(), lastByte + 130ms);
+}
+
 TEST_F(SimLinkPlatformTest, ReadReturnsWhenTheControllerSpeaks) {
     {
         auto line = OpenLine();

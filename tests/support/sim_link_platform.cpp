@@ -74,7 +74,15 @@ public:
         SimLinkPlatform &p = *m_platform;
         p.Deliver();
         const Millis end = p.m_now + Millis{std::max(timeLimitMs, 0)};
-        while (m_input.empty() && p.StepToNextDeadline(end)) {
+        // With a keep-alive hook, the wait is cut into its periods, the hook called after
+        // each, as the real port does.
+        for (Millis sliceEnd = p.SliceEnd(end);; sliceEnd = p.SliceEnd(end)) {
+            while (m_input.empty() && p.StepToNextDeadline(sliceEnd)) {
+            }
+            if (!m_input.empty() || sliceEnd >= end) break;
+            p.AdvanceTo(sliceEnd);
+            if (!m_input.empty()) break;
+            p.KeepAlive();
         }
         if (m_input.empty()) {
             p.AdvanceTo(end);
@@ -142,7 +150,16 @@ std::unique_ptr<SerialLine> SimLinkPlatform::NewLine() {
 
 void SimLinkPlatform::Pause(Millis d) {
     Record(LineEvent::Kind::Pause);
-    AdvanceTo(m_now + std::max(d, Millis{0}));
+    const Millis end = m_now + std::max(d, Millis{0});
+    for (Millis sliceEnd = SliceEnd(end); sliceEnd < end; sliceEnd = SliceEnd(end)) {
+        AdvanceTo(sliceEnd);
+        KeepAlive();
+    }
+    AdvanceTo(end);
+}
+
+Millis SimLinkPlatform::SliceEnd(Millis end) const {
+    return KeepAliveHook() ? std::min(end, m_now + kKeepAlivePeriod) : end;
 }
 
 void SimLinkPlatform::Record(LineEvent::Kind kind, std::uint8_t byte) {

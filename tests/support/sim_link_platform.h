@@ -15,6 +15,9 @@
 // a byte or pauses. Nothing sleeps, so a silent controller's 25 s of sync search runs
 // in milliseconds, and every byte and time-out is recorded for the tests to inspect.
 //
+// A keep-alive hook (SetKeepAlive) is called every kKeepAlivePeriod of virtual time while a
+// read or a pause waits, as the real port calls it in real time.
+//
 // A line that outlives its platform fails every call. Bytes the controller puts out while no line
 // is open are lost, as on a real port; a newly opened line starts with nothing to read.
 class SimLinkPlatform : public LinkPlatform {
@@ -65,6 +68,8 @@ private:
     void AdvanceTo(std::chrono::milliseconds target);
     // Moves the clock to the controller's next timer if it falls by limit; false if not.
     bool StepToNextDeadline(std::chrono::milliseconds limit);
+    // The end of the wait's next keep-alive period, or end itself without a hook.
+    std::chrono::milliseconds SliceEnd(std::chrono::milliseconds end) const;
     void Opened(Line *line);
     void Closed(Line *line);
     void Forget(Line *line);

@@ -4,12 +4,16 @@
 // show. With MIN-WIDTH, exits with status 3 and saves nothing while that rectangle is
 // narrower (the splash is on show, or nothing yet), so a script can wait for the main
 // window.
+//
+// voxa-screen-grab --window ID FILE.png: saves the one window of that X id (as xdotool
+// gives it), whatever lies over or under it, for the pictures of the manual.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -34,8 +38,21 @@ QRect DrawnArea(const QImage &image) {
 
 int main(int argc, char *argv[]) {
     QGuiApplication application(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--window") == 0) {
+        QScreen *screen = QGuiApplication::primaryScreen();
+        const WId window = static_cast<WId>(std::strtoull(argv[2], nullptr, 0));
+        const QPixmap picture = screen == nullptr ? QPixmap() : screen->grabWindow(window);
+        if (picture.isNull() || !picture.save(argv[3], "PNG")) {
+            std::fprintf(stderr, "voxa-screen-grab: could not save window %s as %s\n", argv[2],
+                         argv[3]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: voxa-screen-grab FILE.png [MIN-WIDTH]\n");
+        std::fprintf(stderr,
+                     "usage: voxa-screen-grab FILE.png [MIN-WIDTH]\n"
+                     "       voxa-screen-grab --window ID FILE.png\n");
         return 2;
     }
     const int minWidth = argc == 3 ? std::atoi(argv[2]) : 0;
