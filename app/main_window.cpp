@@ -11,12 +11,14 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "about_dialog.h"
 #include "cm_edit.h"
 #include "device_map.h"
 #include "dialog_units.h"
 #include "help_window.h"
+#include "line_hold.h"
 #include "main_menu.h"
 #include "menu_commands.h"
 #include "operator_console.h"
@@ -206,13 +208,19 @@ bool MainWindow::Initialise() {
         splash->repaint();
     }
 
+    // The start-up reads keep the line from the first to the last, so that a script's
+    // command does not land between them.
+    std::optional<LineHold> hold;
+    hold.emplace(*m_system, "reading the installation at start-up");
     if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
         // unmasked and disabled, no timer, and the splash left open.
+        hold.reset();
         m_console.Wait(kNvramStopPause);
         return true;
     }
     if (m_system->LinkDown()) {
+        hold.reset();
         // Nothing answered. Every further question would cost half a minute and a message
         // box of its own, so none is asked: the window opens with its lines not installed,
         // and the clock and the status line ("CC not answering") run, so the supervisor can
@@ -226,6 +234,7 @@ bool MainWindow::Initialise() {
     m_pollTimer.start();
     m_panel->EnableInstalledLines();
     m_panel->LoadPrices();
+    hold.reset();
     CloseSplash();
     m_statusLine->SetShown(StatusLine::Shown::Nothing);
     return true;
