@@ -270,13 +270,13 @@ int CommandLineClient::Run(const Words &arguments) {
         const std::string path = settings.ReadString("Devices", "COM" + std::to_string(n), "");
         if (!path.empty()) devices.Set(n, path);
     }
+    const std::optional<int> number = Arguments::ParsePort(port);
+    if (number && device != nullptr) devices.Set(*number, *device);
     if (prepared->subcommand->usesLine) {
-        const std::optional<int> number = Arguments::ParsePort(port);
         if (!number)
             return T::UsageError(m_err, "Port=" + port +
                                             " in [Communications] of ./voxa.ini is not COM1 to "
                                             "COM9 (--port COMn chooses another)");
-        if (device != nullptr) devices.Set(*number, *device);
         const std::string path = devices.DevicePath(port);
         if (path.empty() || path.front() != '/')
             return T::UsageError(m_err, port + "=" + path +
