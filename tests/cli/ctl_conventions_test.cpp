@@ -58,7 +58,7 @@ struct ArgumentCase {
     Words args;  // after --device and the simulator's line
     int status;
     std::string err;  // part of standard error; empty: nothing on it
-    std::string out;  // part of standard output; empty: nothing on it
+    std::string out = {};  // part of standard output; empty: nothing on it
 };
 
 // Every row that is not done (status 0 or 3) sends nothing: the trace of the whole table
