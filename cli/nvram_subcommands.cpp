@@ -39,6 +39,7 @@ void NvramSubcommands::AddTo(SubcommandTable &table, ProgressLine *progress) {
                .summary = "Copies the controller's whole memory into FILE, byte for byte; FILE is\n"
                           "replaced only when every block arrived. A new file is readable by its\n"
                           "owner only.",
+               .details = "  FILE    the image file to write (an existing one keeps its mode)\n",
                .minOperands = 1,
                .maxOperands = 1,
                .run = [progress](SignSystem &s, const Call &c, Printed &, std::ostream &err) {
@@ -50,7 +51,8 @@ void NvramSubcommands::AddTo(SubcommandTable &table, ProgressLine *progress) {
     table.Add("load-nvram-image",
               {.operands = "FILE",
                .summary = "Sends an image saved by save-nvram-image back into the controller's\n"
-                          "memory (at most 65536 bytes) and prints that VOXA must be restarted.",
+                          "memory and prints that VOXA must be restarted.",
+               .details = "  FILE    an image of at most 65536 bytes\n",
                .minOperands = 1,
                .maxOperands = 1,
                .run = [progress](SignSystem &s, const Call &c, Printed &out, std::ostream &err) {

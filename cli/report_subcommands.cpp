@@ -46,7 +46,9 @@ Report Read(SignSystem &s) {
     StartupReads reads(s);
     report.nvramUpdate = reads.ReadStatus();
     report.status = s.CcStatusText();
-    report.failure = s.FailureFlag();
+    // The condition of this report, not the sign system's failure flag, which earlier
+    // replies may have set.
+    report.failure = LdfsText::Condition(report.status).value_or(0) != 0;
     if (report.nvramUpdate) {
         report.attention.push_back(
             "the controller says its memory (NVRAM) must be loaded: load an image with "

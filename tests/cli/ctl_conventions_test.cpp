@@ -57,7 +57,7 @@ std::string Joined(const Words &words) {
 struct ArgumentCase {
     Words args;  // after --device and the simulator's line
     int status;
-    std::string err;  // part of standard error; empty: nothing on it
+    std::string err;       // part of standard error; empty: nothing on it
     std::string out = {};  // part of standard output; empty: nothing on it
 };
 
