@@ -1,5 +1,8 @@
 #pragma once
 
+#include <ctime>
+#include <functional>
+
 #include "controller_dialog.h"
 
 class QCheckBox;
@@ -7,8 +10,10 @@ class QComboBox;
 class QLineEdit;
 
 // "Configure Date And Time": the controller's clock, calendar and daylight-saving switch.
-// It shows and sends only what is in its boxes, never the PC's clock. Apply's three parts
-// are independent: a refused time does not keep the date or the switch from going out.
+// It shows and sends only what is in its boxes. "Use PC Time" fills the boxes from the PC's
+// local time and daylight-saving state, for the user to send with OK or Apply. Apply's
+// three parts are independent: a refused time does not keep the date or the switch from
+// going out.
 class DateTimeDialog : public ControllerDialog {
     Q_OBJECT
 
@@ -18,6 +23,9 @@ public:
 
     explicit DateTimeDialog(SignSystem &system, QWidget *parent = nullptr);
 
+    // The PC's clock "Use PC Time" reads (the system's unless a test says else).
+    void SetPcClock(std::function<std::time_t()> clock) { m_pcClock = std::move(clock); }
+
 protected:
     void Read() override;
     void Apply() override;
@@ -25,6 +33,7 @@ protected:
 private:
     void ApplyTime();
     void ApplyDate();
+    void UsePcTime();
 
     QLineEdit *m_month;
     QLineEdit *m_day;
@@ -34,4 +43,5 @@ private:
     QLineEdit *m_second;
     QComboBox *m_meridian;
     QCheckBox *m_daylightSaving;
+    std::function<std::time_t()> m_pcClock = [] { return std::time(nullptr); };
 };
