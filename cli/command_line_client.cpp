@@ -34,9 +34,9 @@ namespace {
 using Words = std::vector<std::string>;
 using T = SubcommandTable;
 
-const std::vector<Arguments::Option> kProgramOptions{{"--help", false}, {"--version", false},
-                                                     {"--port", true},  {"--device", true},
-                                                     {"--wait", true},  {"--no-wait", false}};
+const std::vector<Arguments::Option> kProgramOptions{
+    {"--help", false}, {"--version", false}, {"--port", true}, {"--device", true},
+    {"--wait", true},  {"--no-wait", false}, {"--json", false}};
 
 // "-h" is --help wherever --help is taken: before "--".
 Words WithLongHelp(Words words) {
@@ -77,7 +77,8 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "error.\n"
               "\n"
               "Options before the subcommand are voxa-ctl's, options after it the\n"
-              "subcommand's; each also takes the form --port=COM2, and -- ends the options.\n"
+              "subcommand's (--json may stand on either side); each also takes the form\n"
+              "--port=COM2, and -- ends the options.\n"
               "voxa-ctl SUBCOMMAND --help shows a subcommand's arguments with their ranges and\n"
               "the keys of its --json object. Every argument is checked as the workstation\n"
               "checks it before anything is sent.\n"
@@ -257,8 +258,11 @@ int CommandLineClient::Run(const Words &arguments) {
         lineWait = std::chrono::seconds(*seconds);
     }
 
+    // --json before the subcommand is the subcommand's, as if given after it.
+    Words words = options.operands;
+    if (options.Has("--json") && !words.empty()) words.insert(words.begin() + 1, "--json");
     int status = ExitStatus::kOk;
-    const std::optional<Prepared> prepared = Prepare(options.operands, status);
+    const std::optional<Prepared> prepared = Prepare(words, status);
     if (!prepared) return status;
 
     SettingsFile settings("./voxa.ini");

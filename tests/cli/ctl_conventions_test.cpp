@@ -97,6 +97,7 @@ TEST_F(CtlProcess, ArgumentsAreCheckedBeforeAnythingIsSent) {
         {{"set-line-price", "--confirm=yes", "1", "3.459"}, usage, "--confirm takes no value"},
         {{"set-prices", "1=3.459", "1=3.449"}, usage, "line 1 is given more than once"},
         {{"load-nvram-image", "--json", "image.nvr"}, usage, "unknown option --json"},
+        {{"--json", "set-time", "19:05:30"}, usage, "unknown option --json"},
         {{"test-open", "COM10"}, usage, "COMn must be COM1 to COM9"},
         {{"sync-clock", "now"}, usage, "usage: voxa-ctl sync-clock [--json]"},
         {{"no-such-thing"}, usage, "unknown subcommand \"no-such-thing\""},
@@ -107,6 +108,10 @@ TEST_F(CtlProcess, ArgumentsAreCheckedBeforeAnythingIsSent) {
         // What goes through: "--" ends the options, values may follow "=", and the time and
         // date take the 24-hour clock and ISO 8601.
         {{"--", "get-line-price", "1"}, ExitStatus::kOk, "", "3.499\n"},
+        {{"--json", "get-line-price", "2"},
+         ExitStatus::kOk,
+         "",
+         "{\"line\":2,\"price\":\"3.599\"}\n"},
         {{"--port=COM1", "--device={link}", "get-number-of-lines"}, ExitStatus::kOk, "", "2\n"},
         {{"set-time", "19:05:30"}, ExitStatus::kOk, "", ""},
         {{"set-date", "2026-12-07"}, ExitStatus::kOk, "", ""},
@@ -133,7 +138,7 @@ TEST_F(CtlProcess, ArgumentsAreCheckedBeforeAnythingIsSent) {
         }
     }
     ASSERT_EQ(m_sim->Terminate(), 0);
-    EXPECT_EQ(TracedRequests(m_sim->ErrText()), (std::vector<int>{3, 4, 8, 11, 33}))
+    EXPECT_EQ(TracedRequests(m_sim->ErrText()), (std::vector<int>{3, 3, 4, 8, 11, 33}))
         << m_sim->ErrText();
 }
 
