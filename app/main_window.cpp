@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "about_dialog.h"
 #include "cm_edit.h"
@@ -20,6 +21,7 @@
 #include "dialog_units.h"
 #include "exit_question.h"
 #include "help_window.h"
+#include "line_hold.h"
 #include "main_menu.h"
 #include "menu_commands.h"
 #include "operator_console.h"
@@ -226,11 +228,16 @@ bool MainWindow::Initialise() {
         return true;
     }
 
+    // The start-up reads keep the line from the first to the last, so that a script's
+    // command does not land between them.
+    std::optional<LineHold> hold;
+    hold.emplace(*m_system, "reading the installation at start-up");
     if (m_panel->Reads().ReadStatus()) {
         // The controller wants its memory updated: stop here, with the price fields
         // unmasked and disabled. The window says what to do once it is on the screen; its
         // clock and status line ("CC memory must be loaded") run, and File > Load NVRAM
         // Image works from here.
+        hold.reset();
         m_console.Wait(kNvramStopPause);
         m_pollTimer.start();
         CloseSplash();
@@ -245,6 +252,7 @@ bool MainWindow::Initialise() {
         return true;
     }
     if (m_system->LinkDown()) {
+        hold.reset();
         // Nothing answered. Every further question would cost half a minute and a message
         // box of its own, so none is asked: the window opens with its lines not installed,
         // and the clock and the status line ("CC not answering") run, so the supervisor can
@@ -258,6 +266,7 @@ bool MainWindow::Initialise() {
     m_pollTimer.start();
     m_panel->EnableInstalledLines();
     m_panel->LoadPrices();
+    hold.reset();
     CloseSplash();
     m_statusLine->SetShown(StatusLine::Shown::Nothing);
     return true;

@@ -6,6 +6,7 @@
 #include "cell_mask.h"
 #include "cm_edit.h"
 #include "dialog_units.h"
+#include "line_hold.h"
 #include "operator_console.h"
 #include "sign_system.h"
 
@@ -119,6 +120,8 @@ void PricePanel::StopAt(int line, const QString &text) {
 }
 
 void PricePanel::SendUpdate() {
+    // Other programs on the line wait until every changed price has gone out.
+    LineHold hold(m_system, "sending prices (Send Update)");
     m_system.GetCcStatus();
     ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
@@ -130,11 +133,15 @@ void PricePanel::SendUpdate() {
             StopAt(line, QString::asprintf("Error:\nBad Value, Price #%d", line));
             return;
         }
-        if (const auto question = m_update.LimitQuestion(line, price);
-            question && !m_console.AskYesNo(*question)) {
-            m_update.HoldBack(line, price);
-            StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
-            return;
+        if (const auto question = m_update.LimitQuestion(line, price)) {
+            // The person may take a while to decide: the line is not kept from other
+            // programs meanwhile.
+            hold.LetGo();
+            if (!m_console.AskYesNo(*question)) {
+                m_update.HoldBack(line, price);
+                StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
+                return;
+            }
         }
         // A price the controller refused, never confirmed, or shows otherwise is not what
         // the sign shows: the line stays changed, and the last update saved stays the last

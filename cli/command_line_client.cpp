@@ -12,6 +12,7 @@
 #include "device_map.h"
 #include "exit_status.h"
 #include "intensity_subcommands.h"
+#include "line_hold.h"
 #include "log_and_test_subcommands.h"
 #include "nvram_subcommands.h"
 #include "on_off_timer_subcommands.h"
@@ -31,6 +32,20 @@
 namespace {
 
 using Words = std::vector<std::string>;
+using T = SubcommandTable;
+
+const std::vector<Arguments::Option> kProgramOptions{
+    {"--help", false}, {"--version", false}, {"--port", true}, {"--device", true},
+    {"--wait", true},  {"--no-wait", false}, {"--json", false}};
+
+// "-h" is --help wherever --help is taken: before "--".
+Words WithLongHelp(Words words) {
+    for (std::string &word : words) {
+        if (word == "--") break;
+        if (word == "-h") word = "--help";
+    }
+    return words;
+}
 
 }  // namespace
 
@@ -40,11 +55,11 @@ CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool 
     PriceSubcommands::AddTo(m_table);
     PriceChangeSubcommands::AddTo(m_table, m_priceSetup);
     ReportSubcommands::AddTo(m_table);
-    ClockSubcommands::AddTo(m_table);
+    ClockSubcommands::AddTo(m_table, m_pcClock);
     OnOffTimerSubcommands::AddTo(m_table);
     IntensitySubcommands::AddTo(m_table);
     LogAndTestSubcommands::AddTo(m_table);
-    PasswordAndPortSubcommands::AddTo(m_table, m_passwords);
+    PasswordAndPortSubcommands::AddTo(m_table, m_passwords, m_portSetup);
     NvramSubcommands::AddTo(m_table, m_progress.get());
 }
 
@@ -52,43 +67,55 @@ CommandLineClient::~CommandLineClient() = default;
 
 void CommandLineClient::PrintHelp(std::ostream &stream) const {
     stream << "Usage: voxa-ctl [--port COMn] [--device PATH] [--wait SECONDS | --no-wait]\n"
-              "                SUBCOMMAND [ARGUMENTS]\n"
+              "                SUBCOMMAND [ARGUMENTS] [--json]\n"
+              "       voxa-ctl SUBCOMMAND --help\n"
               "       voxa-ctl --help | --version\n"
               "\n"
-              "Runs one operation on the sign controller and prints its values, one per line.\n"
-              "The port is --port, else Port of [Communications] in ./voxa.ini, else COM1;\n"
-              "--device PATH serves that port from PATH, else [Devices] of ./voxa.ini, else\n"
-              "/dev/ttyS{n-1}. Controller messages go to standard error.\n"
+              "Runs one operation on the sign controller and prints its values, one per line,\n"
+              "or with --json as one JSON object on one line. Values are printed only when\n"
+              "every exchange of the run went through; controller messages go to standard\n"
+              "error.\n"
               "\n"
-              "While another program (the workstation, another voxa-ctl) is in the middle of\n"
-              "a transaction on the same line, voxa-ctl waits for it: up to 60 seconds, or\n"
-              "--wait SECONDS; --no-wait fails at once. The line is locked with a lock file\n"
-              "in /run/lock named after the device (LCK..ttyUSB0).\n"
+              "Options before the subcommand are voxa-ctl's, options after it the\n"
+              "subcommand's (--json may stand on either side); each also takes the form\n"
+              "--port=COM2, and -- ends the options.\n"
+              "voxa-ctl SUBCOMMAND --help shows a subcommand's arguments with their ranges and\n"
+              "the keys of its --json object. Every argument is checked as the workstation\n"
+              "checks it before anything is sent.\n"
               "\n"
-              "Exit status: 0 done; 1 a transaction failed (no answer, a port that does not\n"
-              "open, a line kept busy by another program, checksum, a controller status, a\n"
-              "reply for another command) or an NVRAM image file could not be read or\n"
-              "written, or a price the controller did not confirm; 2 bad usage; 3 refused\n"
-              "before anything was sent (a price that does not fit its line's format or,\n"
-              "without --force, the limits of [Limits] in ./voxa.ini, a line that is not\n"
-              "installed, a rejected password). Every failure says why on standard error.\n"
+              "  --port COMn     the port, COM1 to COM9; else Port of [Communications] in\n"
+              "                  ./voxa.ini, else COM1\n"
+              "  --device PATH   the device behind the port, an absolute path; else the\n"
+              "                  port's entry in [Devices] of ./voxa.ini, else /dev/ttyS{n-1}\n"
+              "  --wait SECONDS  how long to wait for a line that another program (the\n"
+              "                  workstation, another voxa-ctl) is using: 0 to 3600, 60 when\n"
+              "                  not given\n"
+              "  --no-wait       fail at once when the line is in use (as --wait 0)\n"
               "\n"
+              "Programs that wait for the line are served in the order they began to wait,\n"
+              "and a run keeps the line from its first exchange to its last, so that no other\n"
+              "program's command lands in the middle of it. A waiting run says on standard\n"
+              "error what holds the line and what it is doing. The line is locked with a lock\n"
+              "file in /run/lock named after the device (LCK..ttyUSB0).\n"
+              "\n"
+           << T::kExitStatusText
+           << "\n"
               "Every price change attempt is logged in ./voxa-prices.csv (price-history\n"
               "prints it). --confirm, or Confirm=Yes in [Update] of ./voxa.ini, reads each\n"
               "price back after sending it.\n"
               "\n"
               "Subcommands:\n";
     for (const auto &[name, subcommand] : m_table.All()) {
-        stream << "  " << name;
-        if (*subcommand.arguments != '\0') stream << ' ' << subcommand.arguments;
-        stream << '\n';
+        stream << "  " << T::Usage(name, subcommand).substr(std::string("voxa-ctl ").size())
+               << '\n';
     }
-    stream << "\nTimes are written 12:30:05 PM or 7:05 AM, dates 6/7/2002, switches on or off.\n"
+    stream << "\nTimes are written 12:30:05 PM, 7:05 AM, 19:05:30 or 07:05, dates 12/7/2026 or\n"
+              "2026-12-07 (real calendar dates only), switches on or off. Lines are 1 to 8,\n"
+              "faces 0 to 7, intensity levels 1 to 5, duty cycles 0 to 100 percent.\n"
               "NVRAM images are raw copies of the controller's memory; a load that went\n"
               "through asks for VOXA to be restarted. A new image file is readable by its\n"
-              "owner only, since the memory holds the system password. price-history takes\n"
-              "--since dates as 2026-12-07 or 12/7/2026. report --json prints one JSON\n"
-              "object (its keys are listed in man voxa-ctl).\n"
+              "owner only, since the memory holds the system password. The keys of every\n"
+              "--json object are listed in man voxa-ctl.\n"
               "\n"
               "Passwords (at most 17 bytes): with - or without the argument, verify-password\n"
               "and change-password read the password from standard input, one line without\n"
@@ -101,36 +128,77 @@ void CommandLineClient::PrintHelp(std::ostream &stream) const {
               "can see it (ps, /proc), and it stays in shell history and crontabs.\n";
 }
 
-int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::string> &words) {
+std::optional<CommandLineClient::Prepared> CommandLineClient::Prepare(const Words &words,
+                                                                      int &status) const {
+    status = ExitStatus::kUsage;
     if (words.empty()) {
         PrintHelp(m_err);
-        return ExitStatus::kUsage;
+        return std::nullopt;
     }
-    const SubcommandTable::Subcommand *found = m_table.Find(words[0]);
-    if (found == nullptr) {
-        m_err << "voxa-ctl: unknown subcommand \"" << words[0] << "\" (see voxa-ctl --help)\n";
-        return ExitStatus::kUsage;
+    Prepared prepared;
+    prepared.name = words[0];
+    prepared.subcommand = m_table.Find(words[0]);
+    if (prepared.subcommand == nullptr) {
+        T::UsageError(m_err, "unknown subcommand \"" + words[0] + "\" (see voxa-ctl --help)");
+        return std::nullopt;
     }
-    const SubcommandTable::Subcommand &subcommand = *found;
-    const Words arguments(words.begin() + 1, words.end());
-    if (arguments.size() < subcommand.minWords || arguments.size() > subcommand.maxWords) {
-        m_err << "voxa-ctl: usage: voxa-ctl " << words[0] << ' ' << subcommand.arguments << '\n';
-        return ExitStatus::kUsage;
+    const T::Subcommand &subcommand = *prepared.subcommand;
+    std::string problem;
+    if (!Arguments::TakeOptions(WithLongHelp(Words(words.begin() + 1, words.end())),
+                                T::OptionsOf(subcommand), false, prepared.call, problem)) {
+        T::UsageError(m_err, problem + " (see voxa-ctl " + prepared.name + " --help)");
+        return std::nullopt;
     }
+    if (prepared.call.Has("--help")) {
+        T::PrintHelp(prepared.name, subcommand, m_out);
+        m_out.flush();
+        status = ExitStatus::kOk;
+        return std::nullopt;
+    }
+    const std::size_t count = prepared.call.operands.size();
+    if (count < subcommand.minOperands || count > subcommand.maxOperands) {
+        T::UsageError(m_err, "usage: " + T::Usage(prepared.name, subcommand));
+        return std::nullopt;
+    }
+    return prepared;
+}
+
+int CommandLineClient::Execute(SignSystem &system, const Prepared &prepared) {
     // Values are held back until every transaction has succeeded: a failed one leaves the
     // previous value (or the one the sign system starts with) in place, and a script must
     // not take that for the controller's answer. A failure also outranks the subcommand's
     // own verdict: a password check that got no answer was not rejected.
     system.SetStrictTransactions(true);
-    std::ostringstream values;
-    const int result = subcommand.run(system, arguments, values, m_err);
+    Printed printed;
+    int result = ExitStatus::kOk;
+    {
+        // The whole run keeps the line, so that another program's command cannot land
+        // between two of its exchanges (a price's check and its sending, say). It is taken
+        // with the first exchange: a run refused before it sends anything never holds it.
+        LineHold hold(system, "running " + prepared.name);
+        result = prepared.subcommand->run(system, prepared.call, printed, m_err);
+    }
     if (system.FailedTransactionCount() > 0) {
         ExplainQuietFailure(system);
         return ExitStatus::kTransactionFailed;
     }
-    m_out << values.str();
+    if (prepared.call.Has("--json")) {
+        // Nothing is printed for a run that printed no values (refused, or bad usage).
+        if (!printed.json.empty()) {
+            m_out << printed.json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << '\n';
+        }
+    } else {
+        m_out << printed.text.str();
+    }
     m_out.flush();
     return result;
+}
+
+int CommandLineClient::RunSubcommand(SignSystem &system, const Words &words) {
+    int status = ExitStatus::kOk;
+    const std::optional<Prepared> prepared = Prepare(words, status);
+    return prepared ? Execute(system, *prepared) : status;
 }
 
 void CommandLineClient::ExplainQuietFailure(const SignSystem &system) const {
@@ -149,67 +217,98 @@ void CommandLineClient::ExplainQuietFailure(const SignSystem &system) const {
     m_err.flush();
 }
 
-int CommandLineClient::Run(const std::vector<std::string> &arguments) {
-    std::optional<std::string> givenPort;
-    std::optional<std::string> device;
-    std::chrono::milliseconds lineWait = SystemLinkPlatform::kLineWait;
-    std::size_t next = 0;
-    for (; next < arguments.size(); ++next) {
-        const std::string &word = arguments[next];
-        if (word == "--help" || word == "-h") {
-            PrintHelp(m_out);
-            return ExitStatus::kOk;
-        }
-        if (word == "--version") {
-            m_out << "voxa-ctl " << kVoxaVersion << '\n';
-            return ExitStatus::kOk;
-        }
-        if ((word == "--port" || word == "--device") && next + 1 < arguments.size()) {
-            const std::string &value = arguments[++next];
-            // An empty value is a mistake (an unset variable in a script), not a wish for
-            // the default port.
-            if (value.empty())
-                return SubcommandTable::UsageError(m_err,
-                                                   word + " needs a value (see voxa-ctl --help)");
-            (word == "--port" ? givenPort : device) = value;
-        } else if (word == "--no-wait") {
-            lineWait = std::chrono::milliseconds::zero();
-        } else if (word == "--wait" && next + 1 < arguments.size()) {
-            const auto seconds =
-                Arguments::ParseNumber(arguments[++next], 0, kLongestLineWaitSeconds);
-            if (!seconds)
-                return SubcommandTable::UsageError(m_err,
-                                                   "--wait needs a number of seconds from 0 to " +
-                                                       std::to_string(kLongestLineWaitSeconds));
-            lineWait = std::chrono::seconds(*seconds);
-        } else if (word.rfind("--", 0) == 0) {
-            return SubcommandTable::UsageError(
-                m_err, "unknown or incomplete option " + word + " (see voxa-ctl --help)");
-        } else {
-            break;
-        }
+int CommandLineClient::Run(const Words &arguments) {
+    Arguments::Parsed options;
+    std::string problem;
+    if (!Arguments::TakeOptions(WithLongHelp(arguments), kProgramOptions, true, options, problem)) {
+        return T::UsageError(m_err, problem + " (see voxa-ctl --help)");
     }
+    if (options.Has("--help")) {
+        PrintHelp(m_out);
+        m_out.flush();
+        return ExitStatus::kOk;
+    }
+    if (options.Has("--version")) {
+        m_out << "voxa-ctl " << kVoxaVersion << '\n';
+        m_out.flush();
+        return ExitStatus::kOk;
+    }
+    // An empty value is a mistake (an unset variable in a script), not a wish for the
+    // default.
+    for (const char *name : {"--port", "--device", "--wait"}) {
+        if (const std::string *value = options.Value(name); value != nullptr && value->empty())
+            return T::UsageError(m_err, std::string(name) + " needs a value (see voxa-ctl --help)");
+    }
+    const std::string *givenPort = options.Value("--port");
+    if (givenPort != nullptr && !Arguments::ParsePort(*givenPort))
+        return T::UsageError(
+            m_err, "--port needs a port name COMn from COM1 to COM9, not \"" + *givenPort + "\"");
+    const std::string *device = options.Value("--device");
+    if (device != nullptr && device->front() != '/')
+        return T::UsageError(
+            m_err, "--device needs an absolute path such as /dev/ttyUSB0, not \"" + *device + "\"");
+    if (options.Has("--wait") && options.Has("--no-wait"))
+        return T::UsageError(m_err, "--wait and --no-wait exclude each other");
+    std::chrono::milliseconds lineWait = SystemLinkPlatform::kLineWait;
+    if (options.Has("--no-wait")) lineWait = std::chrono::milliseconds::zero();
+    if (const std::string *wait = options.Value("--wait")) {
+        const auto seconds = Arguments::ParseNumber(*wait, 0, kLongestLineWaitSeconds);
+        if (!seconds)
+            return T::UsageError(m_err, "--wait needs a number of seconds from 0 to " +
+                                            std::to_string(kLongestLineWaitSeconds));
+        lineWait = std::chrono::seconds(*seconds);
+    }
+
+    // --json before the subcommand is the subcommand's, as if given after it.
+    Words words = options.operands;
+    if (options.Has("--json") && !words.empty()) words.insert(words.begin() + 1, "--json");
+    int status = ExitStatus::kOk;
+    const std::optional<Prepared> prepared = Prepare(words, status);
+    if (!prepared) return status;
 
     SettingsFile settings("./voxa.ini");
     settings.Load();
     const std::string port =
-        givenPort ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
-    DeviceMap devices;
+        givenPort != nullptr ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
+    DeviceMap &devices = m_portSetup.devices;
     for (int n = 1; n <= Arguments::kHighestPort; ++n) {
         const std::string path = settings.ReadString("Devices", "COM" + std::to_string(n), "");
         if (!path.empty()) devices.Set(n, path);
     }
-    if (device) {
-        const auto number = port.rfind("COM", 0) == 0
-                                ? Arguments::ParseNumber(port.substr(3), 1, 255)
-                                : std::nullopt;
+    const std::optional<int> number = Arguments::ParsePort(port);
+    if (number && device != nullptr) devices.Set(*number, *device);
+    if (prepared->subcommand->usesLine) {
         if (!number)
-            return SubcommandTable::UsageError(m_err, "--device needs a port of the form COMn");
-        devices.Set(*number, *device);
+            return T::UsageError(m_err, "Port=" + port +
+                                            " in [Communications] of ./voxa.ini is not COM1 to "
+                                            "COM9 (--port COMn chooses another)");
+        const std::string path = devices.DevicePath(port);
+        if (path.empty() || path.front() != '/')
+            return T::UsageError(m_err, port + "=" + path +
+                                            " in [Devices] of ./voxa.ini is not an absolute path "
+                                            "(--device PATH gives one)");
     }
 
     SystemLinkPlatform platform(devices);
     platform.SetLineWait(lineWait);
+    // What holds the line is told once when the wait begins, and on a terminal kept up to
+    // date on the progress line while the wait lasts.
+    bool told = false;
+    const long waitSeconds = std::chrono::duration_cast<std::chrono::seconds>(lineWait).count();
+    platform.SetWaitNotice([&](const std::string &text) {
+        if (!told) {
+            if (m_progress) m_progress->End();
+            m_err << "voxa-ctl: " << text << "; waiting up to " << waitSeconds
+                  << " s for it (--wait SECONDS sets how long)\n";
+            m_err.flush();
+            told = true;
+        } else if (m_progress) {
+            m_progress->Show("waiting: " + text);
+        }
+    });
+    platform.SetWaitingHook([this](bool waiting) {
+        if (!waiting && m_progress) m_progress->End();
+    });
     StreamConsole console(m_err);
     console.SetProgressLine(m_progress.get());
     SignSystem system(platform, console);
@@ -223,6 +322,5 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
     }
     m_priceSetup.logFolder = ".";
     m_priceSetup.rules = SettingsBinding::LoadPriceRules(settings);
-    return RunSubcommand(system,
-                         Words(arguments.begin() + static_cast<long>(next), arguments.end()));
+    return Execute(system, *prepared);
 }

@@ -2,9 +2,12 @@
 
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "clock_subcommands.h"
+#include "password_and_port_subcommands.h"
 #include "password_reader.h"
 #include "price_change_subcommands.h"
 #include "subcommand_table.h"
@@ -13,10 +16,18 @@ class ProgressLine;
 class SignSystem;
 
 // voxa-ctl: one controller operation per run, for field engineers and scripts. Values
-// go to standard output one per line; the status handler's messages go to standard error.
-// Its runs end with one of the ExitStatus values.
+// go to standard output one per line, or as one JSON object with --json; the status
+// handler's messages go to standard error. Its runs end with one of the ExitStatus values.
+//
+// The conventions are those of git or systemctl: options before the subcommand are the
+// program's, options after it the subcommand's; every option also takes --name=value; "--"
+// ends the options; voxa-ctl SUBCOMMAND --help prints that subcommand's usage, the range of
+// each argument and the keys of its JSON. Every argument is checked before anything is
+// sent: a bad one is a usage error.
 class CommandLineClient {
 public:
+    using Words = std::vector<std::string>;
+
     // The longest --wait for a line another program holds: an hour.
     static constexpr int kLongestLineWaitSeconds = 3600;
 
@@ -26,11 +37,11 @@ public:
 
     // Runs with the program's arguments (without the program name), in the current
     // directory, whose ./voxa.ini supplies the port and the [Devices] map when present.
-    int Run(const std::vector<std::string> &arguments);
+    int Run(const Words &arguments);
 
-    // The same against a given sign system, after the options were taken: the subcommand
-    // and its arguments.
-    int RunSubcommand(SignSystem &system, const std::vector<std::string> &words);
+    // The same against a given sign system, after the program's options were taken: the
+    // subcommand and its words.
+    int RunSubcommand(SignSystem &system, const Words &words);
 
     void PrintHelp(std::ostream &stream) const;
 
@@ -43,8 +54,27 @@ public:
 
     // The price log's folder and the price rules; Run() takes them from ./voxa.ini.
     PriceChangeSubcommands::Setup &PriceSetup() { return m_priceSetup; }
+    // The [Devices] map and the device tree list-ports reads; Run() takes the map from
+    // ./voxa.ini.
+    PasswordAndPortSubcommands::PortSetup &PortSetup() { return m_portSetup; }
+    // The PC's clock sync-clock reads.
+    ClockSubcommands::PcClock &PcClock() { return m_pcClock; }
 
 private:
+    // A subcommand with its words taken apart.
+    struct Prepared {
+        std::string name;
+        const SubcommandTable::Subcommand *subcommand = nullptr;
+        SubcommandTable::Call call;
+    };
+
+    // The subcommand the words name, with its options and operands checked; nothing, with
+    // the exit status in status, for bad usage (told on standard error) or for a request
+    // for the subcommand's help (printed).
+    std::optional<Prepared> Prepare(const Words &words, int &status) const;
+    // Runs a prepared subcommand: the line is held from its first transaction to its last,
+    // and its values are printed when every transaction went through.
+    int Execute(SignSystem &system, const Prepared &prepared);
     // Says on standard error why a run failed when the status handler said nothing.
     void ExplainQuietFailure(const SignSystem &system) const;
 
@@ -53,5 +83,7 @@ private:
     std::unique_ptr<ProgressLine> m_progress;
     PasswordReader m_passwords;
     PriceChangeSubcommands::Setup m_priceSetup;
+    PasswordAndPortSubcommands::PortSetup m_portSetup;
+    ClockSubcommands::PcClock m_pcClock;
     SubcommandTable m_table;
 };

@@ -10,7 +10,7 @@
 
 namespace {
 
-using Words = SubcommandTable::Words;
+using Call = SubcommandTable::Call;
 
 NvramTransfer::Progress CountBlocks(ProgressLine *progress) {
     if (progress == nullptr) return {};
@@ -35,21 +35,32 @@ int Verdict(const NvramTransfer::Result &result, std::ostream &err) {
 
 void NvramSubcommands::AddTo(SubcommandTable &table, ProgressLine *progress) {
     table.Add("save-nvram-image",
-              {"FILE", 1, 1,
-               [progress](SignSystem &s, const Words &w, std::ostream &, std::ostream &err) {
+              {.operands = "FILE",
+               .summary = "Copies the controller's whole memory into FILE, byte for byte; FILE is\n"
+                          "replaced only when every block arrived. A new file is readable by its\n"
+                          "owner only.",
+               .details = "  FILE    the image file to write (an existing one keeps its mode)\n",
+               .minOperands = 1,
+               .maxOperands = 1,
+               .run = [progress](SignSystem &s, const Call &c, Printed &, std::ostream &err) {
                    const NvramTransfer::Result result =
-                       NvramTransfer(s).Save(w[0], CountBlocks(progress));
+                       NvramTransfer(s).Save(c.operands[0], CountBlocks(progress));
                    if (progress != nullptr) progress->End();
                    return Verdict(result, err);
                }});
     table.Add("load-nvram-image",
-              {"FILE", 1, 1,
-               [progress](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
+              {.operands = "FILE",
+               .summary = "Sends an image saved by save-nvram-image back into the controller's\n"
+                          "memory and prints that VOXA must be restarted.",
+               .details = "  FILE    an image of at most 65536 bytes\n",
+               .minOperands = 1,
+               .maxOperands = 1,
+               .run = [progress](SignSystem &s, const Call &c, Printed &out, std::ostream &err) {
                    const NvramTransfer::Result result =
-                       NvramTransfer(s).Load(w[0], CountBlocks(progress));
+                       NvramTransfer(s).Load(c.operands[0], CountBlocks(progress));
                    if (progress != nullptr) progress->End();
                    const int status = Verdict(result, err);
-                   if (status == ExitStatus::kOk) out << kRestartNotice << '\n';
+                   if (status == ExitStatus::kOk) out.text << kRestartNotice << '\n';
                    return status;
                }});
 }

@@ -20,33 +20,11 @@ namespace {
 
 using T = SubcommandTable;
 using Words = SubcommandTable::Words;
+using Call = SubcommandTable::Call;
+using Json = nlohmann::ordered_json;
 using Setup = PriceChangeSubcommands::Setup;
 // Line number to price, so that prices go out in line order.
 using Prices = std::map<int, std::string>;
-
-struct Switches {
-    bool confirm = false;
-    bool force = false;
-    Words rest;
-};
-
-// Takes --confirm and --force wherever they stand. False, with the usage error told, for
-// any other word that starts like an option.
-bool TakeSwitches(const Words &words, Switches &switches, std::ostream &err) {
-    for (const std::string &word : words) {
-        if (word == "--confirm") {
-            switches.confirm = true;
-        } else if (word == "--force") {
-            switches.force = true;
-        } else if (word.rfind("--", 0) == 0) {
-            T::UsageError(err, "unknown option " + word + " (see voxa-ctl --help)");
-            return false;
-        } else {
-            switches.rest.push_back(word);
-        }
-    }
-    return true;
-}
 
 std::string Pairs(const std::vector<std::pair<int, std::string>> &prices) {
     std::string text;
@@ -74,7 +52,7 @@ public:
 
     // Checks every price, then sends them in line order, stopping at the first that does
     // not go through. With listSet the lines set go to out.
-    int Run(const Prices &prices, bool force, bool listSet, std::ostream &out) {
+    int Run(const Prices &prices, bool force, bool listSet, Printed &out) {
         StartupReads reads(m_system);
         const int installed = reads.ReadLinesAndFormats();
         if (m_system.FailedTransactionCount() > 0) return Finish(ExitStatus::kTransactionFailed);
@@ -138,8 +116,12 @@ public:
         }
         if (listSet) {
             // Every price went the same way: sent, or with confirmation confirmed.
-            for (const auto &[line, price] : set)
-                out << line << ' ' << price << ' ' << confirmed << '\n';
+            out.json["lines"] = Json::array();
+            for (const auto &[line, price] : set) {
+                out.text << line << ' ' << price << ' ' << confirmed << '\n';
+                out.json["lines"].push_back(
+                    {{"line", line}, {"price", price}, {"outcome", confirmed}});
+            }
         }
         return Finish(ExitStatus::kOk);
     }
@@ -188,45 +170,34 @@ std::optional<Prices> ParsePairs(const Words &words, std::ostream &err) {
         }
     }
     if (prices.empty()) {
-        T::UsageError(err, "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force]");
+        T::UsageError(err,
+                      "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force] [--json]");
         return std::nullopt;
     }
     return prices;
 }
 
-// "2026-12-07" or "12/7/2026" as the log writes days: YYYY-MM-DD.
-std::optional<std::string> IsoDay(const std::string &text) {
-    std::optional<DateRecord> date;
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        const auto year = Arguments::ParseNumber(text.substr(0, 4), 1900, 9999);
-        const auto month = Arguments::ParseNumber(text.substr(5, 2), 1, 12);
-        const auto day = Arguments::ParseNumber(text.substr(8, 2), 1, 31);
-        if (year && month && day) date = DateRecord{*month, *day, *year};
-    } else {
-        date = Arguments::ParseDate(text);
-    }
-    if (!date) return std::nullopt;
-    char iso[16];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", date->year, date->month, date->day);
-    return std::string(iso);
+// A log row's line as a number; nothing for a row that names none.
+Json LineNumber(const std::string &text) {
+    const auto line = Arguments::ParseNumber(text, 1, SignSystem::kMaxLines);
+    return line ? Json(*line) : Json(nullptr);
 }
 
-int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std::ostream &err) {
+int PriceHistory(const Setup &setup, const Call &call, Printed &out, std::ostream &err) {
+    // The day as the log writes it, YYYY-MM-DD.
     std::optional<std::string> since;
     std::optional<int> line;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const bool valued = i + 1 < words.size();
-        if (words[i] == "--since" && valued) {
-            since = IsoDay(words[++i]);
-            if (!since) return T::UsageError(err, "--since needs a date such as 2026-12-07");
-        } else if (words[i] == "--line" && valued) {
-            line = Arguments::ParseNumber(words[++i], 1, SignSystem::kMaxLines);
-            if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
-        } else {
-            return T::UsageError(err, "usage: voxa-ctl price-history [--since DATE] [--line N]");
-        }
+    if (const std::string *text = call.Value("--since")) {
+        const auto date = Arguments::ParseDate(*text);
+        if (!date) return T::UsageError(err, "--since needs a date such as 2026-12-07");
+        since = T::IsoDate(date->year, date->month, date->day);
     }
-    out << PriceLogFile::kHeader << '\n';
+    if (const std::string *text = call.Value("--line")) {
+        line = Arguments::ParseNumber(*text, 1, SignSystem::kMaxLines);
+        if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
+    }
+    out.text << PriceLogFile::kHeader << '\n';
+    out.json["entries"] = Json::array();
     if (!setup.logFolder) return ExitStatus::kOk;
     PriceLogFile log(*setup.logFolder, "voxa-ctl");
     if (const std::string notice = log.Prepare(); !notice.empty())
@@ -242,7 +213,15 @@ int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std:
         if (line && entry.line != std::to_string(*line)) continue;
         // The day as written: the local date of whoever wrote the line.
         if (since && entry.time.substr(0, 10) < *since) continue;
-        out << PriceLogFile::LineOf(entry);
+        out.text << PriceLogFile::LineOf(entry);
+        out.json["entries"].push_back({{"time", entry.time},
+                                       {"source", entry.source},
+                                       {"user", entry.user},
+                                       {"line", LineNumber(entry.line)},
+                                       {"tag", entry.tag},
+                                       {"old", entry.oldPrice},
+                                       {"new", entry.newPrice},
+                                       {"outcome", entry.outcome}});
     }
     return ExitStatus::kOk;
 }
@@ -250,34 +229,59 @@ int PriceHistory(const Setup &setup, const Words &words, std::ostream &out, std:
 }  // namespace
 
 void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
-    table.Add("set-line-price",
-              {"LINE PRICE [--confirm] [--force]", 2, 4,
-               [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                   Switches switches;
-                   if (!TakeSwitches(w, switches, err)) return ExitStatus::kUsage;
-                   if (switches.rest.size() != 2)
-                       return T::UsageError(err,
-                                            "usage: voxa-ctl set-line-price LINE PRICE "
-                                            "[--confirm] [--force]");
-                   const auto line =
-                       Arguments::ParseNumber(switches.rest[0], 1, SignSystem::kMaxLines);
-                   if (!line) return T::UsageError(err, "LINE must be 1 to 8");
-                   return PriceRun(s, setup, switches.confirm, err)
-                       .Run({{*line, switches.rest[1]}}, switches.force, false, out);
-               }});
+    const std::vector<Arguments::Option> priceOptions{{"--confirm", false}, {"--force", false}};
+    table.Add(
+        "set-line-price",
+        {.operands = "LINE PRICE [--confirm] [--force]",
+         .summary = "Sets the price of a line, after checking it against the line's format as\n"
+                    "the controller reports it and against the limits of [Limits] in\n"
+                    "./voxa.ini; a price that does not fit is never sent (exit status 3).\n"
+                    "Every attempt is logged in ./voxa-prices.csv.",
+         .details = "  LINE       1 to 8, a line the controller has\n"
+                    "  PRICE      as the line's format has it: 3.459 for 8.889\n"
+                    "  --confirm  reads the price back after sending it\n"
+                    "  --force    sends a price outside the limits\n",
+         .minOperands = 2,
+         .maxOperands = 2,
+         .options = priceOptions,
+         .run = [&setup](SignSystem &s, const Call &c, Printed &out, std::ostream &err) {
+             const auto line = Arguments::ParseNumber(c.operands[0], 1, SignSystem::kMaxLines);
+             if (!line) return T::UsageError(err, "LINE must be 1 to 8");
+             return PriceRun(s, setup, c.Has("--confirm"), err)
+                 .Run({{*line, c.operands[1]}}, c.Has("--force"), false, out);
+         }});
     table.Add("set-prices",
-              {"LINE=PRICE... [--confirm] [--force]", 1, 64,
-               [&setup](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-                   Switches switches;
-                   if (!TakeSwitches(w, switches, err)) return ExitStatus::kUsage;
-                   const std::optional<Prices> prices = ParsePairs(switches.rest, err);
+              {.operands = "LINE=PRICE... [--confirm] [--force]",
+               .summary = "Sets several lines in one run: checks every price (format and limits)\n"
+                          "before it sends any, then sends them in line order, stops at the first\n"
+                          "that does not go through, and prints the lines set: line, price, and\n"
+                          "sent or confirmed.",
+               .details = "  LINE=PRICE  each line 1 to 8 once, such as 1=3.459\n"
+                          "  --confirm   reads each price back after sending it\n"
+                          "  --force     sends prices outside the limits\n",
+               .minOperands = 0,
+               .maxOperands = 64,
+               .options = priceOptions,
+               .json = R"({"lines":[{"line":1,"price":"3.459","outcome":"confirmed"}]})",
+               .run = [&setup](SignSystem &s, const Call &c, Printed &out, std::ostream &err) {
+                   const std::optional<Prices> prices = ParsePairs(c.operands, err);
                    if (!prices) return ExitStatus::kUsage;
-                   return PriceRun(s, setup, switches.confirm, err)
-                       .Run(*prices, switches.force, true, out);
+                   return PriceRun(s, setup, c.Has("--confirm"), err)
+                       .Run(*prices, c.Has("--force"), true, out);
                }});
-    table.Add("price-history",
-              {"[--since DATE] [--line N]", 0, 4,
-               [&setup](SignSystem &, const Words &w, std::ostream &out, std::ostream &err) {
-                   return PriceHistory(setup, w, out, err);
-               }});
+    table.Add(
+        "price-history",
+        {.operands = "[--since DATE] [--line N]",
+         .summary = "Prints the log of price changes (./voxa-prices.csv), its header first, in\n"
+                    "the order written.",
+         .details = "  --since DATE  only rows written on or after that day (the writer's\n"
+                    "                local date): 2026-12-07 or 12/7/2026\n"
+                    "  --line N      only the rows of line N, 1 to 8\n",
+         .options = {{"--since", true}, {"--line", true}},
+         .json = R"({"entries":[{"time":"2026-12-07T17:08:43+00:00","source":"voxa-ctl",)"
+                 R"("user":"pos","line":2,"tag":"Plus","old":"3.599","new":"3.559",)"
+                 R"("outcome":"confirmed"}]})",
+         .run = [&setup](SignSystem &, const Call &c, Printed &out,
+                         std::ostream &err) { return PriceHistory(setup, c, out, err); },
+         .usesLine = false});
 }

@@ -7,13 +7,16 @@
 #include <vector>
 
 #include "exit_status.h"
+#include "ldfs_text.h"
 #include "sign_system.h"
 #include "startup_reads.h"
 #include "subcommand_table.h"
 
 namespace {
 
-using Words = SubcommandTable::Words;
+using T = SubcommandTable;
+using Call = SubcommandTable::Call;
+using Json = nlohmann::ordered_json;
 
 struct Line {
     int number = 0;
@@ -33,6 +36,9 @@ struct Report {
     std::vector<Line> lines;
     std::optional<DateRecord> date;
     std::optional<TimeRecord> time;
+    std::optional<std::string> failLog;
+    // What needs a person, in the words standard error gives.
+    std::vector<std::string> attention;
 };
 
 Report Read(SignSystem &s) {
@@ -40,8 +46,20 @@ Report Read(SignSystem &s) {
     StartupReads reads(s);
     report.nvramUpdate = reads.ReadStatus();
     report.status = s.CcStatusText();
-    report.failure = s.FailureFlag();
-    if (report.nvramUpdate) return report;
+    // The condition of this report, not the sign system's failure flag, which earlier
+    // replies may have set.
+    report.failure = LdfsText::Condition(report.status).value_or(0) != 0;
+    if (report.nvramUpdate) {
+        report.attention.push_back(
+            "the controller says its memory (NVRAM) must be loaded: load an image with "
+            "load-nvram-image, or call the supervisor");
+        return report;
+    }
+    if (report.failure) {
+        report.attention.push_back("the controller reports a failure in its status (" +
+                                   T::CleanText(report.status) +
+                                   "): see get-fail-log, or call the supervisor");
+    }
     const int installed = reads.ReadLinesAndFormats();
     reads.ReadFaceMasks();
     reads.ReadPrices();
@@ -52,49 +70,16 @@ Report Read(SignSystem &s) {
     }
     report.date = s.GetDate();
     report.time = s.GetTime();
+    report.failLog = s.GetFailLog();
+    if (LdfsText::Condition(*report.failLog).value_or(0) != 0) {
+        report.attention.push_back("the controller's fail log holds a failure (" +
+                                   T::CleanText(*report.failLog) +
+                                   "): see to it, then clear-fail-log");
+    }
     return report;
 }
 
-// A JSON string: quotes, backslashes and control characters escaped; the text's other
-// bytes (UTF-8) as they are.
-std::string Json(const std::string &text) {
-    std::string json = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                json += "\\\"";
-                break;
-            case '\\':
-                json += "\\\\";
-                break;
-            case '\n':
-                json += "\\n";
-                break;
-            case '\r':
-                json += "\\r";
-                break;
-            case '\t':
-                json += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    json += escaped;
-                } else {
-                    json += c;
-                }
-                break;
-        }
-    }
-    return json + '"';
-}
-
-const char *Bool(bool value) {
-    return value ? "true" : "false";
-}
-
-std::string Faces(int mask) {
+std::string FaceList(int mask) {
     std::string faces;
     for (int face = 0; face < SignSystem::kFaces; ++face) {
         if ((mask >> face) & 1) faces += (faces.empty() ? "" : ",") + std::to_string(face);
@@ -102,33 +87,37 @@ std::string Faces(int mask) {
     return faces;
 }
 
-// The 12-hour dial of the controller on the 24-hour clock: 12:05 AM is 00:05.
-std::string IsoTime(const TimeRecord &t) {
-    const int hour = t.hour % 12 + (t.ampm == "PM" ? 12 : 0);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, t.minute, t.second);
-    return text;
-}
-
-std::string IsoDate(const DateRecord &d) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return text;
-}
-
-void WriteJson(const Report &r, std::ostream &out) {
-    out << "{\"status\":" << Json(r.status) << ",\"nvram_update\":" << Bool(r.nvramUpdate)
-        << ",\"failure\":" << Bool(r.failure)
-        << ",\"line_count\":" << (r.lineCount ? std::to_string(*r.lineCount) : "null")
-        << ",\"lines\":[";
-    for (std::size_t i = 0; i < r.lines.size(); ++i) {
-        const Line &l = r.lines[i];
-        out << (i > 0 ? "," : "") << "{\"line\":" << l.number << ",\"tag\":" << Json(l.tag)
-            << ",\"format\":" << Json(l.format) << ",\"face_mask\":" << l.faceMask << ",\"faces\":["
-            << Faces(l.faceMask) << "],\"price\":" << Json(l.price) << '}';
+Json FaceArray(int mask) {
+    Json faces = Json::array();
+    for (int face = 0; face < SignSystem::kFaces; ++face) {
+        if ((mask >> face) & 1) faces.push_back(face);
     }
-    out << "],\"date\":" << (r.date ? Json(IsoDate(*r.date)) : "null")
-        << ",\"time\":" << (r.time ? Json(IsoTime(*r.time)) : "null") << "}\n";
+    return faces;
+}
+
+Json ToJson(const Report &r) {
+    Json lines = Json::array();
+    for (const Line &l : r.lines) {
+        lines.push_back({{"line", l.number},
+                         {"tag", l.tag},
+                         {"format", T::CleanText(l.format)},
+                         {"face_mask", l.faceMask},
+                         {"faces", FaceArray(l.faceMask)},
+                         {"price", T::CleanText(l.price)}});
+    }
+    return {{"status", T::CleanText(r.status)},
+            {"status_bytes", T::Bytes(r.status)},
+            {"nvram_update", r.nvramUpdate},
+            {"failure", r.failure},
+            {"line_count", r.lineCount ? Json(*r.lineCount) : Json(nullptr)},
+            {"lines", lines},
+            {"date",
+             r.date ? Json(T::IsoDate(r.date->year, r.date->month, r.date->day)) : Json(nullptr)},
+            {"time",
+             r.time ? Json(T::IsoTime(r.time->hour, r.time->minute, r.time->second, r.time->ampm))
+                    : Json(nullptr)},
+            {"fail_log", r.failLog ? Json(T::CleanText(*r.failLog)) : Json(nullptr)},
+            {"needs_attention", r.attention}};
 }
 
 void WriteText(const Report &r, std::ostream &out) {
@@ -143,7 +132,7 @@ void WriteText(const Report &r, std::ostream &out) {
         char mask[8];
         std::snprintf(mask, sizeof mask, "0x%02x", l.faceMask);
         out << "Line " << l.number << ": " << l.price << " (format " << l.format << ", faces "
-            << (l.faceMask == 0 ? "none" : Faces(l.faceMask)) << " = " << mask << ") " << l.tag
+            << (l.faceMask == 0 ? "none" : FaceList(l.faceMask)) << " = " << mask << ") " << l.tag
             << '\n';
     }
     if (r.date && r.time) {
@@ -152,6 +141,7 @@ void WriteText(const Report &r, std::ostream &out) {
             << ':' << (r.time->second < 10 ? "0" : "") << r.time->second << ' ' << r.time->ampm
             << '\n';
     }
+    if (r.failLog) out << "Fail log: " << *r.failLog << '\n';
 }
 
 }  // namespace
@@ -159,16 +149,25 @@ void WriteText(const Report &r, std::ostream &out) {
 void ReportSubcommands::AddTo(SubcommandTable &table) {
     table.Add(
         "report",
-        {"[--json]", 0, 1, [](SignSystem &s, const Words &w, std::ostream &out, std::ostream &err) {
-             const bool json = !w.empty() && w[0] == "--json";
-             if (!w.empty() && !json)
-                 return SubcommandTable::UsageError(err, "usage: voxa-ctl report [--json]");
+        {.summary = "Reads, in one run and in the workstation's start-up order, the controller's\n"
+                    "status, the number of lines, each line's format, face mask and price, the\n"
+                    "controller's date and time, and its fail log. Exit status 1, with the\n"
+                    "reasons on standard error, when the controller reports something that\n"
+                    "needs a person: its memory must be loaded, a failure in its status, or a\n"
+                    "failure in its fail log; the report is printed all the same.",
+         .json = R"({"status":"LDFS:0000 0","status_bytes":[76,68],"nvram_update":false,)"
+                 R"("failure":false,"line_count":6,"lines":[{"line":1,"tag":"Regular",)"
+                 R"("format":"8.889","face_mask":3,"faces":[0,1],"price":"3.459"}],)"
+                 R"("date":"2026-12-07","time":"17:09:20","fail_log":"LDFS:0000 0",)"
+                 R"("needs_attention":["the controller's fail log holds a failure"]})",
+         .run = [](SignSystem &s, const Call &, Printed &out, std::ostream &err) {
              const Report report = Read(s);
-             if (json) {
-                 WriteJson(report, out);
-             } else {
-                 WriteText(report, out);
-             }
-             return ExitStatus::kOk;
+             WriteText(report, out.text);
+             out.json = ToJson(report);
+             // A report whose reads failed is not printed at all, and says nothing of its own.
+             if (s.FailedTransactionCount() > 0) return ExitStatus::kTransactionFailed;
+             for (const std::string &reason : report.attention)
+                 err << "voxa-ctl: " << reason << '\n';
+             return report.attention.empty() ? ExitStatus::kOk : ExitStatus::kTransactionFailed;
          }});
 }

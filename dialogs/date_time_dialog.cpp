@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "entry_text.h"
 #include "resource_ids.h"
@@ -21,6 +22,8 @@ DateTimeDialog::DateTimeDialog(SignSystem &system, QWidget *parent)
     m_day = b.Edit(D::kDay, {62, 27, 16, 12});
     b.Static("/", {78, 29, 6, 8}, Qt::AlignCenter);
     m_year = b.Edit(D::kYear, {84, 27, 24, 12});
+    QPushButton *usePcTime = b.Button(D::kUsePcTime, "Use &PC Time", {118, 26, 54, 14});
+    connect(usePcTime, &QPushButton::clicked, this, &DateTimeDialog::UsePcTime);
     b.Static("HR   :  MIN  :  SEC -  Meridian", {40, 45, 132, 8});
     b.Static("Time:", {14, 58, 24, 8});
     m_hour = b.Edit(D::kHour, {40, 56, 16, 12});
@@ -56,6 +59,22 @@ void DateTimeDialog::Read() {
     if (ReadSucceeded("daylight saving", {m_daylightSaving})) {
         m_daylightSaving->setChecked(daylightSaving);
     }
+}
+
+void DateTimeDialog::UsePcTime() {
+    const std::time_t now = m_pcClock();
+    std::tm local{};
+    localtime_r(&now, &local);
+    const TimeRecord time =
+        TimeRecord::FromTwentyFourHour(local.tm_hour, local.tm_min, local.tm_sec);
+    m_hour->setText(QString::number(time.hour));
+    m_minute->setText(EntryText::TwoDigits(time.minute));
+    m_second->setText(EntryText::TwoDigits(time.second));
+    EntryText::SelectMeridian(m_meridian, QString::fromStdString(time.ampm));
+    m_day->setText(EntryText::TwoDigits(local.tm_mday));
+    m_month->setText(EntryText::TwoDigits(local.tm_mon + 1));
+    m_year->setText(EntryText::FourDigits(local.tm_year + 1900));
+    m_daylightSaving->setChecked(local.tm_isdst > 0);
 }
 
 void DateTimeDialog::Apply() {

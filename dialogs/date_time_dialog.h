@@ -1,5 +1,8 @@
 #pragma once
 
+#include <ctime>
+#include <functional>
+
 #include "controller_dialog.h"
 
 class QCheckBox;
@@ -7,8 +10,10 @@ class QComboBox;
 class QLineEdit;
 
 // "Configure Date And Time": the controller's clock, calendar and daylight-saving switch.
-// It shows and sends only what is in its boxes, never the PC's clock. Apply's three parts
-// are independent: a refused time does not keep the date or the switch from going out.
+// It shows and sends only what is in its boxes. "Use PC Time" fills the boxes from the PC's
+// local time and daylight-saving state, for the user to send with OK or Apply. Apply's
+// three parts are independent: a refused time does not keep the date or the switch from
+// going out.
 class DateTimeDialog : public ControllerDialog {
     Q_OBJECT
 
@@ -17,6 +22,9 @@ public:
     static constexpr int kHighestYear = 9999;
 
     explicit DateTimeDialog(SignSystem &system, QWidget *parent = nullptr);
+
+    // The PC's clock "Use PC Time" reads (the system's unless a test says else).
+    void SetPcClock(std::function<std::time_t()> clock) { m_pcClock = std::move(clock); }
 
 protected:
     void Read() override;
@@ -28,6 +36,7 @@ private:
     bool Sendable(const QWidget *field, const QString &what);
     void ApplyTime();
     void ApplyDate();
+    void UsePcTime();
 
     QLineEdit *m_month;
     QLineEdit *m_day;
@@ -37,4 +46,5 @@ private:
     QLineEdit *m_second;
     QComboBox *m_meridian;
     QCheckBox *m_daylightSaving;
+    std::function<std::time_t()> m_pcClock = [] { return std::time(nullptr); };
 };

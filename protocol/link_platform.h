@@ -34,6 +34,21 @@ public:
     // the link is in the middle of one.
     void SetKeepAlive(std::function<void()> hook) { m_keepAlive = std::move(hook); }
 
+    // An operation of several transactions (an NVRAM transfer, a price update, the
+    // start-up reads) holds the line from its first transaction to its end, so that no
+    // other program's frame lands between two of them; activity says what it does for the
+    // programs that wait meanwhile ("loading an NVRAM image"). Holds nest: the innermost
+    // activity is shown, and the line goes when the outermost ends. A hold whose first
+    // transaction could not have the line fails its later transactions at once with the
+    // same problem rather than waiting again for each.
+    virtual void BeginHold(const std::string & /*activity*/) {}
+    // How far the operation has come ("block 12 of 128"), shown after its activity.
+    virtual void SetHoldProgress(const std::string & /*progress*/) {}
+    // Lets the line go between two transactions of a hold, while a person decides
+    // something; the next transaction takes it again, behind the programs that waited.
+    virtual void LetGoOfHold() {}
+    virtual void EndHold() {}
+
 protected:
     const std::function<void()> &KeepAliveHook() const { return m_keepAlive; }
     void KeepAlive() const {

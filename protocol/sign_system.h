@@ -153,6 +153,9 @@ public:
     int RunTransaction(const CommandFrame &request);
     FrameBuilder &Builder() { return *m_builder; }
     ControllerLink &Link() { return *m_link; }
+    // The line's surroundings, for operations that hold the line across transactions
+    // (LineHold).
+    LinkPlatform &Platform() { return m_platform; }
 
     // Outcome of the most recent transaction, and how many did not end with status 0.
     int LastOutcome() const { return m_lastOutcome; }

@@ -27,13 +27,29 @@ void SystemLinkPlatform::Pause(std::chrono::milliseconds duration) {
     }
 }
 
+std::string SystemLinkPlatform::Activity() const {
+    if (m_activities.empty()) return {};
+    return m_progress.empty() ? m_activities.back() : m_activities.back() + ", " + m_progress;
+}
+
 bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::string &problem) {
+    // Within a hold the line is kept from the transaction before.
+    if (m_lock && m_lock->Held() && m_lockedPort == portName) {
+        m_inTransaction = true;
+        return true;
+    }
     m_lock.reset();
+    if (!m_activities.empty() && m_holdProblem) {
+        problem = *m_holdProblem;
+        return false;
+    }
     const std::string device = m_devices.DevicePath(portName);
     if (device.empty()) {
         return true;  // a name that opens nothing: the transaction fails on its own
     }
     auto lock = std::make_unique<LineLock>(portName, device, m_lockDirectory);
+    lock->SetActivity(Activity());
+    lock->SetNotice(m_notice);
     bool waited = false;
     const LineLock::Outcome outcome = lock->Take(
         m_lineWait,
@@ -46,18 +62,52 @@ bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::stri
     switch (outcome) {
         case LineLock::Outcome::Taken:
             m_lock = std::move(lock);
+            m_lockedPort = portName;
+            m_inTransaction = true;
             return true;
         case LineLock::Outcome::Busy:
             problem = lock->Problem();
+            if (!m_activities.empty()) m_holdProblem = problem;
             return false;
         case LineLock::Outcome::Unavailable:
             // Without a writable lock folder no program of the system can lock; the port's
             // exclusive open still keeps each frame whole.
+            m_inTransaction = true;
             return true;
     }
     return true;
 }
 
 void SystemLinkPlatform::EndTransaction() {
+    m_inTransaction = false;
+    if (m_activities.empty()) m_lock.reset();
+}
+
+void SystemLinkPlatform::BeginHold(const std::string &activity) {
+    m_activities.push_back(activity);
+    m_progress.clear();
+    if (m_lock) m_lock->SetActivity(Activity());
+}
+
+void SystemLinkPlatform::SetHoldProgress(const std::string &progress) {
+    m_progress = progress;
+    if (m_lock) m_lock->SetActivity(Activity());
+}
+
+void SystemLinkPlatform::LetGoOfHold() {
+    if (m_inTransaction) return;
     m_lock.reset();
+    m_holdProblem.reset();
+}
+
+void SystemLinkPlatform::EndHold() {
+    if (m_activities.empty()) return;
+    m_activities.pop_back();
+    m_progress.clear();
+    if (m_activities.empty()) {
+        m_holdProblem.reset();
+        if (!m_inTransaction) m_lock.reset();
+    } else if (m_lock) {
+        m_lock->SetActivity(Activity());
+    }
 }

@@ -183,6 +183,8 @@ inline constexpr int kMinute = 1066;
 inline constexpr int kSecond = 1060;
 inline constexpr int kMeridian = 1067;
 inline constexpr int kDaylightSaving = 1069;
+// Fills the fields from the PC's clock; nothing is sent until OK or Apply.
+inline constexpr int kUsePcTime = 1068;
 }  // namespace DateTime
 
 // Line and face names (template 155).

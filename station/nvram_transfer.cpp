@@ -3,12 +3,18 @@
 #include <algorithm>
 
 #include "command_code.h"
+#include "line_hold.h"
 #include "sign_system.h"
 
 namespace {
 
 void Tell(const NvramTransfer::Progress &progress, int done, int blocks) {
     if (progress) progress(done, blocks);
+}
+
+// The block on its way, for the programs that wait for the line.
+void Tell(LineHold &hold, int block, int blocks) {
+    hold.Progress("block " + std::to_string(block + 1) + " of " + std::to_string(blocks));
 }
 
 }  // namespace
@@ -49,6 +55,9 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
         return result;
     }
 
+    // The whole transfer keeps the line: another program's command between two blocks
+    // would land in the middle of the controller's transfer.
+    LineHold hold(m_system, "saving an NVRAM image");
     FrameBuilder &build = m_system.Builder();
     result.commandsSent = true;
     Tell(progress, 0, 0);
@@ -62,6 +71,7 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
         result.blocks = BlockCount(static_cast<std::size_t>(m_system.NvramSize()));
         Tell(progress, 0, result.blocks);
         for (int block = 0; block < result.blocks; ++block) {
+            Tell(hold, block, result.blocks);
             int status = 0;
             const NvramBlock bytes = m_system.ReadNvramBlock(block * kBlockSize, &status);
             if (status != ControllerStatus::kOk || Ending()) {
@@ -80,6 +90,7 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
         result.outcome = Outcome::FileRefused;
         result.message = "NVRAM image not saved: cannot write " + path + " (" + reason + ").";
     }
+    hold.Progress("ending the transfer");
     Run(build.NvramTransferEnd());
     Run(build.NvramSaveComplete());
     if (result.outcome == Outcome::Incomplete || result.outcome == Outcome::AddressRefused) {
@@ -101,6 +112,7 @@ NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progres
         return result;
     }
 
+    LineHold hold(m_system, "loading an NVRAM image");
     FrameBuilder &build = m_system.Builder();
     result.commandsSent = true;
     result.blocks = BlockCount(image.size());
@@ -108,6 +120,7 @@ NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progres
     Run(build.NvramTransferBegin());
     Run(build.NvramTransferPrepare());
     for (int block = 0; block < result.blocks; ++block) {
+        Tell(hold, block, result.blocks);
         int status = 0;
         m_system.WriteNvramBlock(block * kBlockSize, BlockOf(image, block), &status);
         if (status != ControllerStatus::kOk || Ending()) {
@@ -119,6 +132,7 @@ NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progres
         ++result.blocksDone;
         Tell(progress, result.blocksDone, result.blocks);
     }
+    hold.Progress("ending the transfer");
     Run(build.NvramTransferEnd());
     Run(build.NvramLoadComplete());
     // The status handler has told of an address beyond the memory; any other failure may

@@ -69,3 +69,13 @@ std::vector<PortDiscovery::Port> PortDiscovery::Ports(const DeviceMap &devices) 
     for (Port &port : ports) port.access = m_access.Check(port.device);
     return ports;
 }
+
+std::string PortDiscovery::StablePath(const Port &port) const {
+    if (port.device.rfind("/dev/serial/by-id/", 0) == 0) return port.device;
+    const std::string resolved = Resolve(port.device);
+    if (resolved.empty()) return {};
+    for (const std::string &link : UsbAdapterLinks()) {
+        if (Resolve(link) == resolved) return link;
+    }
+    return {};
+}

@@ -42,6 +42,11 @@ public:
 
     const std::string &Root() const { return m_root; }
 
+    // The link under /dev/serial/by-id that leads to a port's device, which stays the same
+    // whichever order adapters are plugged in (the device itself when it is such a link);
+    // empty when there is none, as for a built-in UART.
+    std::string StablePath(const Port &port) const;
+
 private:
     // The operating system's half: what the file system says about a device.
     // Whether path (absolute, read below the root) exists, following links.

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -50,6 +51,7 @@ private slots:
     void ALogThatIsNotOursIsLeftAloneWithANotice();
     void ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn();
     void PriceHistoryOpensWithoutThePassword();
+    void StartUpAndSendUpdateHoldTheLineThroughout();
 
 private:
     void WriteSettings(const std::string &extra);
@@ -226,6 +228,34 @@ void PriceIntegrityTest::LimitQuestion() {
     QCOMPARE(LastUpdate(), lastUpdate);
     QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
     QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
+}
+
+// The start-up reads and Send Update keep the line from their first transaction to their
+// last, so that no script's command lands between them; the line is let go while the person
+// answers a question.
+void PriceIntegrityTest::StartUpAndSendUpdateHoldTheLineThroughout() {
+    WriteSettings("[Limits]\nMaxChangePercent=20\n");
+    m_window = std::make_unique<MainWindow>(m_site->platform, m_site->console, *m_devices,
+                                            m_dir->filePath("voxa.ini"));
+    QVERIFY(OpenMainWindow(*m_window));
+    const std::vector<std::string> &events = m_site->platform.HoldEvents();
+    QVERIFY(events.size() > 2);
+    QCOMPARE(events.front(), std::string("hold: reading the installation at start-up"));
+    QCOMPARE(events.back(), std::string("end"));
+    QCOMPARE(std::count(events.begin(), events.end(), "transaction"),
+             static_cast<long>(events.size() - 2));
+
+    m_window->Tick();
+    m_site->platform.ClearHoldEvents();
+    m_site->platform.ClearEvents();
+    m_site->console.answerYes = true;
+    Edit(1, "8599");
+    Edit(2, "3559");
+    Send();
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
+    QCOMPARE(m_site->platform.HoldEvents(),
+             (std::vector<std::string>{"hold: sending prices (Send Update)", "transaction",
+                                       "let go", "transaction", "transaction", "end"}));
 }
 
 void PriceIntegrityTest::BadLimitsAreToldOnceAtStartUpAndNotUsed() {

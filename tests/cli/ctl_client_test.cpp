@@ -368,7 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"set-time", "12:60", "PM"}, "12:30:05 PM"},
                       UsageCase{{"set-time", "12:30:60", "PM"}, "12:30:05 PM"},
                       UsageCase{{"set-time", "7:5", "AM"}, "12:30:05 PM"},
-                      UsageCase{{"set-time", "7:05"}, "12:30:05 PM"},
+                      UsageCase{{"set-time", "24:05"}, "12:30:05 PM"},
                       UsageCase{{"set-time", "7:05", "XM"}, "12:30:05 PM"},
                       UsageCase{{"set-on-off-time", "1", "7:05:30", "AM"}, "7:05 AM"},
                       UsageCase{{"set-on-off-time", "2", "7:05", "AM"}, "INDEX (1 on, 0 off)"},
@@ -422,7 +422,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{"7:05 AM", false, TimeRecord{7, 5, 0, "AM"}},
                       TimeCase{"11:59:59 pm", true, TimeRecord{11, 59, 59, "PM"}},
                       TimeCase{"1:00 Am", false, TimeRecord{1, 0, 0, "AM"}},
-                      TimeCase{"09:45  PM", false, TimeRecord{9, 45, 0, "PM"}}));
+                      TimeCase{"09:45  PM", false, TimeRecord{9, 45, 0, "PM"}},
+                      // The 24-hour clock, on the dial the controller keeps.
+                      TimeCase{"7:05", true, TimeRecord{7, 5, 0, "AM"}},
+                      TimeCase{"19:05:30", true, TimeRecord{7, 5, 30, "PM"}},
+                      TimeCase{"00:05", false, TimeRecord{12, 5, 0, "AM"}},
+                      TimeCase{"12:00", false, TimeRecord{12, 0, 0, "PM"}},
+                      TimeCase{"23:59:59", true, TimeRecord{11, 59, 59, "PM"}}));
 
 INSTANTIATE_TEST_SUITE_P(
     Bad, CtlParseTime,
@@ -433,10 +439,12 @@ INSTANTIATE_TEST_SUITE_P(
         TimeCase{"7:005 AM", true, std::nullopt}, TimeCase{"7:05:5 AM", true, std::nullopt},
         TimeCase{"7:-5 AM", true, std::nullopt}, TimeCase{"-7:05 AM", true, std::nullopt},
         TimeCase{":05 AM", true, std::nullopt}, TimeCase{"7: AM", true, std::nullopt},
-        TimeCase{"7:05", true, std::nullopt}, TimeCase{"7:05 XM", true, std::nullopt},
+        TimeCase{"24:05", true, std::nullopt}, TimeCase{"7:05 XM", true, std::nullopt},
         TimeCase{"7:05 AM PM", true, std::nullopt}, TimeCase{"7:05AM", true, std::nullopt},
         TimeCase{"7:05:00:00 AM", true, std::nullopt}, TimeCase{"7.05 AM", true, std::nullopt},
-        TimeCase{"", true, std::nullopt}));
+        TimeCase{"", true, std::nullopt}, TimeCase{"19:05:30", false, std::nullopt},
+        TimeCase{"19:5", true, std::nullopt}, TimeCase{"119:05", true, std::nullopt},
+        TimeCase{"0:00 PM", true, std::nullopt}));
 
 struct DateCase {
     const char *text;
@@ -465,7 +473,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"6/7", std::nullopt}, DateCase{"6-7-2002", std::nullopt},
                       DateCase{"6/7/2002/", std::nullopt}, DateCase{"/7/2002", std::nullopt},
                       DateCase{"6//2002", std::nullopt}, DateCase{"6/7/2002 1", std::nullopt},
-                      DateCase{"", std::nullopt}));
+                      DateCase{"", std::nullopt},
+                      // Real calendar dates only, in either form.
+                      DateCase{"2026-12-07", DateRecord{12, 7, 2026}},
+                      DateCase{"2/29/2028", DateRecord{2, 29, 2028}},
+                      DateCase{"2028-02-29", DateRecord{2, 29, 2028}},
+                      DateCase{"2/29/2026", std::nullopt}, DateCase{"2/31/2026", std::nullopt},
+                      DateCase{"4/31/2026", std::nullopt}, DateCase{"2026-02-30", std::nullopt},
+                      DateCase{"2026-2-07", std::nullopt}, DateCase{"2026-12-7", std::nullopt},
+                      DateCase{"1899-12-31", std::nullopt}, DateCase{"26-12-07", std::nullopt}));
 
 TEST(CtlParse, NumbersStayInTheirRangeAndSwitchesAreOnOrOff) {
     EXPECT_EQ(Arguments::ParseNumber("1", 1, 5), 1);
@@ -487,10 +503,13 @@ TEST_F(CtlClientTest, ControllerStatusExitsOneWithItsMessageAndNoValue) {
     EXPECT_EQ(out.str(), "");
 }
 
-TEST_F(CtlClientTest, RefusedSettingExitsOneAndChangesNothing) {
+// The duty cycle dialog's range holds before anything is sent: the controller is never
+// asked to refuse it.
+TEST_F(CtlClientTest, DutyCycleAboveAHundredIsRefusedBeforeSending) {
     const int before = state.dutyCycles[1];
-    EXPECT_EQ(Run({"set-duty-cycle", "2", "101"}), ExitStatus::kTransactionFailed);
-    EXPECT_EQ(err.str(), "voxa-ctl: Central Controller: Duty Cycle Out of Range\n");
+    EXPECT_EQ(Run({"set-duty-cycle", "2", "101"}), ExitStatus::kUsage);
+    EXPECT_EQ(err.str(), "voxa-ctl: expected LEVEL 1 to 5 and PERCENT 0 to 100\n");
+    EXPECT_TRUE(controller.Requests().empty());
     EXPECT_EQ(state.dutyCycles[1], before);
 }
 

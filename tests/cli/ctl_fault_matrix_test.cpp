@@ -233,6 +233,21 @@ std::string WithLine(std::string text, const std::string &line) {
     return text;
 }
 
+// Standard error without the notices of a wait for the line. A case's simulator can be given
+// the pseudo-terminal number another case's unplugged line had, while that case's voxa-ctl
+// still holds the lock named after it; the later case then waits its turn and says so.
+std::string WithoutWaitNotices(const std::string &err) {
+    std::string kept;
+    std::size_t start = 0;
+    while (start < err.size()) {
+        const std::size_t end = std::min(err.find('\n', start), err.size() - 1) + 1;
+        const std::string line = err.substr(start, end - start);
+        if (line.find("s for it (--wait SECONDS sets how long)") == std::string::npos) kept += line;
+        start = end;
+    }
+    return kept;
+}
+
 struct Outcome {
     std::string problem;  // the case could not be set up
     std::string line;
@@ -272,7 +287,7 @@ TEST_F(CtlProcess, FaultMatrixEndsInTimeWithItsMessageAndStatus) {
         }
         EXPECT_EQ(*o.run.status, c.status) << o.run.err;
         EXPECT_EQ(o.run.out, c.out);
-        EXPECT_EQ(o.run.err, WithLine(c.err, o.line));
+        EXPECT_EQ(WithoutWaitNotices(o.run.err), WithLine(c.err, o.line));
         EXPECT_LT(o.run.took, c.bound);
     }
 }

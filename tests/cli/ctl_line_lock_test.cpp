@@ -4,10 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -15,6 +18,8 @@
 #include "ctl_process_fixture.h"
 #include "device_map.h"
 #include "exit_status.h"
+#include "file_contents.h"
+#include "line_hold.h"
 #include "line_lock.h"
 #include "recording_console.h"
 #include "sign_system.h"
@@ -156,6 +161,129 @@ TEST_F(CtlLineLock, AHeldLineFailsAfterTheWaitNamingItsHolder) {
     }
     EXPECT_TRUE(std::filesystem::exists(LockFile()));
     std::filesystem::remove(LockFile());
+}
+
+// A transfer keeps the line from its first command to its last; three programs that begin
+// to wait one after the other get it in that order once it is done; a program that will
+// not wait is told who holds the line and how far it has come.
+TEST_F(CtlLineLock, WaitersBehindATransferAreServedInOrderAndNothingLandsInsideIt) {
+    m_sim.reset();
+    StartSimulator({"--lines", "2", "--trace"});
+    const std::string image = m_dir + "/image.nvr";
+    // Eight blocks: the transfer lasts seconds, time enough to see it under way.
+    WriteWholeFile(image, std::string(128, '\x5A'));
+
+    // The test holds the line while the others line up, so that their order is known.
+    LineLock holder("COM1", LinkPath());
+    holder.SetActivity("holding the line for a test");
+    ASSERT_EQ(holder.Take(0ms), LineLock::Outcome::Taken);
+    const std::string self = "ctl_tests (PID " + std::to_string(getpid()) + ")";
+    const auto waiting = [&](ChildProcess &child) {
+        const auto line = child.ReadErrorLine(20s);
+        return line.value_or("(nothing)");
+    };
+    ChildProcess loader(VOXA_CTL_PATH, Ctl({"load-nvram-image", image}), m_dir);
+    EXPECT_EQ(waiting(loader), "voxa-ctl: COM1 (" + LinkPath() + ") is busy: " + self +
+                                   " is holding the line for a test; waiting up to 60 s for it "
+                                   "(--wait SECONDS sets how long)");
+    std::vector<std::unique_ptr<ChildProcess>> waiters;
+    for (const char *subcommand : {"get-time", "get-date", "get-daylight-saving"}) {
+        waiters.push_back(std::make_unique<ChildProcess>(VOXA_CTL_PATH, Ctl({subcommand}), m_dir));
+        EXPECT_NE(waiting(*waiters.back()).find(") is busy: "), std::string::npos) << subcommand;
+    }
+    holder.Release();
+
+    // Once the loader counts its blocks in the lock file, a run that will not wait says so.
+    const std::string loading =
+        "voxa-ctl (PID " + std::to_string(loader.Pid()) + ") is loading an NVRAM image, ";
+    std::string lockText;
+    for (int i = 0; i < 2000 && lockText.find("block") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        lockText = ReadWholeFile(LockFile());
+    }
+    EXPECT_NE(lockText.find("loading an NVRAM image, block "), std::string::npos) << lockText;
+    const CtlRun impatient = RunCtl(Ctl({"--no-wait", "get-number-of-lines"}), m_dir);
+    EXPECT_EQ(impatient.status, ExitStatus::kTransactionFailed);
+    EXPECT_NE(impatient.err.find(loading), std::string::npos) << impatient.err;
+
+    EXPECT_EQ(loader.Finish(60s), ExitStatus::kOk) << loader.ErrText();
+    for (auto &waiter : waiters)
+        EXPECT_EQ(waiter->Finish(60s), ExitStatus::kOk) << waiter->ErrText();
+    ASSERT_EQ(m_sim->Terminate(), 0);
+    // Begin, prepare, eight blocks, end, load complete; then get-time, get-date and
+    // get-daylight-saving in the order they began to wait; nothing from the impatient run.
+    std::vector<int> expected{39, 42};
+    expected.insert(expected.end(), 8, 37);
+    expected.insert(expected.end(), {43, 40, 9, 10, 7});
+    EXPECT_EQ(TracedRequests(m_sim->ErrText()), expected) << m_sim->ErrText();
+}
+
+// Four scripts that set a price with confirmation in loops, and the workstation sending
+// prices, all on one line: every run gets through within the usual wait, and each keeps the
+// line for its whole length, so that the trace is whole runs one after the other.
+TEST_F(CtlLineLock, ConfirmLoopsAndTheWorkstationAllGetThroughInTurn) {
+    m_sim.reset();
+    StartSimulator({"--lines", "1", "--trace"});
+    constexpr int kRounds = 2;
+    std::vector<std::string> failures;
+    std::mutex mutex;
+    std::vector<std::thread> loops;
+    for (const char *price : {"1.119", "2.229", "3.339", "4.449"}) {
+        loops.emplace_back([&, price] {
+            for (int round = 0; round < kRounds; ++round) {
+                const CtlRun run =
+                    RunCtl(Ctl({"set-line-price", "--confirm", "1", price}), m_dir, 90s);
+                if (run.status != ExitStatus::kOk) {
+                    const std::lock_guard<std::mutex> guard(mutex);
+                    failures.push_back(std::string(price) + ": " + run.err);
+                }
+            }
+        });
+    }
+    DeviceMap devices;
+    devices.Set(1, LinkPath());
+    SystemLinkPlatform platform(devices);
+    RecordingConsole console;
+    SignSystem system(platform, console);
+    std::ostringstream diagnostics;
+    system.SetDiagnosticStream(diagnostics);
+    system.SetPortName("COM1");
+    for (int round = 0; round < kRounds; ++round) {
+        LineHold hold(system, "sending prices (Send Update)");
+        system.GetCcStatus();
+        EXPECT_TRUE(system.SetLinePrice(1, "9.999"));
+        EXPECT_EQ(system.GetLinePrice(1), "9.999");
+    }
+    for (std::thread &loop : loops) loop.join();
+    EXPECT_EQ(failures, std::vector<std::string>{});
+    EXPECT_EQ(console.messages, std::vector<std::string>{});
+
+    ASSERT_EQ(m_sim->Terminate(), 0);
+    // A script's run: the line count, the format, the price, the new price, its read-back.
+    // The workstation's: the status, the new price, its read-back.
+    const std::vector<int> script{4, 1, 3, 2, 3};
+    const std::vector<int> workstation{34, 2, 3};
+    const std::vector<int> codes = TracedRequests(m_sim->ErrText());
+    int scripts = 0;
+    int workstations = 0;
+    for (std::size_t at = 0; at < codes.size();) {
+        const auto whole = [&](const std::vector<int> &run) {
+            return codes.size() - at >= run.size() &&
+                   std::equal(run.begin(), run.end(), codes.begin() + static_cast<long>(at));
+        };
+        if (whole(script)) {
+            ++scripts;
+            at += script.size();
+        } else if (whole(workstation)) {
+            ++workstations;
+            at += workstation.size();
+        } else {
+            ADD_FAILURE() << "a run broken into at request " << at << ":\n" << m_sim->ErrText();
+            break;
+        }
+    }
+    EXPECT_EQ(scripts, 4 * kRounds);
+    EXPECT_EQ(workstations, kRounds);
 }
 
 }  // namespace

@@ -2,12 +2,10 @@
 // controller, and through the real voxa-ctl against voxa-ccsim.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -33,12 +31,19 @@ std::vector<CsvText::Row> LogRows(const fs::path &path) {
     return rows;
 }
 
-QJsonObject ParseJson(const std::string &text) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << text;
-    EXPECT_TRUE(document.isObject()) << text;
-    return document.object();
+using Json = nlohmann::json;
+
+Json ParseJson(const std::string &text) {
+    const Json json = Json::parse(text, nullptr, false);
+    EXPECT_FALSE(json.is_discarded()) << text;
+    EXPECT_TRUE(json.is_object()) << text;
+    return json.is_object() ? json : Json::object();
+}
+
+std::vector<std::string> Keys(const Json &object) {
+    std::vector<std::string> keys;
+    for (const auto &[key, value] : object.items()) keys.push_back(key);
+    return keys;
 }
 
 class CtlPriceTest : public CtlInProcess {
@@ -130,15 +135,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"set-prices", "=3.459"}, "expected LINE=PRICE with LINE 1 to 8, not \"=3.459\""},
         UsageCase{{"set-prices", "1="}, "expected LINE=PRICE with LINE 1 to 8, not \"1=\""},
         UsageCase{{"set-prices", "--confirm"},
-                  "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force]"},
+                  "usage: voxa-ctl set-prices LINE=PRICE... [--confirm] [--force] [--json]"},
         UsageCase{{"set-prices", "--quick", "1=3.459"},
-                  "unknown option --quick (see voxa-ctl --help)"},
+                  "unknown option --quick (see voxa-ctl set-prices --help)"},
         UsageCase{{"set-line-price", "--confirm", "1"},
                   "usage: voxa-ctl set-line-price LINE PRICE [--confirm] [--force]"},
         UsageCase{{"price-history", "--since", "yesterday"},
                   "--since needs a date such as 2026-12-07"},
         UsageCase{{"price-history", "--line", "0"}, "--line needs a line from 1 to 8"},
-        UsageCase{{"report", "--xml"}, "usage: voxa-ctl report [--json]"}));
+        UsageCase{{"report", "--xml"}, "unknown option --xml (see voxa-ctl report --help)"},
+        UsageCase{{"report", "now"}, "usage: voxa-ctl report [--json]"},
+        UsageCase{{"price-history", "--since", "2/30/2026"},
+                  "--since needs a date such as 2026-12-07"}));
 
 TEST_F(CtlPriceTest, ConfirmCatchesAControllerThatStoresAnotherText) {
     controller.Faults().manglePrice = true;
@@ -220,43 +228,54 @@ TEST_F(CtlPriceTest, PriceHistoryPrintsTheLogFiltered) {
 TEST_F(CtlPriceTest, ReportJsonHoldsTheInstallationUnderStableKeys) {
     state.lineCount = 3;
     state.lines[1].faceMask = 0x05;
+    state.failLog = {};
     controller.Model().SetClock({2026, 12, 7, 0, 5, 9});
     system.SetLineTag(0, "Reg \"A\\B\"\t");
     EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9}));
-    const QJsonObject report = ParseJson(out.str());
-    EXPECT_EQ(report.keys(), (QStringList{"date", "failure", "line_count", "lines", "nvram_update",
-                                          "status", "time"}));
-    EXPECT_EQ(report["line_count"].toInt(), 3);
-    EXPECT_FALSE(report["nvram_update"].toBool());
-    EXPECT_TRUE(report["status"].isString());
-    EXPECT_EQ(report["date"].toString(), "2026-12-07");
-    EXPECT_EQ(report["time"].toString(), "00:05:09");
-    const QJsonArray lines = report["lines"].toArray();
-    ASSERT_EQ(lines.size(), 3);
-    const QJsonObject second = lines[1].toObject();
-    EXPECT_EQ(second.keys(), (QStringList{"face_mask", "faces", "format", "line", "price", "tag"}));
-    EXPECT_EQ(second["line"].toInt(), 2);
-    EXPECT_EQ(second["price"].toString().toStdString(), state.lines[1].price);
-    EXPECT_EQ(second["format"].toString().toStdString(), state.lines[1].format);
-    EXPECT_EQ(second["face_mask"].toInt(), 5);
-    EXPECT_EQ(second["faces"].toArray(), (QJsonArray{0, 2}));
-    EXPECT_EQ(lines[0].toObject()["tag"].toString(), "Reg \"A\\B\"\t");
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1, 1, 32, 32, 32, 3, 3, 3, 10, 9, 15}));
+    const Json report = ParseJson(out.str());
+    EXPECT_EQ(Keys(report), (std::vector<std::string>{"date", "fail_log", "failure", "line_count",
+                                                      "lines", "needs_attention", "nvram_update",
+                                                      "status", "status_bytes", "time"}));
+    EXPECT_EQ(report["line_count"], 3);
+    EXPECT_EQ(report["nvram_update"], false);
+    EXPECT_TRUE(report["status"].is_string());
+    EXPECT_EQ(report["date"], "2026-12-07");
+    EXPECT_EQ(report["time"], "00:05:09");
+    EXPECT_EQ(report["needs_attention"], Json::array());
+    const Json &lines = report["lines"];
+    ASSERT_EQ(lines.size(), 3u);
+    const Json &second = lines[1];
+    EXPECT_EQ(Keys(second),
+              (std::vector<std::string>{"face_mask", "faces", "format", "line", "price", "tag"}));
+    EXPECT_EQ(second["line"], 2);
+    EXPECT_EQ(second["price"], state.lines[1].price);
+    EXPECT_EQ(second["format"], state.lines[1].format);
+    EXPECT_EQ(second["face_mask"], 5);
+    EXPECT_EQ(second["faces"], (Json{0, 2}));
+    EXPECT_EQ(lines[0]["tag"], "Reg \"A\\B\"\t");
 }
 
+// A memory that must be loaded needs a person: the report is printed, and the run fails
+// saying why.
 TEST_F(CtlPriceTest, ReportStopsAtAControllerThatWantsItsMemory) {
     state.ccStatus = ControllerModel::ConditionReport(ControllerStatus::kNvramMustBeUpdated);
-    EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kOk) << err.str();
+    EXPECT_EQ(Run({"report", "--json"}), ExitStatus::kTransactionFailed) << err.str();
     EXPECT_EQ(RequestCodes(), std::vector<int>{34});
-    const QJsonObject report = ParseJson(out.str());
-    EXPECT_TRUE(report["nvram_update"].toBool());
-    EXPECT_TRUE(report["line_count"].isNull());
-    EXPECT_TRUE(report["lines"].toArray().isEmpty());
-    EXPECT_TRUE(report["time"].isNull());
+    const Json report = ParseJson(out.str());
+    EXPECT_EQ(report["nvram_update"], true);
+    EXPECT_TRUE(report["line_count"].is_null());
+    EXPECT_TRUE(report["lines"].empty());
+    EXPECT_TRUE(report["time"].is_null());
+    EXPECT_EQ(report["needs_attention"].size(), 1u);
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: the controller says its memory (NVRAM) must be loaded: load an image with "
+              "load-nvram-image, or call the supervisor\n");
 }
 
 TEST_F(CtlPriceTest, ReportTextNamesEveryLine) {
     state.lineCount = 2;
+    state.failLog = {};
     controller.Model().SetClock({2026, 12, 7, 14, 7, 31});
     EXPECT_EQ(Run({"report"}), ExitStatus::kOk) << err.str();
     const std::string text = out.str();
@@ -307,13 +326,16 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
 TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {
     StartSimulator({"--lines", "2"});
     WriteIni("[Limits]\nmax1=oops\n");
+    // The simulated controller starts with a failure in its log, which a report would
+    // call for a person.
+    ASSERT_EQ(RunCtl({"clear-fail-log"}, m_dir).status, ExitStatus::kOk);
     const CtlRun report = RunCtl({"report", "--json"}, m_dir);
     EXPECT_EQ(report.status, ExitStatus::kOk) << report.err;
     EXPECT_EQ(report.err, "");
-    const QJsonObject json = ParseJson(report.out);
-    EXPECT_EQ(json["line_count"].toInt(), 2);
-    EXPECT_EQ(json["lines"].toArray()[0].toObject()["tag"].toString(), "Regular");
-    EXPECT_EQ(json["lines"].toArray()[1].toObject()["tag"].toString(), "XXX");
+    const Json json = ParseJson(report.out);
+    EXPECT_EQ(json["line_count"], 2);
+    EXPECT_EQ(json["lines"][0]["tag"], "Regular");
+    EXPECT_EQ(json["lines"][1]["tag"], "XXX");
 
     // Bad limits are told by the commands that use them, and never guessed at.
     const CtlRun set = RunCtl({"set-line-price", "1", "9.999"}, m_dir);

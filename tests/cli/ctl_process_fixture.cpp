@@ -31,6 +31,20 @@ std::string Hex(const std::string &text) {
     return hex;
 }
 
+std::vector<int> TracedRequests(const std::string &trace) {
+    // "[  1.234] WS->CC Get time (9): D6 19 09 ..."
+    std::vector<int> codes;
+    const std::string marker = "] WS->CC ";
+    for (std::size_t at = trace.find(marker); at != std::string::npos;
+         at = trace.find(marker, at + 1)) {
+        const std::size_t open = trace.find(" (", at);
+        const std::size_t close = trace.find("):", at);
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        codes.push_back(std::stoi(trace.substr(open + 2, close - open - 2)));
+    }
+    return codes;
+}
+
 std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,
                                                    const std::string &link, std::string &problem) {
     args.insert(args.end(), {"--link", link});

@@ -29,6 +29,9 @@ CtlRun RunCtl(const std::vector<std::string> &args, const std::string &directory
 // " 76 6F 78 61" for "voxa": a text as the simulator's trace writes its bytes.
 std::string Hex(const std::string &text);
 
+// The command codes of the requests a simulator's trace shows, in order.
+std::vector<int> TracedRequests(const std::string &trace);
+
 // voxa-ccsim with the arguments and its pseudo-terminal linked at link, once it has
 // announced its line; nothing, with the reason in problem, when it did not.
 std::unique_ptr<ChildProcess> StartLinkedSimulator(std::vector<std::string> args,

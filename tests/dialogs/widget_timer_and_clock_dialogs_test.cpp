@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QToolButton>
 #include <QtTest>
+#include <ctime>
 #include <memory>
 
 #include "date_time_dialog.h"
@@ -54,6 +55,7 @@ private slots:
     void DateTimeOpensOnTheControllersClock();
     void DateTimeApplyPartsAreIndependent_data();
     void DateTimeApplyPartsAreIndependent();
+    void UsePcTimeFillsTheFieldsAndSendsNothingUntilApply();
 
 private:
     std::unique_ptr<DialogSite> m_site;
@@ -317,6 +319,39 @@ void TimerAndClockDialogsTest::DateTimeApplyPartsAreIndependent() {
     Click(&dialog, Ids::Result::kApply);
     QCOMPARE(m_site->Requests(), sent);
     QCOMPARE(Messages(m_site->console), messages);
+}
+
+// The PC's clock fills every field, the switch included, and only Apply sends them.
+void TimerAndClockDialogsTest::UsePcTimeFillsTheFieldsAndSendsNothingUntilApply() {
+    m_site->controller.Model().SetClock({2026, 1, 1, 1, 0, 0});
+    m_site->State().daylightSaving = true;
+    std::tm pc{};
+    pc.tm_year = 2026 - 1900;
+    pc.tm_mon = 11;
+    pc.tm_mday = 7;
+    pc.tm_hour = 19;
+    pc.tm_min = 5;
+    pc.tm_sec = 30;
+    pc.tm_isdst = -1;
+    const std::time_t at = std::mktime(&pc);
+    DateTimeDialog dialog(m_site->system);
+    dialog.SetPcClock([at] { return at; });
+    dialog.Initialise();
+    dialog.show();
+    m_site->ForgetRequests();
+    Click(&dialog, C::kUsePcTime);
+    QStringList shown;
+    for (int id : {C::kMonth, C::kDay, C::kYear, C::kHour, C::kMinute, C::kSecond})
+        shown << TextOf(&dialog, id);
+    shown << Selected(&dialog, C::kMeridian);
+    QCOMPARE(shown, QStringList({"12", "07", "2026", "7", "05", "30", "PM"}));
+    QCOMPARE(Child<QCheckBox>(&dialog, C::kDaylightSaving)->isChecked(), pc.tm_isdst > 0);
+    QCOMPARE(m_site->Requests(), QStringList{});
+
+    Click(&dialog, Ids::Result::kApply);
+    QCOMPARE(m_site->Requests(),
+             QStringList({"8 135 5 30", "11 12 7 26 20", pc.tm_isdst > 0 ? "6 1" : "6"}));
+    QCOMPARE(Messages(m_site->console), QStringList{});
 }
 
 QTEST_MAIN(TimerAndClockDialogsTest)

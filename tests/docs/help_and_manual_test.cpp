@@ -145,6 +145,35 @@ TEST(ManPages, EverySubcommandOfVoxaCtlIsInItsPage) {
     }
 }
 
+// The keys of every --json object, as each subcommand's help gives them, are documented in
+// the manual page and the README.
+TEST(ManPages, EveryJsonKeyOfVoxaCtlIsInItsPageAndTheReadme) {
+    const std::string page = PageText(kPrograms[1]);
+    std::ifstream in(VOXA_README_PATH);
+    std::stringstream readme;
+    readme << in.rdbuf();
+    ASSERT_FALSE(readme.str().empty());
+    const std::string help = Help(kPrograms[1]);
+    int documented = 0;
+    for (const std::string &subcommand : Subcommands(help)) {
+        ChildProcess child(VOXA_CTL_PATH, {subcommand, "--help"});
+        ASSERT_EQ(child.Finish(10s), 0) << subcommand;
+        const std::string text = child.OutText();
+        const std::size_t keys = text.find("with these keys:\n");
+        if (keys == std::string::npos) continue;
+        const std::string example = text.substr(keys, text.find("\n\n", keys) - keys);
+        static const std::regex key(R"re("([a-z_]+)":)re");
+        for (std::sregex_iterator i(example.begin(), example.end(), key), end; i != end; ++i) {
+            const std::string name = (*i)[1];
+            EXPECT_TRUE(Mentions(page, name)) << subcommand << " --json key " << name;
+            EXPECT_TRUE(Mentions(readme.str(), "`" + name + "`"))
+                << subcommand << " --json key " << name << " is not in the README";
+        }
+        ++documented;
+    }
+    EXPECT_GE(documented, 20);
+}
+
 TEST(Workstation, RefusesWhatQtDoesNotTakeAsItsOwn) {
     // Qt takes -platform and its value; what is left is refused before any window opens.
     ChildProcess child("/usr/bin/env", {"QT_QPA_PLATFORM=offscreen", VOXA_PATH, "-platform",

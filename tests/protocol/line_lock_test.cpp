@@ -6,15 +6,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "file_contents.h"
+#include "line_queue.h"
 #include "recording_console.h"
 #include "sign_system.h"
 #include "system_link_platform.h"
@@ -50,6 +54,12 @@ public:
 private:
     pid_t m_pid;
 };
+
+// The first line of a /proc file.
+void ReadAllOf(const std::string &path, std::string &line) {
+    line = ReadWholeFile(path);
+    line.erase(std::min(line.find('\n'), line.size()));
+}
 
 // The id of a process that has ended.
 int DeadPid() {
@@ -161,6 +171,114 @@ TEST_F(LineLockTest, NamedAfterTheDeviceBehindItsLinks) {
     EXPECT_EQ(LineLock::FileNameFor((m_dir / "by-id" / "ttyUSB0").string()), "LCK..ttyUSB0");
     EXPECT_EQ(LineLock::FileNameFor("/dev/ttyS0"), "LCK..ttyS0");
     EXPECT_EQ(LineLock::FileNameFor("/dev/pts/0"), "LCK..pts_0");
+}
+
+TEST_F(LineLockTest, WhatTheHolderDoesIsTheLockFilesSecondLine) {
+    LineLock lock("COM1", Device(), m_dir.string());
+    lock.SetActivity("loading an NVRAM image");
+    ASSERT_EQ(lock.Take(0ms), LineLock::Outcome::Taken);
+    char owner[16];
+    std::snprintf(owner, sizeof owner, "%10d\n", static_cast<int>(::getpid()));
+    EXPECT_EQ(ReadWholeFile(LockFile()), std::string(owner) + "loading an NVRAM image\n");
+    // Rewritten in place while held, shorter or longer, one line whatever it is given.
+    lock.SetActivity("loading an NVRAM image, block 12 of 128");
+    EXPECT_EQ(ReadWholeFile(LockFile()),
+              std::string(owner) + "loading an NVRAM image, block 12 of 128\n");
+    lock.SetActivity("x\ny");
+    EXPECT_EQ(ReadWholeFile(LockFile()), std::string(owner) + "x y\n");
+    lock.SetActivity(std::string(500, 'a'));
+    EXPECT_EQ(ReadWholeFile(LockFile()),
+              std::string(owner) + std::string(LineLock::kLongestActivity, 'a') + "\n");
+    lock.SetActivity("");
+    EXPECT_EQ(ReadWholeFile(LockFile()), owner);
+}
+
+// A waiter hears who holds the line and what it does, again each time that changes; a
+// program that gives up says the last of it.
+TEST_F(LineLockTest, AWaiterIsToldWhatTheHolderDoes) {
+    LineLock holder("COM1", Device(), m_dir.string());
+    holder.SetActivity("loading an NVRAM image, block 1 of 4");
+    ASSERT_EQ(holder.Take(0ms), LineLock::Outcome::Taken);
+    std::string self;
+    ReadAllOf("/proc/self/comm", self);
+    const std::string busy = "COM1 (" + Device() + ") is busy: " + self + " (PID " +
+                             std::to_string(::getpid()) + ") is loading an NVRAM image, block ";
+    std::vector<std::string> notices;
+    std::mutex mutex;
+    std::thread waiter([&] {
+        LineLock lock("COM1", Device(), m_dir.string());
+        lock.SetNotice([&](const std::string &text) {
+            const std::lock_guard<std::mutex> guard(mutex);
+            notices.push_back(text);
+        });
+        EXPECT_EQ(lock.Take(60s), LineLock::Outcome::Taken);
+    });
+    const auto told = [&](std::size_t count) {
+        for (int i = 0; i < 1000; ++i) {
+            {
+                const std::lock_guard<std::mutex> guard(mutex);
+                if (notices.size() >= count) return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    };
+    EXPECT_TRUE(told(1));
+    holder.SetActivity("loading an NVRAM image, block 2 of 4");
+    EXPECT_TRUE(told(2));
+    LineLock givesUp("COM1", Device(), m_dir.string());
+    EXPECT_EQ(givesUp.Take(0ms), LineLock::Outcome::Busy);
+    EXPECT_EQ(givesUp.Problem(), busy + "2 of 4");
+    holder.Release();
+    waiter.join();
+    EXPECT_EQ(notices, (std::vector<std::string>{busy + "1 of 4", busy + "2 of 4"}));
+}
+
+// Three programs that begin to wait one after the other get the line in that order, and the
+// program that has just let go of it does not take it again ahead of them.
+TEST_F(LineLockTest, WaitersAreServedInTheOrderTheyBeganToWait) {
+    LineLock holder("COM1", Device(), m_dir.string());
+    ASSERT_EQ(holder.Take(0ms), LineLock::Outcome::Taken);
+    std::mutex mutex;
+    std::vector<int> served;
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        std::atomic<bool> waiting{false};
+        waiters.emplace_back([&, i] {
+            LineLock lock("COM1", Device(), m_dir.string());
+            ASSERT_EQ(lock.Take(20s, [&waiting] { waiting = true; }), LineLock::Outcome::Taken);
+            {
+                const std::lock_guard<std::mutex> guard(mutex);
+                served.push_back(i);
+            }
+            std::this_thread::sleep_for(30ms);  // a transaction's worth, while others poll
+        });
+        while (!waiting) std::this_thread::sleep_for(5ms);
+    }
+    holder.Release();
+    LineLock again("COM1", Device(), m_dir.string());
+    EXPECT_EQ(again.Take(10s), LineLock::Outcome::Taken);
+    for (std::thread &waiter : waiters) waiter.join();
+    EXPECT_EQ(served, (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(LineLockTest, AFreeLineWithOthersWaitingIsNotTakenAtOnce) {
+    LineQueue waiting(LockFile().string());
+    waiting.Join();
+    LineLock lock("COM1", Device(), m_dir.string());
+    EXPECT_EQ(lock.Take(0ms), LineLock::Outcome::Busy);
+    EXPECT_EQ(lock.Problem(), "COM1 (" + Device() + ") is busy: other programs wait for it first");
+    EXPECT_FALSE(fs::exists(LockFile()));
+    waiting.Leave();
+    EXPECT_EQ(lock.Take(0ms), LineLock::Outcome::Taken);
+}
+
+TEST_F(LineLockTest, DescribesItsHolderInWords) {
+    EXPECT_EQ(LineLock::Describe({4242, "voxa-ctl", "loading an NVRAM image, block 12 of 128"}),
+              "voxa-ctl (PID 4242) is loading an NVRAM image, block 12 of 128");
+    EXPECT_EQ(LineLock::Describe({77, "minicom", ""}),
+              "another program (PID 77, minicom) is using it");
+    EXPECT_EQ(LineLock::Describe({}), "another program is using it");
 }
 
 // A sign system whose line another program holds reports the holder with the no-answer

@@ -11,6 +11,9 @@
 
 #include "command_code.h"
 #include "file_contents.h"
+#include "recording_console.h"
+#include "sign_system.h"
+#include "sim_link_platform.h"
 #include "simulated_site.h"
 #include "temporary_folder.h"
 
@@ -365,5 +368,57 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageMode{"Replaced0664UnderUmask077", 077, 0664, 0664},
                       ImageMode{"Replaced0600", 0, 0600, 0600}),
     [](const auto &row) { return std::string(row.param.name); });
+
+// What the line sees of a transfer: one hold from before its first command to after its
+// last, with the block on its way told to the programs that wait.
+class HoldRecordingPlatform : public SimLinkPlatform {
+public:
+    using SimLinkPlatform::SimLinkPlatform;
+    bool BeginTransaction(const std::string &, std::string &) override {
+        events.push_back(depth > 0 ? "transaction" : "transaction outside a hold");
+        return true;
+    }
+    void BeginHold(const std::string &activity) override {
+        ++depth;
+        events.push_back("hold: " + activity);
+    }
+    void SetHoldProgress(const std::string &progress) override {
+        events.push_back("progress: " + progress);
+    }
+    void EndHold() override {
+        --depth;
+        events.push_back("end");
+    }
+    std::vector<std::string> events;
+    int depth = 0;
+};
+
+TEST(NvramTransferHold, BothTransfersHoldTheLineThroughoutAndCountTheirBlocks) {
+    ControllerEndpoint controller;
+    controller.Model().ResetNvram(32);
+    HoldRecordingPlatform platform{controller};
+    RecordingConsole console;
+    SignSystem system{platform, console};
+    system.SetPortName("COM1");
+    TemporaryFolder scratch{"voxa-nvram-hold"};
+    const std::string path = (scratch.Path() / "site.nvr").string();
+    const std::string t = "transaction";
+
+    ASSERT_EQ(NvramTransfer(system).Save(path).outcome, Outcome::Complete);
+    EXPECT_EQ(platform.events,
+              (std::vector<std::string>{"hold: saving an NVRAM image", t, t, t,
+                                        "progress: block 1 of 2", t, "progress: block 2 of 2", t,
+                                        "progress: ending the transfer", t, t, "end"}));
+    platform.events.clear();
+    ASSERT_EQ(NvramTransfer(system).Load(path).outcome, Outcome::Complete);
+    EXPECT_EQ(platform.events,
+              (std::vector<std::string>{"hold: loading an NVRAM image", t, t,
+                                        "progress: block 1 of 2", t, "progress: block 2 of 2", t,
+                                        "progress: ending the transfer", t, t, "end"}));
+    // A file that cannot be read never takes the line.
+    platform.events.clear();
+    NvramTransfer(system).Load(path + ".missing");
+    EXPECT_EQ(platform.events, std::vector<std::string>{});
+}
 
 }  // namespace

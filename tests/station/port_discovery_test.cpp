@@ -90,4 +90,17 @@ TEST_F(PortDiscoveryTest, NoMoreThanNineNames) {
     EXPECT_EQ(ports.back().device, "/dev/serial/by-id/usb-Adapter_4-if00-port0");
 }
 
+TEST_F(PortDiscoveryTest, StablePathIsTheByIdLinkOfTheDevice) {
+    tree.AddUart(0, 4);
+    tree.AddUsbAdapter("usb-FTDI_A-if00-port0", "ttyUSB0", "FTDI", "FT232R USB UART");
+    tree.AddUsbAdapter("usb-FTDI_B-if00-port0", "ttyUSB1", "FTDI", "FT232R USB UART");
+    devices.Set(3, "/dev/ttyUSB1");
+    const PortDiscovery discovery(tree.Root());
+    std::vector<std::string> stable;
+    for (const Port &port : discovery.Ports(devices)) stable.push_back(discovery.StablePath(port));
+    // COM1 the UART, COM2 the new adapter A (by its link), COM3 adapter B mapped by its tty.
+    EXPECT_EQ(stable, (std::vector<std::string>{"", "/dev/serial/by-id/usb-FTDI_A-if00-port0",
+                                                "/dev/serial/by-id/usb-FTDI_B-if00-port0"}));
+}
+
 }  // namespace

@@ -103,6 +103,18 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds limi
     return std::nullopt;
 }
 
+std::optional<std::string> ChildProcess::ReadErrorLine(std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    std::string line;
+    char c = 0;
+    while (m_err >= 0 && WaitReadable(m_err, end) && read(m_err, &c, 1) == 1) {
+        m_errText.push_back(c);
+        if (c == '\n') return line;
+        line.push_back(c);
+    }
+    return std::nullopt;
+}
+
 std::optional<int> ChildProcess::Finish(std::chrono::milliseconds limit) {
     if (m_pid <= 0) return std::nullopt;
     const auto end = Clock::now() + limit;

@@ -27,6 +27,10 @@ public:
     // One line of standard output without its newline, or nothing within the limit.
     std::optional<std::string> ReadLine(std::chrono::milliseconds limit);
 
+    // One line of standard error without its newline, or nothing within the limit. What it
+    // reads stays part of ErrText().
+    std::optional<std::string> ReadErrorLine(std::chrono::milliseconds limit);
+
     // Reads both pipes until the child closes them or the limit passes, then collects its
     // exit status (128 + the signal when a signal ended it); a child still running at the
     // limit is killed and has none.

@@ -245,3 +245,24 @@ int SimLinkPlatform::CountEvents(LineEvent::Kind kind) const {
     return static_cast<int>(std::count_if(m_events.begin(), m_events.end(),
                                           [kind](const LineEvent &e) { return e.kind == kind; }));
 }
+
+bool SimLinkPlatform::BeginTransaction(const std::string &, std::string &) {
+    m_holdEvents.push_back("transaction");
+    return true;
+}
+
+void SimLinkPlatform::BeginHold(const std::string &activity) {
+    m_holdEvents.push_back("hold: " + activity);
+}
+
+void SimLinkPlatform::SetHoldProgress(const std::string &progress) {
+    m_holdEvents.push_back("progress: " + progress);
+}
+
+void SimLinkPlatform::LetGoOfHold() {
+    m_holdEvents.push_back("let go");
+}
+
+void SimLinkPlatform::EndHold() {
+    m_holdEvents.push_back("end");
+}

@@ -58,6 +58,16 @@ public:
 
     ControllerEndpoint &Controller() { return m_controller; }
 
+    // How operations held the line, in order: "hold: ACTIVITY", "progress: TEXT",
+    // "let go", "end", and "transaction" for each transaction begun.
+    bool BeginTransaction(const std::string &portName, std::string &problem) override;
+    void BeginHold(const std::string &activity) override;
+    void SetHoldProgress(const std::string &progress) override;
+    void LetGoOfHold() override;
+    void EndHold() override;
+    const std::vector<std::string> &HoldEvents() const { return m_holdEvents; }
+    void ClearHoldEvents() { m_holdEvents.clear(); }
+
 private:
     class Line;
 
@@ -83,4 +93,5 @@ private:
     std::set<std::string> m_heldPorts;
     std::vector<std::string> m_openTries;
     int m_openCount = 0;
+    std::vector<std::string> m_holdEvents;
 };
