@@ -122,6 +122,11 @@ int CommandLineClient::RunSubcommand(SignSystem &system, const std::vector<std::
     // not take that for the controller's answer. A failure also outranks the subcommand's
     // own verdict: a password check that got no answer was not rejected.
     system.SetStrictTransactions(true);
+    if (subcommand.streams) {
+        const int result = subcommand.run(system, arguments, m_out, m_err);
+        m_out.flush();
+        return result;
+    }
     std::ostringstream values;
     const int result = subcommand.run(system, arguments, values, m_err);
     if (system.FailedTransactionCount() > 0) {
@@ -192,6 +197,14 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
 
     SettingsFile settings("./voxa.ini");
     settings.Load();
+    if (settings.Unreadable()) {
+        // Run with the defaults instead, and a script could reach another port than the
+        // one the workstation uses.
+        std::string problem = settings.LastError();
+        while (!problem.empty() && problem.back() == '\n') problem.pop_back();
+        m_err << "voxa-ctl: " << problem << "; nothing was sent\n";
+        return ExitStatus::kTransactionFailed;
+    }
     const std::string port =
         givenPort ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
     DeviceMap devices;
@@ -210,6 +223,7 @@ int CommandLineClient::Run(const std::vector<std::string> &arguments) {
 
     SystemLinkPlatform platform(devices);
     platform.SetLineWait(lineWait);
+    if (m_stop) platform.SetStopCheck(m_stop);
     StreamConsole console(m_err);
     console.SetProgressLine(m_progress.get());
     SignSystem system(platform, console);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -44,6 +45,9 @@ public:
     // The price log's folder and the price rules; Run() takes them from ./voxa.ini.
     PriceChangeSubcommands::Setup &PriceSetup() { return m_priceSetup; }
 
+    // Tells Run() whether the program was asked to stop (a signal arrived).
+    void SetStopCheck(std::function<bool()> stop) { m_stop = std::move(stop); }
+
 private:
     // Says on standard error why a run failed when the status handler said nothing.
     void ExplainQuietFailure(const SignSystem &system) const;
@@ -54,4 +58,5 @@ private:
     PasswordReader m_passwords;
     PriceChangeSubcommands::Setup m_priceSetup;
     SubcommandTable m_table;
+    std::function<bool()> m_stop;
 };

@@ -23,6 +23,10 @@ public:
         std::size_t minWords;   // arguments after the subcommand's name
         std::size_t maxWords;
         Action run;
+        // Values go straight to standard output as they come, not held back until every
+        // transaction went through: for a subcommand that asks the controller nothing and
+        // may print more than fits in memory (the price history).
+        bool streams = false;
     };
 
     void Add(const std::string &name, Subcommand subcommand);

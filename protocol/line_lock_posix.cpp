@@ -1,6 +1,7 @@
 // The line lock on POSIX: a UUCP lock file made with O_EXCL.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "file_io.h"
@@ -38,6 +41,11 @@ int ReadOwner(int fd) {
 bool Running(int pid) {
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
+
+// The lock files this process holds, so that one of its own that another lock of it finds
+// is told apart from one a process of the same id left long ago.
+std::mutex g_heldMutex;
+std::set<std::string> g_held;
 
 std::string ProgramName(int pid) {
     std::string name;
@@ -75,33 +83,63 @@ std::string LineLock::FileNameFor(const std::string &devicePath) {
 }
 
 LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
-                                 const std::function<void()> &waiting) {
+                                 const std::function<void()> &waiting,
+                                 const std::function<bool()> &stop) {
     if (m_held) return Outcome::Taken;
     m_problem.clear();
+    m_stuck.clear();
     const auto deadline = Clock::now() + limit;
     bool announced = false;
     for (;;) {
-        int holder = 0;
+        int holder = kNobody;
         if (TryOnce(holder)) return Outcome::Taken;
         if (!m_problem.empty()) return Outcome::Unavailable;
-        if (holder == 0) continue;  // a stale file went; try again at once
-        if (Clock::now() >= deadline) {
-            m_problem =
-                m_portName + " (" + m_devicePath + ") is busy: another program " +
-                (holder > 0 ? "(PID " + std::to_string(holder) + ", " + ProgramName(holder) + ") "
-                            : std::string()) +
-                "is using it";
+        if (holder == kNobody) continue;  // a stale file went; try again at once
+        if (stop && stop()) {
+            m_problem = "the wait for " + m_portName + " (" + m_devicePath + ") was stopped";
+            return Outcome::Stopped;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            if (holder == kStuck) {
+                m_problem = m_stuck;
+            } else {
+                const std::string who =
+                    holder == ::getpid() ? "this program (PID " : "another program (PID ";
+                m_problem =
+                    m_portName + " (" + m_devicePath + ") is busy: " +
+                    (holder > 0 ? who + std::to_string(holder) + ", " + ProgramName(holder) + ") "
+                                : std::string("another program ")) +
+                    "is using it";
+            }
             return Outcome::Busy;
         }
         if (!announced && waiting) waiting();
         announced = true;
-        std::this_thread::sleep_for(kPollPeriod);
+        const auto pause = holder == kStuck ? kStuckPollPeriod : kPollPeriod;
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(pause, deadline - now + std::chrono::milliseconds(1)));
     }
 }
 
 bool LineLock::TryOnce(int &holder) {
-    holder = 0;
-    int fd = FileIo::Open(m_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    holder = kNobody;
+    // Claimed within the process first: another lock of this process on the same line then
+    // waits for this one as for any holder, and never takes our file for a stale one.
+    {
+        const std::lock_guard<std::mutex> guard(g_heldMutex);
+        if (!g_held.insert(m_path).second) {
+            holder = ::getpid();
+            return false;
+        }
+    }
+    int fd = FileIo::Open(m_path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        const std::lock_guard<std::mutex> guard(g_heldMutex);
+        g_held.erase(m_path);
+        errno = error;
+    }
     if (fd >= 0) {
         char text[16];
         const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
@@ -110,6 +148,8 @@ bool LineLock::TryOnce(int &holder) {
         FileIo::Close(fd);
         if (!written) {
             FileIo::Remove(m_path);
+            const std::lock_guard<std::mutex> guard(g_heldMutex);
+            g_held.erase(m_path);
             m_problem = "Lock(): write() failed on " + m_path + ": (" + ErrorText(error);
             return false;
         }
@@ -121,15 +161,29 @@ bool LineLock::TryOnce(int &holder) {
         return false;
     }
 
-    // Someone holds it, or held it and died. Two programs that find the same stale file
-    // must not both take over: the takeover is done under flock() on the old file, and only
-    // while the name still refers to that file.
-    fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;  // gone meanwhile: the next attempt may take it
-    FileIo::LockExclusive(fd);
+    // Someone holds it, or held it and died. Never through a link, never waiting on a FIFO
+    // put in its place: anything but a regular file is no lock of a program, and goes.
+    std::string problem;
+    fd = FileIo::OpenRegular(m_path, O_RDONLY, 0, FileIo::Links::Refuse, problem);
+    if (fd < 0) {
+        if (errno != ENOENT) RemoveStale("the lock file " + m_path + " " + problem, holder);
+        return false;  // gone meanwhile: the next attempt may take it
+    }
+    // Two programs that find the same stale file must not both take over: the takeover is
+    // done under flock() on the old file, and only while the name still refers to that
+    // file. A program in the middle of a takeover is waited for like a holder.
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        FileIo::Close(fd);
+        holder = kSomeone;
+        return false;
+    }
     struct stat opened {};
     struct stat named {};
-    const bool same = FileIo::Status(fd, opened) == 0 && FileIo::StatusOf(m_path, named) == 0 &&
+    const bool same = FileIo::Status(fd, opened) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
                       opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
     if (!same) {
         FileIo::Close(fd);
@@ -140,27 +194,43 @@ bool LineLock::TryOnce(int &holder) {
         owner == 0 &&
         std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(named.st_mtime) <
             kWritingGrace;
+    // Our own process id is no holder: a lock of this process that held the file would
+    // have been found above, so a process of the same id left it, long gone.
     if (beingWritten) {
-        holder = -1;
+        holder = kSomeone;
     } else if (owner != 0 && owner != ::getpid() && Running(owner)) {
         holder = owner;
     } else {
-        // Stale: its process is gone (or it is our own, left by a transaction that never
-        // ended, or it holds no process id at all).
-        FileIo::Remove(m_path);
+        // Stale: its process is gone (or it holds no process id at all).
+        RemoveStale("the lock file " + m_path + " was left by a program that ended" +
+                        (owner != 0 ? " (PID " + std::to_string(owner) + ")" : std::string()),
+                    holder);
     }
     FileIo::Close(fd);
     return false;
+}
+
+void LineLock::RemoveStale(const std::string &what, int &holder) {
+    if (FileIo::Remove(m_path) == 0 || errno == ENOENT) return;
+    const int error = errno;
+    m_stuck = m_portName + " (" + m_devicePath + ") cannot be locked: " + what +
+              ", and it cannot be removed (unlink() failed: (" + ErrorText(error) +
+              "); remove it as its owner or as root (sudo rm " + m_path + ") and try again";
+    holder = kStuck;
 }
 
 void LineLock::Release() {
     if (!m_held) return;
     m_held = false;
     // Only our own file goes: a file with another owner is not ours to remove.
-    const int fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    if (ReadOwner(fd) == ::getpid()) {
-        FileIo::Remove(m_path);
+    std::string problem;
+    const int fd = FileIo::OpenRegular(m_path, O_RDONLY, 0, FileIo::Links::Refuse, problem);
+    if (fd >= 0) {
+        if (ReadOwner(fd) == ::getpid()) {
+            FileIo::Remove(m_path);
+        }
+        FileIo::Close(fd);
     }
-    FileIo::Close(fd);
+    const std::lock_guard<std::mutex> guard(g_heldMutex);
+    g_held.erase(m_path);
 }

@@ -23,4 +23,8 @@ public:
         return true;
     }
     virtual void EndTransaction() {}
+
+    // Whether the program was asked to stop (a signal): the link then gives up a wait for
+    // a reply, and no further transaction starts.
+    virtual bool StopRequested() const { return false; }
 };

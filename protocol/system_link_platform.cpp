@@ -24,16 +24,20 @@ bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::stri
     }
     auto lock = std::make_unique<LineLock>(portName, device, m_lockDirectory);
     bool waited = false;
-    const LineLock::Outcome outcome = lock->Take(m_lineWait, [this, &waited] {
-        waited = true;
-        if (m_waiting) m_waiting(true);
-    });
+    const LineLock::Outcome outcome = lock->Take(
+        m_lineWait,
+        [this, &waited] {
+            waited = true;
+            if (m_waiting) m_waiting(true);
+        },
+        [this] { return StopRequested(); });
     if (waited && m_waiting) m_waiting(false);
     switch (outcome) {
         case LineLock::Outcome::Taken:
             m_lock = std::move(lock);
             return true;
         case LineLock::Outcome::Busy:
+        case LineLock::Outcome::Stopped:
             problem = lock->Problem();
             return false;
         case LineLock::Outcome::Unavailable:

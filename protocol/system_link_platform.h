@@ -1,9 +1,8 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
-
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "device_map.h"
@@ -30,11 +29,16 @@ public:
     void SetWaitingHook(std::function<void(bool)> hook) { m_waiting = std::move(hook); }
     // Where the lock files are made (the system's lock folder unless a test says else).
     void SetLockDirectory(std::string directory) { m_lockDirectory = std::move(directory); }
+    // Tells whether the program was asked to stop (a signal arrived): a wait for the line
+    // or for a reply then ends, and no transaction starts.
+    void SetStopCheck(std::function<bool()> stop) { m_stop = std::move(stop); }
+    bool StopRequested() const override { return m_stop && m_stop(); }
 
 private:
     const DeviceMap &m_devices;
     std::chrono::milliseconds m_lineWait = kLineWait;
     std::function<void(bool)> m_waiting;
+    std::function<bool()> m_stop;
     std::string m_lockDirectory = LineLock::kDefaultDirectory;
     std::unique_ptr<LineLock> m_lock;
 };

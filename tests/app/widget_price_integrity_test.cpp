@@ -15,6 +15,7 @@
 #include "command_code.h"
 #include "csv_text.h"
 #include "device_map.h"
+#include "file_size_limit.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "open_main_window.h"
@@ -272,21 +273,23 @@ void PriceIntegrityTest::ALogThatIsNotOursIsLeftAloneWithANotice() {
 }
 
 void PriceIntegrityTest::ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn() {
-    // The log's place leads into a folder that is not there: nothing can be created.
-    std::filesystem::create_symlink(m_dir->filePath("gone/voxa-prices.csv").toStdString(),
-                                    m_dir->filePath("voxa-prices.csv").toStdString());
+    // A full disk: not a byte more can be written.
     Start();
     QVERIFY(m_site->console.messages.empty());
     Edit(1, "3459");
     Edit(2, "3559");
-    Send();
+    {
+        FileSizeLimit full(0);
+        QVERIFY(full.Active());
+        Send();
+    }
     QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
     QCOMPARE(LastUpdate(), QString("Last Update:\n12/7/2026 2:07 PM"));
     QVERIFY(m_site->console.messages.empty());
     m_window->Tick();
     QLabel *status = m_window->findChild<QLabel *>(Id(Ids::Main::kStatusText));
     QCOMPARE(status->text(), QString("Error Status: Price log failed."));
-    QVERIFY(status->toolTip().contains("No such file or directory"));
+    QVERIFY(status->toolTip().contains("write() failed: (27) File too large"));
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::PriceLogFailed);
     QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <=
             status->contentsRect().width());

@@ -66,9 +66,9 @@ protected:
 
 TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
     EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
-    EXPECT_EQ(controller.Requests()[9][3], 0);
-    EXPECT_EQ(controller.Requests()[10][3], 2);
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
+    EXPECT_EQ(controller.Requests()[10][3], 0);
+    EXPECT_EQ(controller.Requests()[11][3], 2);
     EXPECT_EQ(out.str(), "1 3.459 sent\n3 3.789 sent\n");
     EXPECT_EQ(err.str(), "");
     const auto log = Log();

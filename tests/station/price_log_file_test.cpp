@@ -127,7 +127,7 @@ TEST_F(PriceLogFileTest, ALineCutShortByACrashIsEndedBeforeTheNext) {
     ASSERT_TRUE(log->Read(entries, reason));
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].line, "1");
-    EXPECT_EQ(entries[0].outcome, "");
+    EXPECT_EQ(entries[0].outcome, PriceLogFile::kDamaged);
     EXPECT_EQ(entries[1].line, "2");
     EXPECT_EQ(entries[1].outcome, "sent");
 }
