@@ -188,6 +188,8 @@ int SignSystem::Decode(const CommandFrame &reply) {
 }
 
 void SignSystem::Report(int code) {
+    // A reply not waited for because the program was asked to stop is no failure to tell.
+    if (code == LinkOwner::kNoSync && m_platform.StopRequested()) return;
     m_decoder->Report(code);
 }
 

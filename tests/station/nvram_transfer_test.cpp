@@ -308,6 +308,20 @@ TEST_F(NvramTransferTest, ProgramEndDuringASaveCountsNoStaleBlock) {
     EXPECT_TRUE(FolderNames().empty());
 }
 
+// The program's end asked for in the middle of a load (a stop signal, the window closed):
+// no further block goes out, and the load is not taken for a complete one.
+TEST_F(NvramTransferTest, ProgramEndDuringALoadSendsNoFurtherBlock) {
+    site.model.ResetNvram(64);
+    WriteFileBytes(PathOf("site.nvr"), Pattern(64, 9));
+    const NvramTransfer::Result result = transfer.Load(PathOf("site.nvr"), [&](int done, int) {
+        if (done == 1) site.system.RequestProgramEnd();
+    });
+    EXPECT_EQ(BlockAddresses(kWrite), std::vector<int>{0});
+    EXPECT_EQ(result.blocksDone, 1);
+    EXPECT_NE(result.outcome, Outcome::Complete);
+    EXPECT_EQ(site.SentCodes(), (std::vector<int>{kBegin, kPrepare, kWrite}));
+}
+
 TEST_F(NvramTransferTest, SaveIntoAFolderThatCannotTakeIt) {
     const std::string path = (folder / "no-such-folder" / "x.nvr").string();
     const NvramTransfer::Result result = transfer.Save(path);
