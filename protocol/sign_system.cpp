@@ -116,7 +116,9 @@ std::string SignSystem::NoDataText(int commandCode) {
 int SignSystem::RunTransaction(const CommandFrame &request) {
     m_requestReached = false;
     m_requestResent = false;
-    if (!m_programEndRequested && m_platform.StopRequested()) {
+    const bool despiteAStop = m_runNextDespiteAStop;
+    m_runNextDespiteAStop = false;
+    if (!m_programEndRequested && !despiteAStop && m_platform.StopRequested()) {
         RequestProgramEnd();
     }
     if (m_programEndRequested) {

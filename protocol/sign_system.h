@@ -179,6 +179,9 @@ public:
     // Whether the program was asked to stop (a signal): no transaction starts any more, and
     // a wait for a reply ends early.
     bool StopRequested() const { return m_platform.StopRequested(); }
+    // The next transaction starts even when a stop request comes first (only the program's
+    // end keeps it back): a request that is already on record as going out does go out.
+    void RunNextDespiteAStop() { m_runNextDespiteAStop = true; }
     // Stricter rules for a run of a few commands from a script (voxa-ctl), where nothing
     // may pass for an answer that is not one: a reply must answer the request it follows
     // (else it is not used, the console is told, and the outcome is
@@ -260,6 +263,7 @@ private:
     int m_failedTransactions = 0;
     bool m_requestReached = false;
     bool m_requestResent = false;
+    bool m_runNextDespiteAStop = false;
     bool m_strictTransactions = false;
     bool m_programEndRequested = false;
 };

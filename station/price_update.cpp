@@ -38,14 +38,16 @@ void PriceUpdate::HoldBack(int line, const std::string &price) {
 
 PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
     Result result;
-    if (m_system.ProgramEndRequested()) {
+    if (m_system.ProgramEndRequested() || m_system.StopRequested()) {
         // Nothing goes out any more: there is no attempt to record.
         result.outcome = PriceOutcome::NoAnswer;
         return result;
     }
     // On record before it goes out: a program stopped while the controller may be taking
-    // the price (killed, or the machine switched off) leaves it as "sending".
+    // the price (killed, or the machine switched off) leaves it as "sending". A price on
+    // record as going out goes out, whatever stop request comes meanwhile.
     Begin(line, price);
+    m_system.RunNextDespiteAStop();
     if (!m_system.SetLinePrice(line, price)) {
         // The controller's own message has been shown by now.
         result.outcome = FailedOutcome();
