@@ -51,6 +51,7 @@ private slots:
     void ALogThatIsNotOursIsLeftAloneWithANotice();
     void ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn();
     void PriceHistoryOpensWithoutThePassword();
+    void APriceOfUnknownOutcomeAsksForALookAtTheSign();
 
 private:
     void WriteSettings(const std::string &extra);
@@ -318,6 +319,27 @@ void PriceIntegrityTest::PriceHistoryOpensWithoutThePassword() {
     QCOMPARE(rows, 1);
     // Reading the log asks the controller nothing.
     QVERIFY(m_site->SentCodes().empty());
+}
+
+// The controller reports a checksum failure for the price, and the workstation resends it
+// quietly, as ever; the controller takes the resend, but no reply to it is read. Whether the
+// sign shows the price is not known, and that is what the box and the log say: never that
+// the controller refused it.
+void PriceIntegrityTest::APriceOfUnknownOutcomeAsksForALookAtTheSign() {
+    Start();
+    FaultPlan &faults = m_site->controller.Faults();
+    faults.forcedStatus = ControllerStatus::kChecksumFailure;
+    faults.forcedStatusCount = 1;
+    faults.forcedStatusCommand = ToByte(CommandCode::SetLinePrice);
+    Edit(1, "3459");
+    Send();
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
+    QCOMPARE(LastUpdate(), QString("Error:\nCheck Sign, Price #1"));
+    QVERIFY(Price(1)->hasFocus());
+    QCOMPARE(m_site->model.Current().lines[0].price, std::string("3.459"));
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{1});
+    QCOMPARE(rows[0][7], std::string("unknown"));
 }
 
 QTEST_MAIN(PriceIntegrityTest)
