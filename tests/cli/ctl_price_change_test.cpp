@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -41,9 +42,17 @@ QJsonObject ParseJson(const std::string &text) {
     return document.object();
 }
 
+// The controller's wall clock stands still, so that a clock set is the clock read back
+// however long a loaded machine takes between the two (a second boundary crossed meanwhile
+// once made the report read one second more).
+std::chrono::system_clock::time_point StandingClock() {
+    using namespace std::chrono;
+    return sys_days{year{2026} / 12 / 7} + hours{9};
+}
+
 class CtlPriceTest : public CtlInProcess {
 protected:
-    CtlPriceTest() {
+    CtlPriceTest() : CtlInProcess(StandingClock) {
         system.SetLineTag(0, "Regular");
         system.SetLineTag(1, "Plus");
         client.PriceSetup().logFolder = m_dir;
