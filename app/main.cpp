@@ -50,6 +50,9 @@ int main(int argc, char *argv[]) {
             QApplication::restoreOverrideCursor();
         }
     });
+    // A stop signal ends a wait for the line or for a reply that the event loop, blocked by
+    // the transaction, could not hear.
+    platform.SetStopCheck([] { return StopSignals::Arrived(); });
     QtConsole console;
     MainWindow window(platform, console, devices);
     console.SetOwner(&window);

@@ -296,6 +296,16 @@ void MainWindow::Tick() {
 void MainWindow::LoadSettings() {
     SettingsFile file(m_settingsPath.toStdString());
     file.Load();
+    if (file.Unreadable()) {
+        // A FIFO, a device or a file far too large in its place: the defaults stand in, and
+        // the file is left as it is (nothing is saved over it).
+        std::string problem = file.LastError();
+        while (!problem.empty() && problem.back() == '\n') problem.pop_back();
+        m_console.ShowMessage("The settings file cannot be read:\n" + problem +
+                              "\n\nVOXA starts with the default settings and will not save "
+                              "them there. Put a regular settings file in its place and start "
+                              "VOXA again.");
+    }
     const std::string lastUpdate = SettingsBinding::Load(file, *m_system, m_devices);
     m_lastUpdate->setText(QString::fromStdString(lastUpdate));
     const SettingsBinding::PriceRules rules = SettingsBinding::LoadPriceRules(file);

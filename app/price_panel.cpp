@@ -159,6 +159,11 @@ void PricePanel::SendUpdate() {
             case PriceOutcome::NotConfirmed:
                 StopAt(line, QString::asprintf("Error:\nNot Confirmed, Price #%d", line));
                 return;
+            case PriceOutcome::Unknown:
+                // The controller got the price but its answer was lost: the sign may show
+                // either price.
+                StopAt(line, QString::asprintf("Error:\nCheck Sign, Price #%d", line));
+                return;
             default:
                 StopAt(line, QString::asprintf("Error:\nUpdate Failed, Price #%d", line));
                 return;

@@ -18,6 +18,11 @@ public:
     StopSignals(const StopSignals &) = delete;
     StopSignals &operator=(const StopSignals &) = delete;
 
+    // Whether a stop signal arrived. Safe anywhere, also in the middle of a transaction,
+    // which the event loop does not interrupt: a wait for the line or for a reply then
+    // ends early.
+    static bool Arrived();
+
 private:
     std::function<void()> m_stop;
     QSocketNotifier *m_notifier = nullptr;

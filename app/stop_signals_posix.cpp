@@ -14,10 +14,12 @@
 namespace {
 
 std::array<int, 2> g_sockets{-1, -1};
+volatile sig_atomic_t g_arrived = 0;
 constexpr std::array<int, 3> kStopSignals{SIGTERM, SIGHUP, SIGINT};
 
 extern "C" void OnStopSignal(int) {
     const int saved = errno;
+    g_arrived = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t wrote = ::write(g_sockets[0], &byte, 1);
     errno = saved;
@@ -27,8 +29,8 @@ extern "C" void OnStopSignal(int) {
 
 StopSignals::StopSignals(std::function<void()> stop, QObject *parent)
     : QObject(parent), m_stop(std::move(stop)) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0,
-                     g_sockets.data()) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_sockets.data()) !=
+        0) {
         return;  // the signals keep their default effect
     }
     m_notifier = new QSocketNotifier(g_sockets[1], QSocketNotifier::Read, this);
@@ -45,6 +47,10 @@ StopSignals::StopSignals(std::function<void()> stop, QObject *parent)
     for (int signal : kStopSignals) {
         ::sigaction(signal, &action, nullptr);
     }
+}
+
+bool StopSignals::Arrived() {
+    return g_arrived != 0;
 }
 
 StopSignals::~StopSignals() {

@@ -170,6 +170,10 @@ int CommandLineClient::Execute(SignSystem &system, const Prepared &prepared) {
     // own verdict: a password check that got no answer was not rejected.
     system.SetStrictTransactions(true);
     Printed printed;
+    // A subcommand that streams writes its text straight out as it comes (a log of any
+    // size then costs no memory); its JSON is still one object, printed at the end.
+    const bool streams = prepared.subcommand->streams && !prepared.call.Has("--json");
+    if (streams) printed.stream = &m_out;
     int result = ExitStatus::kOk;
     {
         // The whole run keeps the line, so that another program's command cannot land
@@ -268,6 +272,14 @@ int CommandLineClient::Run(const Words &arguments) {
 
     SettingsFile settings("./voxa.ini");
     settings.Load();
+    if (settings.Unreadable()) {
+        // Run with the defaults instead, and a script could reach another port than the
+        // one the workstation uses.
+        std::string unreadable = settings.LastError();
+        while (!unreadable.empty() && unreadable.back() == '\n') unreadable.pop_back();
+        m_err << "voxa-ctl: " << unreadable << "; nothing was sent\n";
+        return ExitStatus::kTransactionFailed;
+    }
     const std::string port =
         givenPort != nullptr ? *givenPort : settings.ReadString("Communications", "Port", "COM1");
     DeviceMap &devices = m_portSetup.devices;
@@ -309,6 +321,7 @@ int CommandLineClient::Run(const Words &arguments) {
     platform.SetWaitingHook([this](bool waiting) {
         if (!waiting && m_progress) m_progress->End();
     });
+    if (m_stop) platform.SetStopCheck(m_stop);
     StreamConsole console(m_err);
     console.SetProgressLine(m_progress.get());
     SignSystem system(platform, console);

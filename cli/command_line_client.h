@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -60,6 +61,9 @@ public:
     // The PC's clock sync-clock reads.
     ClockSubcommands::PcClock &PcClock() { return m_pcClock; }
 
+    // Tells Run() whether the program was asked to stop (a signal arrived).
+    void SetStopCheck(std::function<bool()> stop) { m_stop = std::move(stop); }
+
 private:
     // A subcommand with its words taken apart.
     struct Prepared {
@@ -86,4 +90,5 @@ private:
     PasswordAndPortSubcommands::PortSetup m_portSetup;
     ClockSubcommands::PcClock m_pcClock;
     SubcommandTable m_table;
+    std::function<bool()> m_stop;
 };

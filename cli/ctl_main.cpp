@@ -11,6 +11,7 @@
 #include "command_line_client.h"
 #include "descriptor_stream_buffer.h"
 #include "exit_status.h"
+#include "stop_requests.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ void KeepStandardStreamsTaken() {
 
 int main(int argc, char **argv) {
     KeepStandardStreamsTaken();
+    StopRequests stops;
     DescriptorStreamBuffer outBuffer(STDOUT_FILENO);
     DescriptorStreamBuffer errBuffer(STDERR_FILENO);
     std::ostream out(&outBuffer);
@@ -46,6 +48,7 @@ int main(int argc, char **argv) {
     {
         // Progress is for a person watching, not for a log or a pipe.
         CommandLineClient client(out, err, ::isatty(STDERR_FILENO) == 1);
+        client.SetStopCheck([] { return StopRequests::Arrived() != 0; });
         status = client.Run(std::vector<std::string>(argv + 1, argv + argc));
     }
     out.flush();
@@ -58,5 +61,10 @@ int main(int argc, char **argv) {
     }
     err.flush();
     if (errBuffer.Error() != 0) status = ExitStatus::kTransactionFailed;
+    if (const int signal = StopRequests::Arrived(); signal != 0) {
+        err << "voxa-ctl: stopped (" << ::strsignal(signal) << ")\n";
+        err.flush();
+        stops.EndBySignal();
+    }
     return status;
 }

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "arguments.h"
+#include "core_dumps.h"
 #include "exit_status.h"
 #include "password_reader.h"
 #include "port_discovery.h"
@@ -26,6 +27,12 @@ const std::string kLongestText = std::to_string(PasswordReader::kLongest);
 int TakePassword(PasswordReader &reader, const Words &w, const std::string &name,
                  const std::string &prompt, const std::string &confirmPrompt, SecretText &password,
                  std::ostream &err) {
+    // From here to the end of the run a password is in memory (and in the arguments, when
+    // given there): no core dump may write it out.
+    if (std::string problem; !CoreDumps::Forbid(problem)) {
+        err << "voxa-ctl: " << problem << '\n';
+        return ExitStatus::kTransactionFailed;
+    }
     if (!w.empty() && w[0] != "-") {
         // Cut by the frame, a longer one could be accepted as a password nobody has, or
         // kept by the controller as one nobody typed.

@@ -19,6 +19,10 @@
 namespace {
 
 using T = SubcommandTable;
+
+constexpr const char *kNvramMustBeLoadedText =
+    "The Central Controller reports that its NVRAM must be updated: no price is sent until "
+    "an NVRAM image is loaded (voxa-ctl load-nvram-image FILE); nothing was sent";
 using Words = SubcommandTable::Words;
 using Call = SubcommandTable::Call;
 using Json = nlohmann::ordered_json;
@@ -54,6 +58,14 @@ public:
     // not go through. With listSet the lines set go to out.
     int Run(const Prices &prices, bool force, bool listSet, Printed &out) {
         StartupReads reads(m_system);
+        // As at the workstation's start-up: a controller that wants its memory loaded is
+        // asked nothing else, and certainly sent no price.
+        const bool nvramUpdate = reads.ReadStatus();
+        if (m_system.FailedTransactionCount() > 0) return Finish(ExitStatus::kTransactionFailed);
+        if (nvramUpdate) {
+            m_err << "voxa-ctl: " << kNvramMustBeLoadedText << '\n';
+            return Finish(ExitStatus::kTransactionFailed);
+        }
         const int installed = reads.ReadLinesAndFormats();
         if (m_system.FailedTransactionCount() > 0) return Finish(ExitStatus::kTransactionFailed);
 
@@ -92,6 +104,15 @@ public:
         std::vector<std::pair<int, std::string>> left(prices.begin(), prices.end());
         std::string confirmed;
         for (const auto &[line, price] : prices) {
+            if (m_system.StopRequested()) {
+                // Asked to stop between two prices: the rest are not sent.
+                if (listSet) {
+                    m_err << "voxa-ctl: set before the stop: "
+                          << (set.empty() ? "none" : Pairs(set)) << "; not set: " << Pairs(left)
+                          << '\n';
+                }
+                return Finish(ExitStatus::kTransactionFailed);
+            }
             const PriceUpdate::Result result = m_update->Send(line, price);
             if (result.outcome == PriceOutcome::Sent || result.outcome == PriceOutcome::Confirmed) {
                 set.emplace_back(line, price);
@@ -105,6 +126,11 @@ public:
                       << price << ")\n";
             } else if (result.outcome == PriceOutcome::NotConfirmed) {
                 m_err << "voxa-ctl: Error: Not Confirmed" << where << '\n';
+            } else if (result.outcome == PriceOutcome::Unknown) {
+                m_err << "voxa-ctl: Error: Check Sign" << where << " (" << price
+                      << " reached the controller, but whether it took it is not known; "
+                         "voxa-ctl get-line-price "
+                      << line << " tells)\n";
             } else {
                 m_err << "voxa-ctl: Error: Update Failed" << where << '\n';
             }
@@ -196,32 +222,38 @@ int PriceHistory(const Setup &setup, const Call &call, Printed &out, std::ostrea
         line = Arguments::ParseNumber(*text, 1, SignSystem::kMaxLines);
         if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
     }
-    out.text << PriceLogFile::kHeader << '\n';
+    const bool json = call.Has("--json");
+    out.Text() << PriceLogFile::kHeader << '\n';
     out.json["entries"] = Json::array();
     if (!setup.logFolder) return ExitStatus::kOk;
     PriceLogFile log(*setup.logFolder, "voxa-ctl");
     if (const std::string notice = log.Prepare(); !notice.empty())
         err << "voxa-ctl: " << notice << '\n';
-    std::vector<PriceLogFile::Entry> entries;
+    // Line by line as it is read: a log of years takes no more memory than a day's.
     std::string reason;
-    if (!log.Read(entries, reason)) {
+    const bool read = log.ReadEach(
+        [&](PriceLogFile::Entry &&entry) {
+            if (line && entry.line != std::to_string(*line)) return;
+            // The day as written: the local date of whoever wrote the line.
+            if (since && entry.time.substr(0, 10) < *since) return;
+            if (!json) {
+                out.Text() << PriceLogFile::LineOf(entry);
+                return;
+            }
+            out.json["entries"].push_back({{"time", entry.time},
+                                           {"source", entry.source},
+                                           {"user", entry.user},
+                                           {"line", LineNumber(entry.line)},
+                                           {"tag", entry.tag},
+                                           {"old", entry.oldPrice},
+                                           {"new", entry.newPrice},
+                                           {"outcome", entry.outcome}});
+        },
+        reason);
+    if (!read) {
         err << "voxa-ctl: cannot read the price log " << log.Path().string() << " (" << reason
             << ")\n";
         return ExitStatus::kTransactionFailed;
-    }
-    for (const PriceLogFile::Entry &entry : entries) {
-        if (line && entry.line != std::to_string(*line)) continue;
-        // The day as written: the local date of whoever wrote the line.
-        if (since && entry.time.substr(0, 10) < *since) continue;
-        out.text << PriceLogFile::LineOf(entry);
-        out.json["entries"].push_back({{"time", entry.time},
-                                       {"source", entry.source},
-                                       {"user", entry.user},
-                                       {"line", LineNumber(entry.line)},
-                                       {"tag", entry.tag},
-                                       {"old", entry.oldPrice},
-                                       {"new", entry.newPrice},
-                                       {"outcome", entry.outcome}});
     }
     return ExitStatus::kOk;
 }
@@ -283,5 +315,6 @@ void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
                  R"("outcome":"confirmed"}]})",
          .run = [&setup](SignSystem &, const Call &c, Printed &out,
                          std::ostream &err) { return PriceHistory(setup, c, out, err); },
-         .usesLine = false});
+         .usesLine = false,
+         .streams = true});
 }

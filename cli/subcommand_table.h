@@ -16,6 +16,10 @@ class SignSystem;
 // for --json. The client prints one of them, and only when the run went through.
 struct Printed {
     std::ostringstream text;
+    // Where a subcommand that streams writes its text as it comes, instead of text; null
+    // for the others, and for a streaming one asked for JSON.
+    std::ostream *stream = nullptr;
+    std::ostream &Text() { return stream != nullptr ? *stream : text; }
     nlohmann::ordered_json json = nlohmann::ordered_json::object();
 };
 
@@ -47,6 +51,10 @@ public:
         // False for the subcommands that never talk to the controller (price-history,
         // list-ports): no line is locked and no port setting is needed for them.
         bool usesLine = true;
+        // Values go straight to standard output as they come, not held back until every
+        // transaction went through: for a subcommand that asks the controller nothing and
+        // may print more than fits in memory (the price history).
+        bool streams = false;
     };
 
     void Add(const std::string &name, Subcommand subcommand);

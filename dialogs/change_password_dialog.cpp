@@ -1,8 +1,11 @@
 #include "change_password_dialog.h"
 
 #include <QLineEdit>
+#include <iostream>
+#include <string>
 
 #include "command_code.h"
+#include "core_dumps.h"
 #include "entry_text.h"
 #include "frame_builder.h"
 #include "resource_ids.h"
@@ -27,6 +30,9 @@ ChangePasswordDialog::ChangePasswordDialog(SignSystem &system, QWidget *parent)
     AddApplyButton({99, 69, 50, 14});
     AddCancelButton({154, 69, 50, 14});
     m_newPassword->setFocus();
+    // What is typed here stays in the program's memory after the dialog (Qt frees its
+    // copies without overwriting them): from now on no core dump may write it out.
+    if (std::string problem; !CoreDumps::Forbid(problem)) std::cerr << "voxa: " << problem << '\n';
 }
 
 void ChangePasswordDialog::Apply() {

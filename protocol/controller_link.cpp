@@ -37,11 +37,30 @@ int ControllerLink::Send(const CommandFrame &frame) {
     // since: a controller that answers at once may have begun its reply already.
     line->DiscardInput();
 
+    m_reachedEnd = false;
+    m_sendRefusal.clear();
     std::size_t acknowledged = 0;
     int naks = 0;
+    int naksAnswered = 0;
     int strayAnswers = 0;
+    const auto giveUp = [&] {
+        // Refusals the controller answered, not silences, make this a refused request:
+        // something on the line spoils the bytes.
+        if (naksAnswered > 0) {
+            const std::string device =
+                line->DeviceName().empty() ? m_owner.PortName() : line->DeviceName();
+            m_sendRefusal = "the Central Controller on " + device +
+                            " refused the request's bytes (" + std::to_string(naksAnswered) +
+                            " NAKs); noise on the line or a wrong line speed spoils them: check "
+                            "the cable, and that the controller's port runs at 9600 baud, 8 data "
+                            "bits, no parity, 1 stop bit";
+        }
+        line->Close();
+        return -1;
+    };
     while (acknowledged < kFrameSize) {
         line->WriteData(&outgoing.bytes[acknowledged], 1);
+        if (acknowledged + 1 == kFrameSize) m_reachedEnd = true;
         // Reset before every read: a read that brings nothing must not be taken for the
         // previous byte's answer.
         std::uint8_t answer = 0;
@@ -49,13 +68,10 @@ int ControllerLink::Send(const CommandFrame &frame) {
         if (got == 1 && answer == kAck) {
             ++acknowledged;
         } else if (got != 1 || answer == kNak) {
-            if (++naks > kMaxNaks) {
-                line->Close();
-                return -1;
-            }
+            if (got == 1) ++naksAnswered;
+            if (++naks > kMaxNaks) return giveUp();
         } else if (++strayAnswers > kMaxStrayAnswers) {
-            line->Close();
-            return -1;
+            return giveUp();
         }
     }
     line->Close();
@@ -67,7 +83,9 @@ int ControllerLink::Receive(CommandFrame &reply) {
     const std::string portName = m_owner.PortName();
     const bool opened = OpenLine(*line, portName);
     const std::string device = line->DeviceName().empty() ? portName : line->DeviceName();
-    if (opened) {
+    if (opened && !m_sendRefusal.empty()) {
+        m_lineProblem = m_sendRefusal;
+    } else if (opened) {
         m_lineProblem = "no answer from the Central Controller on " + device +
                         "; check that it is switched on and connected to this port";
     } else {
@@ -76,6 +94,12 @@ int ControllerLink::Receive(CommandFrame &reply) {
 
     bool synced = false;
     for (int attempt = 0; attempt < kSyncTries && !synced; ++attempt) {
+        // A program asked to stop does not wait out a silent controller's half minute.
+        if (m_platform.StopRequested()) {
+            m_lineProblem =
+                "the wait for the Central Controller's reply on " + device + " was stopped";
+            break;
+        }
         std::uint8_t byte = 0;
         synced = line->ReadData(&byte, 1, kReadLimitMs) == 1 && byte == kSyncByte1;
         if (!synced) {

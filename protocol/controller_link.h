@@ -37,6 +37,9 @@ public:
     bool TestOpen(const std::string &portName);
 
     const CommandFrame &LastSentFrame() const { return m_lastSent; }
+    // Whether the last Send wrote the frame's last byte: only then can the controller have
+    // taken it, whatever came back.
+    bool LastSendReachedEnd() const { return m_reachedEnd; }
     // A request that could not go out (its line was busy) still names the command in
     // the message that reports it.
     void SetLastSentFrame(const CommandFrame &frame) { m_lastSent = frame; }
@@ -46,7 +49,8 @@ public:
     // resend after this sends no password.
     void WipeData();
     // Why the last Receive (or Test open) got nothing, for whoever has to put it right:
-    // the port's own diagnostic when it would not open, else that nothing answered on it.
+    // the port's own diagnostic when it would not open, that the controller refused the
+    // request's bytes when a send ended on NAKs, else that nothing answered on it.
     // After a Receive that took a frame: that the line hung up in the middle of it, or
     // empty.
     const std::string &LastLineProblem() const { return m_lineProblem; }
@@ -58,6 +62,10 @@ private:
     LinkOwner &m_owner;
     LinkPlatform &m_platform;
     CommandFrame m_lastSent;
+    bool m_reachedEnd = false;
+    // Set when the last Send ended on the controller's NAKs: what the next Receive's
+    // silence then means.
+    std::string m_sendRefusal;
     std::string m_lineProblem;
     // The 22 frame bytes plus the spare byte of the last receive exchange.
     std::array<std::uint8_t, kFrameSize + 1> m_receiveBuffer{};

@@ -15,7 +15,9 @@
 // it too; they read only the process id, so a second line says what the holder is doing
 // ("loading an NVRAM image, block 12 of 128") for the programs of the system that wait. It
 // is made with O_EXCL and removed when the work ends, so a program that finds it waits; a
-// file whose process no longer runs is stale and taken over.
+// file whose process no longer runs is stale and taken over. A stale file that cannot be
+// removed (another user's in the sticky lock folder, say) is waited on like a holder, at a
+// slower pace and up to the same limit, and then named with what to do.
 //
 // Programs that wait are served in the order they began to wait (LineQueue), and a program
 // that finds others waiting queues behind them even when the line is free at that moment.
@@ -26,7 +28,11 @@ public:
     // The longest text of what a holder is doing that goes into the lock file.
     static constexpr std::size_t kLongestActivity = 200;
 
-    enum class Outcome { Taken, Busy, Unavailable };
+    // The pace of the wait for a stale lock file that cannot be removed: only a person can
+    // put it right.
+    static constexpr std::chrono::milliseconds kStuckPollPeriod{250};
+
+    enum class Outcome { Taken, Busy, Unavailable, Stopped };
 
     // Who holds a line, as its lock file and the process table tell.
     struct Holder {
@@ -47,9 +53,11 @@ public:
     // Takes the lock, waiting up to limit while another running program holds it or
     // programs that began to wait earlier are still waiting. waiting is called once, when
     // the wait begins; whileWaiting after every poll period of the wait. Unavailable: the
-    // lock folder cannot be written, so no lock can be held at all.
+    // lock folder cannot be written, so no lock can be held at all. Stopped: stop said so
+    // during the wait.
     Outcome Take(std::chrono::milliseconds limit, const std::function<void()> &waiting = {},
-                 const std::function<void()> &whileWaiting = {});
+                 const std::function<void()> &whileWaiting = {},
+                 const std::function<bool()> &stop = {});
     void Release();
     bool Held() const { return m_held; }
 
@@ -65,7 +73,8 @@ public:
 
     // Why Take() did not take it: "COM1 (/dev/ttyUSB0) is busy: voxa-ctl (PID 4242) is
     // loading an NVRAM image, block 12 of 128" (or "... is busy: another program (PID 4242,
-    // minicom) is using it"), or why the lock folder could not be used.
+    // minicom) is using it"), why a stale lock file stays, or why the lock folder could not
+    // be used.
     const std::string &Problem() const { return m_problem; }
     const std::string &Path() const { return m_path; }
 
@@ -80,7 +89,10 @@ public:
 private:
     // One attempt; true when taken. Otherwise sets holder to the running owner, and stale
     // when the file's owner is gone and the file was removed (or could not be).
+    // A stale file that cannot be removed leaves m_stuck saying why and what to do.
     bool TryOnce(Holder &holder, bool &stale);
+    // Removes a stale file; when it cannot, says why in m_stuck (what describes the file).
+    void RemoveStale(const std::string &what);
     // The holder as the lock file names it, without touching the file.
     Holder ReadHolder() const;
     std::string BusyText(const Holder &holder, bool othersFirst) const;
@@ -93,5 +105,6 @@ private:
     std::string m_activity;
     std::function<void(const std::string &)> m_notice;
     int m_fd = -1;  // the lock file, open while held
+    std::string m_stuck;
     bool m_held = false;
 };

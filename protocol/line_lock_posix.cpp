@@ -1,6 +1,7 @@
 // The line lock on POSIX: a UUCP lock file made with O_EXCL.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,12 +138,17 @@ std::string LineLock::BusyText(const Holder &holder, bool othersFirst) const {
     const std::string line = m_portName + " (" + m_devicePath + ") is busy: ";
     // Free for a moment, while a program that began to wait earlier takes it.
     if (othersFirst && holder.pid == 0) return line + "other programs wait for it first";
+    // Another lock of this very program (a second window's, a thread's) is no other program.
+    if (holder.pid == ::getpid() && holder.activity.empty())
+        return line + "this program (PID " + std::to_string(holder.pid) + ", " + holder.program +
+               ") is using it";
     return line + Describe(holder);
 }
 
 LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
                                  const std::function<void()> &waiting,
-                                 const std::function<void()> &whileWaiting) {
+                                 const std::function<void()> &whileWaiting,
+                                 const std::function<bool()> &stop) {
     if (m_held) return Outcome::Taken;
     m_problem.clear();
     const auto deadline = Clock::now() + limit;
@@ -157,12 +163,14 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
         const bool othersFirst = queue.SomeoneFirst();
         Holder holder;
         bool stale = false;
+        m_stuck.clear();
         if (!othersFirst) {
             if (TryOnce(holder, stale)) return Outcome::Taken;
             if (!m_problem.empty()) return Outcome::Unavailable;
             // A stale file went: the next attempt may take the line at once. A stale file
-            // that could not be removed is waited out like a holder.
-            if (stale && !staleBefore) {
+            // that could not be removed is waited out like a holder, only a person can put
+            // it right.
+            if (stale && m_stuck.empty() && !staleBefore) {
                 staleBefore = true;
                 continue;
             }
@@ -171,8 +179,13 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
         }
         staleBefore = false;
         queue.Join();
-        const std::string busy = BusyText(holder, othersFirst);
-        if (Clock::now() >= deadline) {
+        const std::string busy = m_stuck.empty() ? BusyText(holder, othersFirst) : m_stuck;
+        if (stop && stop()) {
+            m_problem = "the wait for " + m_portName + " (" + m_devicePath + ") was stopped";
+            return Outcome::Stopped;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
             m_problem = busy;
             return Outcome::Busy;
         }
@@ -180,7 +193,9 @@ LineLock::Outcome LineLock::Take(std::chrono::milliseconds limit,
         announced = true;
         if (m_notice && busy != told) m_notice(busy);
         told = busy;
-        std::this_thread::sleep_for(kPollPeriod);
+        const auto pause = m_stuck.empty() ? kPollPeriod : kStuckPollPeriod;
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(pause, deadline - now + std::chrono::milliseconds(1)));
         if (whileWaiting) whileWaiting();
     }
 }
@@ -202,7 +217,7 @@ LineLock::Holder LineLock::ReadHolder() const {
 bool LineLock::TryOnce(Holder &holder, bool &stale) {
     holder = Holder{};
     stale = false;
-    int fd = FileIo::Open(m_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = FileIo::Open(m_path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
         char owner[16];
         std::snprintf(owner, sizeof owner, "%10d\n", static_cast<int>(::getpid()));
@@ -228,18 +243,30 @@ bool LineLock::TryOnce(Holder &holder, bool &stale) {
         return false;
     }
 
-    // Someone holds it, or held it and died. Two programs that find the same stale file
-    // must not both take over: the takeover is done under flock() on the old file, and only
-    // while the name still refers to that file.
-    fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
+    // Someone holds it, or held it and died. Never through a link, never waiting on a FIFO
+    // put in its place: anything but a regular file is no lock of a program, and goes.
+    std::string problem;
+    fd = FileIo::OpenRegular(m_path, O_RDONLY, 0, FileIo::Links::Refuse, problem);
     if (fd < 0) {
         stale = true;  // gone meanwhile: the next attempt may take it
+        if (errno != ENOENT) RemoveStale("the lock file " + m_path + " " + problem);
         return false;
     }
-    FileIo::LockExclusive(fd);
+    // Two programs that find the same stale file must not both take over: the takeover is
+    // done under flock() on the old file, and only while the name still refers to that
+    // file. A program in the middle of a takeover is waited for like a holder, never
+    // blocked on.
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        FileIo::Close(fd);
+        return false;
+    }
     struct stat opened {};
     struct stat named {};
-    const bool same = FileIo::Status(fd, opened) == 0 && FileIo::StatusOf(m_path, named) == 0 &&
+    const bool same = FileIo::Status(fd, opened) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
                       opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
     if (!same) {
         FileIo::Close(fd);
@@ -264,10 +291,19 @@ bool LineLock::TryOnce(Holder &holder, bool &stale) {
         stale = true;
         holder.pid = owner;
         holder.program = ProgramName(owner);
-        FileIo::Remove(m_path);
+        RemoveStale("the lock file " + m_path + " was left by a program that ended" +
+                    (owner != 0 ? " (PID " + std::to_string(owner) + ")" : std::string()));
     }
     FileIo::Close(fd);
     return false;
+}
+
+void LineLock::RemoveStale(const std::string &what) {
+    if (FileIo::Remove(m_path) == 0 || errno == ENOENT) return;
+    const int error = errno;
+    m_stuck = m_portName + " (" + m_devicePath + ") cannot be locked: " + what +
+              ", and it cannot be removed (unlink() failed: (" + ErrorText(error) +
+              "); remove it as its owner or as root (sudo rm " + m_path + ") and try again";
 }
 
 void LineLock::SetActivity(const std::string &activity) {
@@ -302,7 +338,8 @@ void LineLock::Release() {
         m_fd = -1;
     }
     // Only our own file goes: a file with another owner is not ours to remove.
-    const int fd = FileIo::Open(m_path, O_RDONLY | O_CLOEXEC);
+    std::string problem;
+    const int fd = FileIo::OpenRegular(m_path, O_RDONLY, 0, FileIo::Links::Refuse, problem);
     if (fd < 0) return;
     if (OwnerOf(ReadText(fd)) == ::getpid()) {
         FileIo::Remove(m_path);

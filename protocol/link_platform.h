@@ -49,6 +49,10 @@ public:
     virtual void LetGoOfHold() {}
     virtual void EndHold() {}
 
+    // Whether the program was asked to stop (a signal): the link then gives up a wait for
+    // a reply, and no further transaction starts.
+    virtual bool StopRequested() const { return false; }
+
 protected:
     const std::function<void()> &KeepAliveHook() const { return m_keepAlive; }
     void KeepAlive() const {

@@ -52,20 +52,56 @@ int ReplyDecoder::Decode(const CommandFrame &reply) {
         Report(status);
         return status;
     }
-    Store(reply);
-    return 0;
+    return Store(reply) ? 0 : SignSystem::kNoData;
 }
 
-void ReplyDecoder::Store(const CommandFrame &reply) {
+bool ReplyDecoder::CarriesData(int commandCode) {
+    switch (static_cast<CommandCode>(commandCode)) {
+        case CommandCode::GetLineFormat:
+        case CommandCode::GetLinePrice:
+        case CommandCode::GetNumberOfLines:
+        case CommandCode::GetDaylightSaving:
+        case CommandCode::GetTime:
+        case CommandCode::GetDate:
+        case CommandCode::GetResetCount:
+        case CommandCode::GetFailLog:
+        case CommandCode::StopSignTest:
+        case CommandCode::GetOnOffTime:
+        case CommandCode::GetOnOffTimerSwitch:
+        case CommandCode::GetDutyCycle:
+        case CommandCode::GetSwitchTime:
+        case CommandCode::GetFaceLevel:
+        case CommandCode::GetManualLevel:
+        case CommandCode::GetIntensityMode:
+        case CommandCode::GetLineFaceMask:
+        case CommandCode::VerifyPassword:
+        case CommandCode::GetCcStatus:
+        case CommandCode::GetNvramSize:
+        case CommandCode::ReadNvramBlock:
+        case CommandCode::GetCcSoftwarePartNumber:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ReplyDecoder::Store(const CommandFrame &reply) {
     SignSystem &s = m_system;
+    // A text without its end within the frame leaves its field as it was.
+    bool complete = true;
+    const auto text = [&](std::size_t start) {
+        std::optional<std::string> found = TextAt(reply, start);
+        complete = found.has_value();
+        return found;
+    };
     switch (static_cast<CommandCode>(reply.Code())) {
         case CommandCode::GetLineFormat:
-            if (auto text = TextAt(reply, 4))
-                s.m_lineFormatScratch = CutToRoom(*text, SignSystem::kFormatRoom);
+            if (auto format = text(4))
+                s.m_lineFormatScratch = CutToRoom(*format, SignSystem::kFormatRoom);
             break;
         case CommandCode::GetLinePrice:
-            if (auto text = TextAt(reply, 4))
-                s.m_lastLinePrice = CutToRoom(*text, SignSystem::kFormatRoom);
+            if (auto price = text(4))
+                s.m_lastLinePrice = CutToRoom(*price, SignSystem::kFormatRoom);
             break;
         case CommandCode::GetNumberOfLines:
             s.m_numberOfLines = reply[4];
@@ -80,14 +116,14 @@ void ReplyDecoder::Store(const CommandFrame &reply) {
             s.m_ccDate = DateRecord{reply[4], reply[5], reply[6] + 100 * reply[7]};
             break;
         case CommandCode::GetResetCount: {
-            char text[64];
-            std::snprintf(text, sizeof text, "Number of Resets: %d", reply[4]);
-            s.m_resetLogText = text;
+            char count[64];
+            std::snprintf(count, sizeof count, "Number of Resets: %d", reply[4]);
+            s.m_resetLogText = count;
             break;
         }
         case CommandCode::GetFailLog:
-            if (auto text = TextAt(reply, 7))
-                s.m_failLogText = CutToRoom(CodeText(reply, *text), SignSystem::kLogRoom);
+            if (auto log = text(7))
+                s.m_failLogText = CutToRoom(CodeText(reply, *log), SignSystem::kLogRoom);
             break;
         case CommandCode::StopSignTest:
             s.m_signTestResultText = CodeText(reply, "");
@@ -121,8 +157,8 @@ void ReplyDecoder::Store(const CommandFrame &reply) {
             s.m_passwordAccepted = reply[4] != 0;
             break;
         case CommandCode::GetCcStatus:
-            if (auto text = TextAt(reply, 6)) {
-                s.m_ccStatusText = CutToRoom(CodeText(reply, *text), SignSystem::kLogRoom);
+            if (auto status = text(6)) {
+                s.m_ccStatusText = CutToRoom(CodeText(reply, *status), SignSystem::kLogRoom);
                 if (reply[6] != 0) s.m_failureFlag = true;
                 if (reply[6] == ControllerStatus::kNvramMustBeUpdated) s.m_nvramUpdateFlag = true;
             }
@@ -135,8 +171,8 @@ void ReplyDecoder::Store(const CommandFrame &reply) {
                         s.m_lastNvramBlock.begin());
             break;
         case CommandCode::GetCcSoftwarePartNumber:
-            if (auto text = TextAt(reply, 4))
-                s.m_ccSoftwarePartNumber = CutToRoom(*text, SignSystem::kPartNumberRoom);
+            if (auto number = text(4))
+                s.m_ccSoftwarePartNumber = CutToRoom(*number, SignSystem::kPartNumberRoom);
             break;
         case CommandCode::StartSignTest:
             // The text that follows is not kept; only a complete one confirms the command.
@@ -148,6 +184,7 @@ void ReplyDecoder::Store(const CommandFrame &reply) {
             s.ResetFailureCounters();
             break;
     }
+    return complete;
 }
 
 void ReplyDecoder::Report(int code) {

@@ -13,9 +13,12 @@ class ReplyDecoder {
 public:
     explicit ReplyDecoder(SignSystem &system) : m_system(system) {}
 
-    // Returns 0 when the reply was taken, the controller's status, or -2 for a command
-    // code no request has.
+    // Returns 0 when the reply was taken, the controller's status, -2 for a command code no
+    // request has, or SignSystem::kNoData for a text that lacks its end (the field keeps
+    // its value).
     int Decode(const CommandFrame &reply);
+    // Whether the reply to a request with this command code carries a value to store.
+    static bool CarriesData(int commandCode);
     // Writes the console line for codes outside the known set, then calls the status handler.
     void Report(int code);
 
@@ -25,7 +28,8 @@ public:
     static std::string CodeText(const CommandFrame &reply, const std::string &text);
 
 private:
-    void Store(const CommandFrame &reply);
+    // False when the reply lacked the data it should carry.
+    bool Store(const CommandFrame &reply);
 
     SignSystem &m_system;
 };

@@ -1,19 +1,23 @@
 // The serial port on a POSIX terminal device (Linux termios).
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "serial_port.h"
 
@@ -144,6 +148,114 @@ std::string OpenProblemText(const std::string &path, const std::string &how, int
            SystemErrorText(error) + ")\n";
 }
 
+// The process that holds an advisory lock (flock()) on the device at path, as the kernel
+// lists it in /proc/locks; 0 when none does.
+int LockHolder(const std::string &path) {
+    struct stat device {};
+    if (::stat(path.c_str(), &device) != 0) return 0;
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(device.st_dev),
+                  minor(device.st_dev), static_cast<unsigned long long>(device.st_ino));
+    std::FILE *locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) return 0;
+    int holder = 0;
+    char line[256];
+    while (holder == 0 && std::fgets(line, sizeof line, locks) != nullptr) {
+        char kind[16] = {};
+        char where[64] = {};
+        int pid = 0;
+        // "1: FLOCK  ADVISORY  WRITE 4242 00:19:3 0 EOF"; a waiter's line starts "1: ->".
+        if (std::sscanf(line, "%*d: %15s %*s %*s %d %63s", kind, &pid, where) == 3 &&
+            std::strcmp(kind, "FLOCK") == 0 && std::strcmp(where, wanted) == 0) {
+            holder = pid;
+        }
+    }
+    std::fclose(locks);
+    return holder;
+}
+
+bool AllDigits(const char *text) {
+    return *text != '\0' && std::strspn(text, "0123456789") == std::strlen(text);
+}
+
+// Whether process pid holds the master of the pseudo-terminal with this index: the far end
+// of the line (voxa-ccsim), which keeps the terminal open but is no user of the port.
+bool HoldsMasterOf(const std::string &pid, unsigned index) {
+    const std::string folder = "/proc/" + pid + "/fdinfo";
+    DIR *fds = ::opendir(folder.c_str());
+    if (fds == nullptr) return false;
+    bool holds = false;
+    const std::string wanted = "tty-index:\t" + std::to_string(index) + "\n";
+    while (!holds) {
+        const dirent *entry = ::readdir(fds);
+        if (entry == nullptr) break;
+        if (!AllDigits(entry->d_name)) continue;
+        std::FILE *info = std::fopen((folder + "/" + entry->d_name).c_str(), "re");
+        if (info == nullptr) continue;
+        char line[128];
+        while (std::fgets(line, sizeof line, info) != nullptr) {
+            if (wanted == line) holds = true;
+        }
+        std::fclose(info);
+    }
+    ::closedir(fds);
+    return holds;
+}
+
+// Another process that has the device at path open, as far as /proc lets this process see
+// (every process for root, its own user's otherwise); 0 when none does. The far end of a
+// pseudo-terminal does not count.
+int OtherUser(const std::string &path) {
+    struct stat device {};
+    if (::stat(path.c_str(), &device) != 0) return 0;
+    // Unix 98 pseudo-terminal slaves have majors 136 to 143.
+    const bool pseudoTerminal = major(device.st_rdev) >= 136 && major(device.st_rdev) <= 143;
+    const unsigned index = (major(device.st_rdev) - 136) * 256 + minor(device.st_rdev);
+    const std::string self = std::to_string(::getpid());
+    DIR *processes = ::opendir("/proc");
+    if (processes == nullptr) return 0;
+    int user = 0;
+    while (user == 0) {
+        const dirent *process = ::readdir(processes);
+        if (process == nullptr) break;
+        if (!AllDigits(process->d_name) || self == process->d_name) continue;
+        const std::string folder = std::string("/proc/") + process->d_name + "/fd";
+        DIR *fds = ::opendir(folder.c_str());
+        if (fds == nullptr) continue;
+        bool opened = false;
+        while (!opened) {
+            const dirent *fd = ::readdir(fds);
+            if (fd == nullptr) break;
+            struct stat file {};
+            opened = AllDigits(fd->d_name) &&
+                     ::stat((folder + "/" + fd->d_name).c_str(), &file) == 0 &&
+                     file.st_dev == device.st_dev && file.st_ino == device.st_ino;
+        }
+        ::closedir(fds);
+        if (opened && !(pseudoTerminal && HoldsMasterOf(process->d_name, index))) {
+            user = std::atoi(process->d_name);
+        }
+    }
+    ::closedir(processes);
+    return user;
+}
+
+// Why an open was refused with EBUSY: exclusive mode (TIOCEXCL) is set on the device. A
+// program of the system holds the device's advisory lock for as long as it keeps exclusive
+// mode; with no lock held and no other program that has the device open, the mode was left
+// behind by one that ended without clearing it (killed in the middle of a transaction), and
+// stays until the device goes away.
+std::string BusyText(const std::string &path, int error) {
+    if (error != EBUSY) return OpenProblemText(path, "open() failed", error);
+    if (LockHolder(path) != 0 || OtherUser(path) != 0) {
+        return OpenProblemText(path, "open() failed", error);
+    }
+    return "Open(): " + path +
+           ": the device is still marked exclusive by a program that ended; unplug and replug "
+           "the adapter, or restart what provides the device, and try again (open() failed: (" +
+           std::to_string(error) + ") " + SystemErrorText(error) + ")\n";
+}
+
 bool SettingsTook(const termios &wanted, const termios &actual) {
     constexpr tcflag_t kFramingBits = CSIZE | PARENB | PARODD | CSTOPB;
     const speed_t inputSpeed = cfgetispeed(&actual);
@@ -193,8 +305,22 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
         const int error = errno;
-        return FailOpen("Open(): open() failed on " + path, error,
-                        OpenProblemText(path, "open() failed", error));
+        return FailOpen("Open(): open() failed on " + path, error, BusyText(path, error));
+    }
+    // A terminal that is the controlling terminal of a session (voxa-ctl --device /dev/tty)
+    // is someone's terminal, not a line to the controller: its settings are left alone, so
+    // it is not left raw.
+    if (const pid_t session = ::tcgetsid(m_fd); session >= 0) {
+        const std::string whose =
+            session == ::getsid(0)
+                ? "the terminal this program runs in"
+                : "the terminal of another session (session " + std::to_string(session) + ")";
+        RecordText("Open(): " + path + ": this is " + whose +
+                   ", not a line to the Central Controller; check that the port setting names "
+                   "the controller's serial device\n");
+        m_discardOutputOnClose = false;
+        Close();
+        return false;
     }
 
     // TIOCEXCL keeps other programs from opening the device, but not root, which opens it
@@ -209,12 +335,17 @@ bool SerialPort::Open(const std::string &portName, int baudRate, Parity parity, 
         return FailOpen("Open(): flock() failed", error,
                         OpenProblemText(path, "flock() failed", error));
     }
-    // Root gets past another program's exclusive mode; finding it set means the device is
-    // taken all the same.
+    // Root gets past exclusive mode. Found set while this program holds the advisory lock,
+    // the mode is another program's only while that one still has the device open; else a
+    // program that ended without clearing it (killed in the middle of a transaction) left
+    // it, and it would keep every other program out until the device goes away: it is taken
+    // over, and cleared at the close.
     int exclusive = 0;
     if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-        return FailOpen("Open(): ioctl(TIOCGEXCL) failed", EBUSY,
-                        OpenProblemText(path, "ioctl(TIOCGEXCL) found it held", EBUSY));
+        if (OtherUser(path) != 0) {
+            return FailOpen("Open(): ioctl(TIOCGEXCL) failed", EBUSY,
+                            OpenProblemText(path, "ioctl(TIOCGEXCL) found it held", EBUSY));
+        }
     }
     m_holdsLock = true;
     if (::ioctl(m_fd, TIOCEXCL) == 0) {

@@ -108,9 +108,24 @@ void SignSystem::SetSignTestResultText(const std::string &text) {
 
 // ---- Transactions ----
 
+std::string SignSystem::NoDataText(int commandCode) {
+    return "The controller's reply to command " + std::to_string(commandCode) +
+           " carried no data; no value was read.";
+}
+
 int SignSystem::RunTransaction(const CommandFrame &request) {
+    m_requestReached = false;
+    m_requestResent = false;
+    const bool despiteAStop = m_runNextDespiteAStop;
+    m_runNextDespiteAStop = false;
+    if (!m_programEndRequested && !despiteAStop && m_platform.StopRequested()) {
+        RequestProgramEnd();
+    }
     if (m_programEndRequested) {
-        return m_lastOutcome;
+        // Nothing goes out. The outcome kept is still that of the last transaction run (the
+        // one that ended the program, as a rule); the value fields hold older replies,
+        // which must not pass for this request's answer.
+        return kNotRun;
     }
     // Read before anything else: the request is often the frame builder's own frame,
     // which the status handler may build anew during the transaction.
@@ -129,6 +144,7 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
     } else {
         CommandFrame reply{};
         m_link->Send(request);
+        m_requestReached = m_link->LastSendReachedEnd();
         if (m_link->Receive(reply) != 0) {
             m_linkDown = true;
         }
@@ -153,20 +169,29 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
 
 int SignSystem::Decode(const CommandFrame &reply) {
     m_linkDown = false;
-    if (m_strictTransactions) {
-        const int asked = m_link->LastSentFrame().Code();
-        const int answered = reply.Code();
-        if (answered != asked && answered != ToByte(CommandCode::NeverSent)) {
-            m_console.ShowMessage("The controller answered command " + std::to_string(asked) +
-                                  " with a reply for command " + std::to_string(answered) +
-                                  "; the reply was not used.");
-            return kReplyForAnotherCommand;
-        }
+    const int asked = m_link->LastSentFrame().Code();
+    const int answered = reply.Code();
+    if (m_strictTransactions && answered != asked && answered != ToByte(CommandCode::NeverSent)) {
+        m_console.ShowMessage("The controller answered command " + std::to_string(asked) +
+                              " with a reply for command " + std::to_string(answered) +
+                              "; the reply was not used.");
+        return kReplyForAnotherCommand;
     }
-    return m_decoder->Decode(reply);
+    // The acknowledgement code answers a request that asks for nothing; taken for a
+    // request that asks for data, it would leave the previous value to pass for the answer.
+    const bool bareAcknowledgement = answered == ToByte(CommandCode::NeverSent) &&
+                                     reply.Status() == ControllerStatus::kOk &&
+                                     ReplyDecoder::CarriesData(asked);
+    const int outcome = bareAcknowledgement ? kNoData : m_decoder->Decode(reply);
+    if (outcome == kNoData && m_strictTransactions) {
+        m_console.ShowMessage(NoDataText(asked));
+    }
+    return outcome;
 }
 
 void SignSystem::Report(int code) {
+    // A reply not waited for because the program was asked to stop is no failure to tell.
+    if (code == LinkOwner::kNoSync && m_platform.StopRequested()) return;
     m_decoder->Report(code);
 }
 
@@ -176,6 +201,12 @@ void SignSystem::HandleStatus(int code) {
 
 void SignSystem::ResetFailureCounters() {
     m_failureCounters.fill(0);
+}
+
+void SignSystem::ResendQuietly() {
+    m_link->Resend();
+    m_requestResent = true;
+    m_requestReached = m_requestReached || m_link->LastSendReachedEnd();
 }
 
 void SignSystem::RequestProgramEnd() {

@@ -164,6 +164,27 @@ public:
     // The outcome of a reply that carries neither the request's command code nor the
     // acknowledgement code 38, under strict transactions.
     static constexpr int kReplyForAnotherCommand = -4;
+    // The outcome of a reply that carries none of the data its request asks for: the bare
+    // acknowledgement code 38, or a text without its end. The value stays as it was, and
+    // must not pass for the controller's answer.
+    static constexpr int kNoData = -5;
+    // What RunTransaction() returns for a transaction that was not run because the program
+    // is ending; LastOutcome() stays that of the last one run.
+    static constexpr int kNotRun = -6;
+    // Told under strict transactions for a reply that carried no data.
+    static std::string NoDataText(int commandCode);
+
+    // Whether the last transaction's request (or a resend of it) went out to its last byte,
+    // so that the controller may have acted on it whatever the reply said or whether one
+    // came; and whether the status handler resent it, with no reply read after the resend.
+    bool LastRequestReachedController() const { return m_requestReached; }
+    bool LastRequestResent() const { return m_requestResent; }
+    // Whether the program was asked to stop (a signal): no transaction starts any more, and
+    // a wait for a reply ends early.
+    bool StopRequested() const { return m_platform.StopRequested(); }
+    // The next transaction starts even when a stop request comes first (only the program's
+    // end keeps it back): a request that is already on record as going out does go out.
+    void RunNextDespiteAStop() { m_runNextDespiteAStop = true; }
     // Stricter rules for a run of a few commands from a script (voxa-ctl), where nothing
     // may pass for an answer that is not one: a reply must answer the request it follows
     // (else it is not used, the console is told, and the outcome is
@@ -193,6 +214,8 @@ private:
 
     void HandleStatus(int code);
     void ResetFailureCounters();
+    // Resends the last request quietly, noting that it went out again.
+    void ResendQuietly();
 
     LinkPlatform &m_platform;
     OperatorConsole &m_console;
@@ -241,6 +264,9 @@ private:
     std::unique_ptr<StatusHandler> m_statusHandler;
     int m_lastOutcome = 0;
     int m_failedTransactions = 0;
+    bool m_requestReached = false;
+    bool m_requestResent = false;
+    bool m_runNextDespiteAStop = false;
     bool m_strictTransactions = false;
     bool m_programEndRequested = false;
 };

@@ -108,7 +108,7 @@ void StatusHandler::CountFailure(int code) {
     int &counter =
         s.m_failureCounters.at(static_cast<std::size_t>(code - ControllerStatus::kChecksumFailure));
     if (counter < kQuietResends) {
-        s.m_link->Resend();
+        s.ResendQuietly();
         ++counter;
         return;
     }

@@ -57,7 +57,7 @@ bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::stri
             waited = true;
             if (m_waiting) m_waiting(true);
         },
-        [this] { KeepAlive(); });
+        [this] { KeepAlive(); }, [this] { return StopRequested(); });
     if (waited && m_waiting) m_waiting(false);
     switch (outcome) {
         case LineLock::Outcome::Taken:
@@ -66,6 +66,7 @@ bool SystemLinkPlatform::BeginTransaction(const std::string &portName, std::stri
             m_inTransaction = true;
             return true;
         case LineLock::Outcome::Busy:
+        case LineLock::Outcome::Stopped:
             problem = lock->Problem();
             if (!m_activities.empty()) m_holdProblem = problem;
             return false;

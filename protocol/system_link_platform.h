@@ -42,6 +42,10 @@ public:
     }
     // Where the lock files are made (the system's lock folder unless a test says else).
     void SetLockDirectory(std::string directory) { m_lockDirectory = std::move(directory); }
+    // Tells whether the program was asked to stop (a signal arrived): a wait for the line
+    // or for a reply then ends, and no transaction starts.
+    void SetStopCheck(std::function<bool()> stop) { m_stop = std::move(stop); }
+    bool StopRequested() const override { return m_stop && m_stop(); }
 
 private:
     // The innermost hold's activity with its progress; empty outside holds.
@@ -51,6 +55,7 @@ private:
     std::chrono::milliseconds m_lineWait = kLineWait;
     std::function<void(bool)> m_waiting;
     std::function<void(const std::string &)> m_notice;
+    std::function<bool()> m_stop;
     std::string m_lockDirectory = LineLock::kDefaultDirectory;
     std::unique_ptr<LineLock> m_lock;
     std::string m_lockedPort;

@@ -75,3 +75,32 @@ std::vector<CsvText::Row> CsvText::Parse(std::string_view text) {
     }
     return rows;
 }
+
+std::optional<CsvText::Row> CsvText::ParseRow(std::string_view line) {
+    Row row;
+    std::string field;
+    bool inQuotes = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (inQuotes) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                inQuotes = false;
+            }
+        } else if (c == '"') {
+            inQuotes = true;
+        } else if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (inQuotes) return std::nullopt;
+    row.push_back(std::move(field));
+    return row;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,5 +18,8 @@ std::string Line(const Row &fields);
 // Every row of a text, quoted fields and line breaks inside them included. Lines may
 // end with CR LF or LF; a last line without its end counts, an empty one does not.
 std::vector<Row> Parse(std::string_view text);
+// The fields of one line given without its line end; nothing when a quoted field does not
+// end on it (a line cut short, or the first of a field's several lines).
+std::optional<Row> ParseRow(std::string_view line);
 
 }  // namespace CsvText

@@ -67,7 +67,12 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
 
     std::vector<std::uint8_t> image;
     result.outcome = sizeKnown ? Outcome::Complete : Outcome::Incomplete;
-    if (sizeKnown) {
+    if (sizeKnown && m_system.NvramSize() == 0) {
+        // An empty image would replace a good one with nothing.
+        result.outcome = Outcome::EmptyMemory;
+        result.message = std::string(kEmptyMemoryText) + " " +
+                         (Exists(path) ? path + " was left as it was." : "No file was written.");
+    } else if (sizeKnown) {
         result.blocks = BlockCount(static_cast<std::size_t>(m_system.NvramSize()));
         Tell(progress, 0, result.blocks);
         for (int block = 0; block < result.blocks; ++block) {

@@ -40,6 +40,10 @@ public:
         "NVRAM image not loaded completely: the Central Controller did not accept every "
         "block.";
     static constexpr const char *kTooLargeText = "NVRAM image file is larger than 65536 bytes.";
+    // A save of a memory that reports no bytes: nothing would be written.
+    static constexpr const char *kEmptyMemoryText =
+        "NVRAM image not saved: the Central Controller reported an NVRAM size of 0 bytes, so "
+        "there is nothing to save.";
 
     // Called once before the first command (blocks is 0 while the save does not know the
     // size yet), again when the number of blocks is known, and after every block that went
@@ -49,6 +53,7 @@ public:
     enum class Outcome {
         Complete,        // every block went through with status 0 (and the size, for a save)
         Incomplete,      // a block or the size did not come through; a save wrote nothing
+        EmptyMemory,     // the controller reported a size of 0; a save wrote nothing
         AddressRefused,  // the controller refused a block address (status 22)
         FileRefused,     // the file could not be read or written, or is too large
     };
@@ -68,7 +73,9 @@ public:
 
     // Writes the controller's memory to path. The file is replaced only when every block
     // was read with status 0: the image goes to a new file beside it, renamed over it at
-    // the end, so a failed save leaves an existing image as it was and no file behind.
+    // the end, so a failed save leaves an existing image as it was and no file behind. A
+    // controller that reports a size of 0 has nothing to save: no file is written or
+    // replaced. path may be a link to an image, which is written through it.
     Result Save(const std::string &path, const Progress &progress = {});
     // Sends the image in path to the controller. A file that cannot be read or is longer
     // than kLargestImage is refused before any command is sent.
@@ -89,6 +96,7 @@ private:
     // refused names what could not be written: path itself when it is a folder, otherwise
     // "in the folder" and the folder that did not take the new file.
     static bool CanWriteBeside(const std::string &path, std::string &refused, std::string &reason);
+    static bool Exists(const std::string &path);
     // Writes the image to a new file beside path, syncs it and renames it over path.
     static bool ReplaceWith(const std::string &path, const std::vector<std::uint8_t> &bytes,
                             std::string &reason);

@@ -1,11 +1,14 @@
 #include "price_log.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 namespace {
 
-constexpr std::array<std::pair<PriceOutcome, const char *>, 8> kNames{{
+constexpr std::array<std::pair<PriceOutcome, const char *>, 10> kNames{{
     {PriceOutcome::Sent, "sent"},
     {PriceOutcome::Confirmed, "confirmed"},
     {PriceOutcome::Mismatch, "mismatch"},
@@ -14,9 +17,25 @@ constexpr std::array<std::pair<PriceOutcome, const char *>, 8> kNames{{
     {PriceOutcome::NoAnswer, "no answer"},
     {PriceOutcome::BadValue, "bad value"},
     {PriceOutcome::OutsideLimits, "outside limits"},
+    {PriceOutcome::Sending, "sending"},
+    {PriceOutcome::Unknown, "unknown"},
 }};
 
 }  // namespace
+
+std::size_t LongestPriceOutcomeName() {
+    std::size_t longest = 0;
+    for (const auto &[value, name] : kNames)
+        longest = std::max(longest, std::string_view(name).size());
+    return longest;
+}
+
+std::optional<PriceOutcome> PriceOutcomeNamed(std::string_view name) {
+    for (const auto &[value, known] : kNames) {
+        if (name == known) return value;
+    }
+    return std::nullopt;
+}
 
 const char *PriceOutcomeName(PriceOutcome outcome) {
     for (const auto &[value, name] : kNames) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // What became of one attempt to change a line's price.
 enum class PriceOutcome {
@@ -12,10 +15,17 @@ enum class PriceOutcome {
     NoAnswer,       // nothing answered (or the port did not open)
     BadValue,       // the text does not fit the line's format: nothing was sent
     OutsideLimits,  // outside the site's limits, and not sent anyway: nothing was sent
+    Sending,        // on its way: the program ended before it knew the outcome
+    Unknown,        // the request reached the controller, but whether it took the price is not
+                    // known (the reply was lost or garbled, or a resend was never answered)
 };
 
 // The word the price log keeps for an outcome: "sent", "confirmed", "no answer", ...
 const char *PriceOutcomeName(PriceOutcome outcome);
+// The length of the longest of those words.
+std::size_t LongestPriceOutcomeName();
+// The outcome a word stands for; nothing for a word that is none of them.
+std::optional<PriceOutcome> PriceOutcomeNamed(std::string_view name);
 
 // One attempt, as the price update knows it. The log adds when and by whom.
 struct PriceAttempt {
@@ -26,12 +36,22 @@ struct PriceAttempt {
     PriceOutcome outcome = PriceOutcome::Sent;
 };
 
-// Where the price update records every attempt. The workstation and voxa-ctl append to
-// a file; tests record.
+// Where the price update records every attempt, one record each. The workstation and
+// voxa-ctl append to a file; tests record.
+//
+// An attempt whose price goes out is recorded before it goes, with the outcome Sending, so
+// that a program that is killed (or a machine that stops) while the controller may be
+// taking the price leaves it on record; Complete() then puts the outcome into that same
+// record.
 class PriceLog {
 public:
     virtual ~PriceLog() = default;
-    // False when the attempt could not be recorded. The update goes on either way: a price
-    // is never held back because its record could not be written.
+    // Records a finished attempt. False when it could not be recorded. The update goes on
+    // either way: a price is never held back because its record could not be written.
     virtual bool Append(const PriceAttempt &attempt) = 0;
+    // Records an attempt whose price is about to go out, as Sending. One at a time: the
+    // next Begin() or Append() comes after its Complete().
+    virtual bool Begin(const PriceAttempt &attempt) = 0;
+    // Gives the attempt begun last its outcome.
+    virtual bool Complete(PriceOutcome outcome) = 0;
 };

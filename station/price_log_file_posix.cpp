@@ -20,21 +20,12 @@ std::string Failure(const char *call, int error) {
     return std::string(call) + " failed: (" + std::to_string(error) + ") " + std::strerror(error);
 }
 
-// Reads up to size bytes from offset; the count read, or -1.
-ssize_t ReadAt(int fd, char *buffer, std::size_t size, off_t offset) {
-    ssize_t got;
-    do {
-        got = ::pread(fd, buffer, size, offset);
-    } while (got < 0 && errno == EINTR);
-    return got;
-}
-
 // Whether the file open on fd starts with our header line. Reads one byte past the header:
 // the header must be the whole first line.
 bool StartsWithHeader(int fd) {
     const std::string header = PriceLogFile::kHeader;
     std::vector<char> start(header.size() + 2);
-    const ssize_t got = ReadAt(fd, start.data(), start.size(), 0);
+    const ssize_t got = FileIo::ReadAt(fd, start.data(), start.size(), 0);
     if (got < static_cast<ssize_t>(header.size() + 1)) return false;
     if (std::string(start.data(), header.size()) != header) return false;
     const char after = start[header.size()];
@@ -69,22 +60,56 @@ bool StatFile(int fd, off_t &size, bool &regular, std::string &reason) {
     return true;
 }
 
+// What opening the log found besides a file of ours.
+enum class Found { Log, Nothing, NotOurs, Failure };
+
+// Opens the log: never through a link, never waiting on a FIFO or a device in its place.
+// found tells what stood there when the open fails, and reason why.
+int OpenLog(const std::filesystem::path &path, int flags, Found &found, std::string &reason) {
+    std::string problem;
+    const int fd = FileIo::OpenRegular(path, flags, 0666, FileIo::Links::Refuse, problem);
+    if (fd >= 0) {
+        found = Found::Log;
+        return fd;
+    }
+    const int error = errno;
+    if (error == ENOENT) {
+        found = Found::Nothing;
+        reason = Failure("open()", error);
+    } else if (error == EINVAL || error == EISDIR || error == ELOOP) {
+        found = Found::NotOurs;
+        reason = "it " + problem;
+    } else {
+        found = Found::Failure;
+        reason = Failure("open()", error);
+    }
+    return -1;
+}
+
+bool Locked(int fd, std::string &reason) {
+    if (FileIo::LockExclusive(fd) != 0) {
+        reason = Failure("flock()", errno);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std::string &reason) {
-    const Descriptor fd(FileIo::Open(path, O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT) return Kind::Missing;
-        reason = Failure("open()", errno);
-        return Kind::Unreadable;
-    }
+    Found found = Found::Log;
+    const Descriptor fd(OpenLog(path, O_RDONLY, found, reason));
+    if (found == Found::Nothing) return Kind::Missing;
+    if (found == Found::NotOurs) return Kind::Foreign;
+    if (found == Found::Failure) return Kind::Unreadable;
     off_t size = 0;
     bool regular = false;
     if (!StatFile(fd.Get(), size, regular, reason)) return Kind::Unreadable;
-    if (!regular) return Kind::Foreign;
     // An empty file is taken as a log not written yet: the first line gives it its header.
     if (size == 0) return Kind::Ours;
-    return StartsWithHeader(fd.Get()) ? Kind::Ours : Kind::Foreign;
+    if (StartsWithHeader(fd.Get())) return Kind::Ours;
+    reason = "its first line is not the log's header";
+    return Kind::Foreign;
 }
 
 // The workstation and any number of voxa-ctl runs may append at the same moment. Each
@@ -92,66 +117,135 @@ PriceLogFile::Kind PriceLogFile::Inspect(const std::filesystem::path &path, std:
 // written once and no line is written into the middle of another's; O_APPEND puts every
 // write at the end whatever happened to the file in between.
 PriceLogFile::Kind PriceLogFile::AppendLocked(const std::filesystem::path &path,
-                                              const std::string &text, std::string &reason) {
-    const Descriptor fd(FileIo::Open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.Get() < 0) {
-        if (errno == EISDIR) return Kind::Foreign;
-        reason = Failure("open()", errno);
+                                              const std::string &text, std::string &reason,
+                                              Place *place) {
+    Found found = Found::Log;
+    const Descriptor fd(OpenLog(path, O_RDWR | O_APPEND | O_CREAT, found, reason));
+    if (found == Found::NotOurs) return Kind::Foreign;
+    if (found != Found::Log) return Kind::Unreadable;
+    if (!Locked(fd.Get(), reason)) return Kind::Unreadable;
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0) {
+        reason = Failure("fstat()", errno);
         return Kind::Unreadable;
     }
-    int locked;
-    do {
-        locked = ::flock(fd.Get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        reason = Failure("flock()", errno);
-        return Kind::Unreadable;
-    }
-    off_t size = 0;
-    bool regular = false;
-    if (!StatFile(fd.Get(), size, regular, reason)) return Kind::Unreadable;
-    if (!regular) return Kind::Foreign;
+    const off_t size = status.st_size;
 
     std::string bytes;
     if (size == 0) {
         bytes = std::string(kHeader) + '\n';
     } else {
-        if (!StartsWithHeader(fd.Get())) return Kind::Foreign;
+        if (!StartsWithHeader(fd.Get())) {
+            reason = "its first line is not the log's header";
+            return Kind::Foreign;
+        }
         // A line cut short by a crash gets its end first, so that this one starts afresh.
         char last = '\n';
-        if (ReadAt(fd.Get(), &last, 1, size - 1) == 1 && last != '\n') bytes = "\n";
+        if (FileIo::ReadAt(fd.Get(), &last, 1, size - 1) == 1 && last != '\n') bytes = "\n";
     }
     bytes += text;
     if (!FileIo::WriteAll(fd.Get(), bytes.data(), bytes.size())) {
         reason = Failure("write()", errno);
+        // A line that went in part of the way (a full disk, a file size limit) would leave
+        // the next line inside its open quote: the file goes back to where it was.
+        while (::ftruncate(fd.Get(), size) != 0 && errno == EINTR) {
+        }
         return Kind::Unreadable;
     }
     if (FileIo::Sync(fd.Get()) != 0) {
         reason = Failure("fsync()", errno);
         return Kind::Unreadable;
     }
+    if (place != nullptr) {
+        place->device = status.st_dev;
+        place->inode = status.st_ino;
+        place->offset = static_cast<std::int64_t>(size + bytes.size() - text.size());
+    }
     return Kind::Ours;
 }
 
-bool PriceLogFile::ReadWhole(const std::filesystem::path &path, std::string &bytes,
-                             std::string &reason) {
-    const Descriptor fd(FileIo::Open(path, O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        reason = Failure("open()", errno);
+bool PriceLogFile::RewriteLocked(const std::filesystem::path &path, const Place &place,
+                                 const std::string &pending, const std::string &finished,
+                                 std::size_t unpaddedLength, std::string &reason) {
+    Found found = Found::Log;
+    // Not O_APPEND: on Linux that puts even a pwrite() at the end.
+    const Descriptor fd(OpenLog(path, O_RDWR, found, reason));
+    if (found != Found::Log) {
+        reason.clear();
         return false;
     }
-    bytes.clear();
-    char buffer[65536];
+    if (!Locked(fd.Get(), reason)) return false;
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0) {
+        reason = Failure("fstat()", errno);
+        return false;
+    }
+    const off_t offset = static_cast<off_t>(place.offset);
+    const off_t end = offset + static_cast<off_t>(pending.size());
+    std::string there(pending.size(), '\0');
+    if (status.st_dev != place.device || status.st_ino != place.inode || status.st_size < end ||
+        FileIo::ReadAt(fd.Get(), there.data(), there.size(), offset) !=
+            static_cast<ssize_t>(there.size()) ||
+        there != pending) {
+        return false;
+    }
+    // One write of the same length: the line is whole before, after, and should the program
+    // stop in the middle of what follows.
+    if (FileIo::WriteAt(fd.Get(), finished.data(), finished.size(), offset) != 0) {
+        reason = Failure("pwrite()", errno);
+        return false;
+    }
+    // The last line loses its padding: the line end moves up, leaving blanks after it that a
+    // reader passes over, and the file is cut after it.
+    if (status.st_size == end && unpaddedLength < finished.size()) {
+        const off_t newEnd = offset + static_cast<off_t>(unpaddedLength);
+        if (FileIo::WriteAt(fd.Get(), "\n", 1, newEnd - 1) == 0) {
+            while (::ftruncate(fd.Get(), newEnd) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    if (FileIo::Sync(fd.Get()) != 0) {
+        reason = Failure("fsync()", errno);
+        return false;
+    }
+    return true;
+}
+
+bool PriceLogFile::ReadLines(const std::filesystem::path &path,
+                             const std::function<void(std::string_view)> &each,
+                             std::string &reason) {
+    Found found = Found::Log;
+    const Descriptor fd(OpenLog(path, O_RDONLY, found, reason));
+    if (found != Found::Log) {
+        if (found == Found::Nothing) {
+            reason.clear();
+            return true;
+        }
+        return false;
+    }
+    // A piece at a time, so that a log of any length is read in the same little memory.
+    std::vector<char> buffer(65536);
+    std::string line;
     for (;;) {
-        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
             reason = Failure("read()", errno);
             return false;
         }
-        if (got == 0) return true;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (got == 0) break;
+        std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+        for (std::size_t newline; (newline = piece.find('\n')) != std::string_view::npos;) {
+            line.append(piece.substr(0, newline));
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            each(line);
+            line.clear();
+            piece.remove_prefix(newline + 1);
+        }
+        line.append(piece);
     }
+    if (!line.empty()) each(line);
+    return true;
 }
 
 bool PriceLogFile::ReplaceWith(const std::filesystem::path &path, const std::string &text,

@@ -38,12 +38,22 @@ void PriceUpdate::HoldBack(int line, const std::string &price) {
 
 PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
     Result result;
+    if (m_system.ProgramEndRequested() || m_system.StopRequested()) {
+        // Nothing goes out any more: there is no attempt to record.
+        result.outcome = PriceOutcome::NoAnswer;
+        return result;
+    }
+    // On record before it goes out: a program stopped while the controller may be taking
+    // the price (killed, or the machine switched off) leaves it as "sending". A price on
+    // record as going out goes out, whatever stop request comes meanwhile.
+    Begin(line, price);
+    m_system.RunNextDespiteAStop();
     if (!m_system.SetLinePrice(line, price)) {
-        // The controller's own message has been shown by now. Only silence leaves the
-        // line's state unknown; a reply with a status says the price was not taken.
-        result.outcome = m_system.LastOutcome() == LinkOwner::kNoSync ? PriceOutcome::NoAnswer
-                                                                      : PriceOutcome::Refused;
-        Record(line, price, result.outcome);
+        // The controller's own message has been shown by now.
+        result.outcome = FailedOutcome();
+        Complete(result.outcome);
+        // Only a refusal leaves the line as it was known; otherwise it may show either.
+        if (result.outcome == PriceOutcome::Unknown) SetKnownPrice(line, std::nullopt);
         return result;
     }
     if (!m_confirm) {
@@ -63,20 +73,44 @@ PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
             result.outcome = PriceOutcome::Confirmed;
         }
     }
-    Record(line, price, result.outcome);
+    Complete(result.outcome);
     // The controller took the price: that is what the line shows from now on, unless the
     // read-back said otherwise.
     SetKnownPrice(line, result.outcome == PriceOutcome::Mismatch ? result.shown : price);
     return result;
 }
 
-void PriceUpdate::Record(int line, const std::string &price, PriceOutcome outcome) {
-    if (m_log == nullptr) return;
+PriceOutcome PriceUpdate::FailedOutcome() const {
+    // "refused" only when the controller said no. A request that reached it whole may have
+    // been taken whatever came back (a reply cut or garbled, for another command, or none),
+    // and a quiet resend is never answered: that is not known. A request that never got
+    // through whole was not taken.
+    const int outcome = m_system.LastOutcome();
+    if (m_system.LastRequestResent()) return PriceOutcome::Unknown;
+    if (outcome > 0) return PriceOutcome::Refused;
+    if (m_system.LastRequestReachedController()) return PriceOutcome::Unknown;
+    return PriceOutcome::NoAnswer;
+}
+
+PriceAttempt PriceUpdate::AttemptOf(int line, const std::string &price,
+                                    PriceOutcome outcome) const {
     PriceAttempt attempt;
     attempt.line = line;
     attempt.tag = m_system.GetLineTag(line - 1);
     attempt.oldPrice = KnownPrice(line).value_or("");
     attempt.newPrice = price;
     attempt.outcome = outcome;
-    m_log->Append(attempt);
+    return attempt;
+}
+
+void PriceUpdate::Record(int line, const std::string &price, PriceOutcome outcome) {
+    if (m_log != nullptr) m_log->Append(AttemptOf(line, price, outcome));
+}
+
+void PriceUpdate::Begin(int line, const std::string &price) {
+    if (m_log != nullptr) m_log->Begin(AttemptOf(line, price, PriceOutcome::Sending));
+}
+
+void PriceUpdate::Complete(PriceOutcome outcome) {
+    if (m_log != nullptr) m_log->Complete(outcome);
 }

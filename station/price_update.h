@@ -52,12 +52,18 @@ public:
     // Records a price held back at the limits; nothing is sent.
     void HoldBack(int line, const std::string &price);
 
-    // Sends a checked price and, with confirmation on, reads it back; records the outcome
-    // and what the line shows now.
+    // Sends a checked price and, with confirmation on, reads it back; records the attempt
+    // before the price goes out, then its outcome, and what the line shows now (nothing
+    // known when the outcome is Unknown).
     Result Send(int line, const std::string &price);
 
 private:
+    // What became of a price whose Set line price failed.
+    PriceOutcome FailedOutcome() const;
+    PriceAttempt AttemptOf(int line, const std::string &price, PriceOutcome outcome) const;
     void Record(int line, const std::string &price, PriceOutcome outcome);
+    void Begin(int line, const std::string &price);
+    void Complete(PriceOutcome outcome);
 
     SignSystem &m_system;
     PriceLog *m_log;

@@ -1,10 +1,7 @@
 #include "settings_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #include "text_encoding.h"
@@ -194,31 +191,8 @@ bool SettingsFile::Load() {
     m_byteOrderMark = false;
     m_newLineEnd = "\n";
 
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(m_path, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        return false;
-    }
-    if (status.type() == std::filesystem::file_type::directory) {
-        m_unreadable = true;
-        SetError("Load()", "open()", static_cast<int>(std::errc::is_a_directory));
-        return false;
-    }
-    errno = 0;
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in) {
-        m_unreadable = true;
-        SetError("Load()", "open()", errno != 0 ? errno : static_cast<int>(std::errc::io_error));
-        return false;
-    }
     std::string content;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        content.append(chunk, static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        m_unreadable = true;
-        SetError("Load()", "read()", static_cast<int>(std::errc::io_error));
+    if (!ReadFile(content)) {
         return false;
     }
     LoadBytes(content);
@@ -348,9 +322,4 @@ std::string SettingsFile::Text() const {
         }
     }
     return m_byteOrderMark ? std::string(kUtf8Bom) + text : text;
-}
-
-void SettingsFile::SetError(std::string_view where, std::string_view call, int error) {
-    m_lastError = std::string(where) + ": " + std::string(call) + " failed: (" +
-                  std::to_string(error) + ") " + std::generic_category().message(error) + "\n";
 }

@@ -29,10 +29,17 @@ public:
 
     explicit SettingsFile(std::filesystem::path path);
 
+    // The largest file read: a settings file is a few hundred bytes.
+    static constexpr std::size_t kLargestFile = 1 << 20;
+
     // Replaces the content in memory with the file's. A missing file leaves it empty and
     // returns false; so does a file that exists but cannot be read, which Save() then
-    // refuses to replace so that its content is not lost.
+    // refuses to replace so that its content is not lost. The file may be a symbolic link
+    // (it is read and written through it), but only to a regular file of at most
+    // kLargestFile bytes: a FIFO would block the read, a device never end it.
     bool Load();
+    // Whether the last Load() found a file it could not read; LastError() says why.
+    bool Unreadable() const { return m_unreadable; }
     // Replaces the content in memory with a file's bytes, as Load() does with the file's.
     void LoadBytes(std::string_view bytes);
 
@@ -70,9 +77,11 @@ private:
     // The index of the first header of the section, or the line count when there is none.
     std::size_t FindSection(std::string_view section) const;
     std::string CutToValueLength(std::string_view text) const;
-    // Writes text to the file through a temporary beside it; the platform's half of Save().
+    // The platform's half. Reads the whole file, setting m_unreadable and the error when
+    // it exists but cannot be read; false as well when it does not exist.
+    bool ReadFile(std::string &bytes);
+    // Writes text to the file through a temporary beside it.
     bool ReplaceFileWith(const std::string &text);
-    void SetError(std::string_view where, std::string_view call, int error);
 
     std::filesystem::path m_path;
     std::vector<Line> m_lines;

@@ -16,6 +16,7 @@
 #include "command_code.h"
 #include "csv_text.h"
 #include "device_map.h"
+#include "file_size_limit.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "open_main_window.h"
@@ -52,6 +53,7 @@ private slots:
     void ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn();
     void PriceHistoryOpensWithoutThePassword();
     void StartUpAndSendUpdateHoldTheLineThroughout();
+    void APriceOfUnknownOutcomeAsksForALookAtTheSign();
 
 private:
     void WriteSettings(const std::string &extra);
@@ -302,21 +304,23 @@ void PriceIntegrityTest::ALogThatIsNotOursIsLeftAloneWithANotice() {
 }
 
 void PriceIntegrityTest::ALogThatCannotBeWrittenShowsInTheStatusLineAndTheSendGoesOn() {
-    // The log's place leads into a folder that is not there: nothing can be created.
-    std::filesystem::create_symlink(m_dir->filePath("gone/voxa-prices.csv").toStdString(),
-                                    m_dir->filePath("voxa-prices.csv").toStdString());
+    // A full disk: not a byte more can be written.
     Start();
     QVERIFY(m_site->console.messages.empty());
     Edit(1, "3459");
     Edit(2, "3559");
-    Send();
+    {
+        FileSizeLimit full(0);
+        QVERIFY(full.Active());
+        Send();
+    }
     QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
     QCOMPARE(LastUpdate(), QString("Last Update:\n12/7/2026 2:07 PM"));
     QVERIFY(m_site->console.messages.empty());
     m_window->Tick();
     QLabel *status = m_window->findChild<QLabel *>(Id(Ids::Main::kStatusText));
     QCOMPARE(status->text(), QString("Error Status: Price log failed."));
-    QVERIFY(status->toolTip().contains("No such file or directory"));
+    QVERIFY(status->toolTip().contains("write() failed: (27) File too large"));
     QCOMPARE(m_window->Status().CurrentlyShown(), StatusLine::Shown::PriceLogFailed);
     QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <=
             status->contentsRect().width());
@@ -345,6 +349,27 @@ void PriceIntegrityTest::PriceHistoryOpensWithoutThePassword() {
     QCOMPARE(rows, 1);
     // Reading the log asks the controller nothing.
     QVERIFY(m_site->SentCodes().empty());
+}
+
+// The controller reports a checksum failure for the price, and the workstation resends it
+// quietly, as ever; the controller takes the resend, but no reply to it is read. Whether the
+// sign shows the price is not known, and that is what the box and the log say: never that
+// the controller refused it.
+void PriceIntegrityTest::APriceOfUnknownOutcomeAsksForALookAtTheSign() {
+    Start();
+    FaultPlan &faults = m_site->controller.Faults();
+    faults.forcedStatus = ControllerStatus::kChecksumFailure;
+    faults.forcedStatusCount = 1;
+    faults.forcedStatusCommand = ToByte(CommandCode::SetLinePrice);
+    Edit(1, "3459");
+    Send();
+    QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2, 2}));
+    QCOMPARE(LastUpdate(), QString("Error:\nCheck Sign, Price #1"));
+    QVERIFY(Price(1)->hasFocus());
+    QCOMPARE(m_site->model.Current().lines[0].price, std::string("3.459"));
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{1});
+    QCOMPARE(rows[0][7], std::string("unknown"));
 }
 
 QTEST_MAIN(PriceIntegrityTest)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -283,8 +284,10 @@ TEST_P(CtlSetLinePrice, IsCheckedAgainstTheControllersFormatBeforeSending) {
     state.lines[2] = {"88.89", "10.09", 0x03};
     const int status = Run({"set-line-price", "3", c.price});
     const std::vector<int> codes = RequestCodes();
-    ASSERT_GE(codes.size(), 4u);
-    EXPECT_EQ(codes[0], Code(CommandCode::GetNumberOfLines));
+    ASSERT_GE(codes.size(), 5u);
+    // The controller's status first: one that wants its memory loaded is sent no price.
+    EXPECT_EQ(codes[0], Code(CommandCode::GetCcStatus));
+    EXPECT_EQ(codes[1], Code(CommandCode::GetNumberOfLines));
     if (c.fits) {
         EXPECT_EQ(status, ExitStatus::kOk);
         EXPECT_EQ(state.lines[2].price, c.price);
@@ -311,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(Prices, CtlSetLinePrice,
 TEST_F(CtlClientTest, PriceForALineTheControllerDoesNotHaveIsRefusedUnsent) {
     state.lineCount = 2;
     EXPECT_EQ(Run({"set-line-price", "3", "3.659"}), ExitStatus::kRefused);
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1}));
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1}));
     EXPECT_EQ(err.str(), "voxa-ctl: line 3 is not installed\n");
 }
 
@@ -581,6 +584,37 @@ TEST_P(CtlQuietResend, ExitsOneSayingThatTheResendWasNotConfirmed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, CtlQuietResend, ::testing::Range(6, 11));
+
+// A controller that answers a request for data with the bare acknowledgement code 38 gave
+// no value: the run fails and prints none, never the value the sign system started with
+// (the PC's clock, "System Started OK.  No failures.", six lines, a rejected password).
+class CtlBareAcknowledgement : public CtlClientTest, public ::testing::WithParamInterface<Words> {};
+
+TEST_P(CtlBareAcknowledgement, IsAFailureNotAValue) {
+    controller.Faults().replyCode = Code(CommandCode::NeverSent);
+    const Words &words = GetParam();
+    EXPECT_EQ(Run(words), ExitStatus::kTransactionFailed) << Joined(words);
+    EXPECT_EQ(out.str(), "") << Joined(words);
+    EXPECT_NE(err.str().find("carried no data; no value was read."), std::string::npos)
+        << Joined(words) << ": " << err.str();
+    // Nothing is sent on the strength of a value that did not come.
+    const std::vector<int> codes = RequestCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), Code(CommandCode::SetLinePrice)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subcommands, CtlBareAcknowledgement,
+    ::testing::Values(Words{"get-fail-log"}, Words{"get-time"}, Words{"get-date"},
+                      Words{"get-duty-cycle", "3"}, Words{"get-number-of-lines"},
+                      Words{"report", "--json"}, Words{"verify-password", "voxa"},
+                      Words{"set-line-price", "1", "3.459"}, Words{"get-cc-software-part-number"},
+                      Words{"get-line-price", "1"}, Words{"get-intensity-mode", "0"}),
+    [](const auto &row) {
+        std::string name;
+        for (const char c : Joined(row.param))
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    });
 
 // (A reply for another command fails the run: see the process tests.) The acknowledgement
 // code still confirms a command.

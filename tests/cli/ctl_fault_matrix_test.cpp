@@ -68,13 +68,17 @@ std::vector<FaultCase> Cases() {
          "",
          kUnknownCondition + Unknown("ffffffff") + kNoAnswerText,
          kNoAnswer + kSlack},
-        // Every byte refused: the fourth NAK ends the send; no reply follows.
+        // Every byte refused: the fourth NAK ends the send; no reply follows. The controller
+        // answered, so the message says it refused, not that it is silent.
         {"NAK storm",
          {"--nak-rate", "1"},
          lines,
          ExitStatus::kTransactionFailed,
          "",
-         kUnknownCondition + Unknown("ffffffff") + kNoAnswerText,
+         kUnknownCondition + Unknown("ffffffff") +
+             "voxa-ctl: the Central Controller on {line} refused the request's bytes (4 NAKs); "
+             "noise on the line or a wrong line speed spoils them: check the cable, and that "
+             "the controller's port runs at 9600 baud, 8 data bits, no parity, 1 stop bit\n",
          kNoAnswer + kSlack},
         // Three refusals in one frame are put right by repeating the byte.
         {"three NAKs in a frame",
@@ -112,6 +116,14 @@ std::vector<FaultCase> Cases() {
          "",
          "voxa-ctl: The controller answered command 4 with a reply for command 7; the reply "
          "was not used.\n",
+         kExchange + kSlack},
+        // The bare acknowledgement for a request that asks for data: no value came.
+        {"reply that carries no data",
+         {"--reply-code", "38"},
+         lines,
+         ExitStatus::kTransactionFailed,
+         "",
+         "voxa-ctl: The controller's reply to command 4 carried no data; no value was read.\n",
          kExchange + kSlack},
         {"reply with no command code",
          {"--reply-code", "0"},

@@ -259,9 +259,9 @@ TEST_F(CtlLineLock, ConfirmLoopsAndTheWorkstationAllGetThroughInTurn) {
     EXPECT_EQ(console.messages, std::vector<std::string>{});
 
     ASSERT_EQ(m_sim->Terminate(), 0);
-    // A script's run: the line count, the format, the price, the new price, its read-back.
-    // The workstation's: the status, the new price, its read-back.
-    const std::vector<int> script{4, 1, 3, 2, 3};
+    // A script's run: the status, the line count, the format, the price, the new price, its
+    // read-back. The workstation's: the status, the new price, its read-back.
+    const std::vector<int> script{34, 4, 1, 3, 2, 3};
     const std::vector<int> workstation{34, 2, 3};
     const std::vector<int> codes = TracedRequests(m_sim->ErrText());
     int scripts = 0;

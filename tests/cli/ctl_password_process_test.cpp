@@ -273,6 +273,18 @@ INSTANTIATE_TEST_SUITE_P(
                std::nullopt}),
     [](const auto &row) { return std::string(row.param.name); });
 
+// voxa-ctl --device /dev/tty: the person's own terminal is refused as a line to the
+// controller, at once, and left as it was (echo and line editing on), not raw.
+TEST_F(CtlPasswordProcess, TheTerminalItRunsInIsNoControllerLine) {
+    const auto run = OnTerminal({"--device", "/dev/tty", "get-number-of-lines"});
+    EXPECT_EQ(run->Wait(10s), ExitStatus::kTransactionFailed) << run->Shown();
+    EXPECT_NE(run->Shown().find("Open(): /dev/tty: this is the terminal this program runs in, "
+                                "not a line to the Central Controller"),
+              std::string::npos)
+        << run->Shown();
+    EXPECT_TRUE(run->EchoOn());
+}
+
 struct Interruption {
     const char *name;
     int signal;        // sent with kill(), or

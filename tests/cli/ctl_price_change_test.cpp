@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -46,9 +47,17 @@ std::vector<std::string> Keys(const Json &object) {
     return keys;
 }
 
+// The controller's wall clock stands still, so that a clock set is the clock read back
+// however long a loaded machine takes between the two (a second boundary crossed meanwhile
+// once made the report read one second more).
+std::chrono::system_clock::time_point StandingClock() {
+    using namespace std::chrono;
+    return sys_days{year{2026} / 12 / 7} + hours{9};
+}
+
 class CtlPriceTest : public CtlInProcess {
 protected:
-    CtlPriceTest() {
+    CtlPriceTest() : CtlInProcess(StandingClock) {
         system.SetLineTag(0, "Regular");
         system.SetLineTag(1, "Plus");
         client.PriceSetup().logFolder = m_dir;
@@ -71,9 +80,9 @@ protected:
 
 TEST_F(CtlPriceTest, SetPricesSendsInLineOrderAndSaysWhichLinesWereSet) {
     EXPECT_EQ(Run({"set-prices", "3=3.789", "1=3.459"}), ExitStatus::kOk) << err.str();
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
-    EXPECT_EQ(controller.Requests()[9][3], 0);
-    EXPECT_EQ(controller.Requests()[10][3], 2);
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{34, 4, 1, 1, 1, 1, 1, 1, 3, 3, 2, 2}));
+    EXPECT_EQ(controller.Requests()[10][3], 0);
+    EXPECT_EQ(controller.Requests()[11][3], 2);
     EXPECT_EQ(out.str(), "1 3.459 sent\n3 3.789 sent\n");
     EXPECT_EQ(err.str(), "");
     const auto log = Log();

@@ -6,7 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include <sys/prctl.h>
+
 #include "change_password_dialog.h"
+#include "core_dumps.h"
 #include "control_builder.h"
 #include "dialog_test_kit.h"
 #include "password_dialog.h"
@@ -61,6 +64,9 @@ private slots:
 
     void EndedDialogsKeepNoPassword_data();
     void EndedDialogsKeepNoPassword();
+
+    void APasswordWindowForbidsCoreDumps_data();
+    void APasswordWindowForbidsCoreDumps();
 
 private:
     std::unique_ptr<Site> m_site;
@@ -326,6 +332,30 @@ void PasswordDialogsTest::EndedDialogsKeepNoPassword() {
         QCOMPARE(int(frame->Code()), sent);
         for (std::size_t i = 3; i < kFrameSize; ++i) QCOMPARE(int((*frame)[i]), 0);
     }
+}
+
+void PasswordDialogsTest::APasswordWindowForbidsCoreDumps_data() {
+    QTest::addColumn<bool>("change");
+    QTest::newRow("password") << false;
+    QTest::newRow("change password") << true;
+}
+
+// What is typed in a password window stays in the program's memory after the window (Qt's
+// copies are freed, not overwritten): from the window on, no core dump may write it out.
+void PasswordDialogsTest::APasswordWindowForbidsCoreDumps() {
+    QFETCH(bool, change);
+    QCOMPARE(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
+    QVERIFY(!CoreDumps::Forbidden());
+    if (change) {
+        ChangePasswordDialog dialog(m_site->system);
+        QVERIFY(CoreDumps::Forbidden());
+    } else {
+        PasswordDialog dialog(m_site->system);
+        QVERIFY(CoreDumps::Forbidden());
+    }
+    // For the rest of the run.
+    QVERIFY(CoreDumps::Forbidden());
+    ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
 }
 
 QTEST_MAIN(PasswordDialogsTest)

@@ -2,8 +2,11 @@
 #include <QToolButton>
 #include <QtTest>
 #include <ctime>
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "command_code.h"
 #include "date_time_dialog.h"
 #include "dialog_test_kit.h"
 #include "duty_cycle_dialog.h"
@@ -56,6 +59,8 @@ private slots:
     void DateTimeApplyPartsAreIndependent_data();
     void DateTimeApplyPartsAreIndependent();
     void UsePcTimeFillsTheFieldsAndSendsNothingUntilApply();
+
+    void EscapeWhileApplyIsBusyLeavesTheDialogOpen();
 
 private:
     std::unique_ptr<DialogSite> m_site;
@@ -352,6 +357,49 @@ void TimerAndClockDialogsTest::UsePcTimeFillsTheFieldsAndSendsNothingUntilApply(
     QCOMPARE(m_site->Requests(),
              QStringList({"8 135 5 30", "11 12 7 26 20", pc.tm_isdst > 0 ? "6 1" : "6"}));
     QCOMPARE(Messages(m_site->console), QStringList{});
+}
+
+namespace {
+
+// A person who presses Escape, and then Cancel, while the controller's message is up in the
+// middle of an Apply.
+struct ImpatientConsole : RecordingConsole {
+    void ShowDetailedMessage(const std::string &text, const std::string &detail) override {
+        RecordingConsole::ShowDetailedMessage(text, detail);
+        if (impatience) impatience();
+    }
+    std::function<void()> impatience;
+};
+
+}  // namespace
+
+// The dialog is busy until its Apply is over: Escape and Cancel meanwhile neither close it
+// nor send anything, so the transaction in progress never loses its dialog.
+void TimerAndClockDialogsTest::EscapeWhileApplyIsBusyLeavesTheDialogOpen() {
+    BasicDialogSite<ImpatientConsole> site;
+    DutyCycleDialog dialog(site.system);
+    dialog.Initialise();
+    dialog.show();
+    site.controller.Faults().forcedStatus = ControllerStatus::kDutyCycleOutOfRange;
+    site.controller.Faults().forcedStatusCount = 1;
+    site.controller.Faults().forcedStatusCommand = ToByte(CommandCode::SetDutyCycle);
+    bool busyWhenPressed = false;
+    site.console.impatience = [&] {
+        busyWhenPressed = dialog.Busy();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        Click(&dialog, Ids::Result::kCancel);
+    };
+    site.controller.ClearRequests();
+    Type(&dialog, D::kDutyCycle, "45");
+    Click(&dialog, Ids::Result::kApply);
+    QVERIFY(busyWhenPressed);
+    QCOMPARE(Messages(site.console), QStringList{"Central Controller: Duty Cycle Out of Range"});
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), 0);
+    QCOMPARE(site.Requests(), QStringList{"22 1 45"});
+    // Idle again, Escape closes it as ever.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QCOMPARE(dialog.result(), Ids::Result::kCancel);
 }
 
 QTEST_MAIN(TimerAndClockDialogsTest)

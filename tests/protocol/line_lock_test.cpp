@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,6 +21,7 @@
 
 #include "file_contents.h"
 #include "line_queue.h"
+#include "forked_call.h"
 #include "recording_console.h"
 #include "sign_system.h"
 #include "system_link_platform.h"
@@ -50,6 +53,16 @@ public:
         ::waitpid(m_pid, nullptr, 0);
     }
     pid_t Pid() const { return m_pid; }
+    // Waits until the child runs the program of that name (it runs the test's until its
+    // exec), however long a loaded machine takes to get there.
+    bool Named(const std::string &name) const {
+        for (int tries = 0; tries < 1000; ++tries) {
+            std::string comm = ReadWholeFile("/proc/" + std::to_string(m_pid) + "/comm");
+            if (comm == name + "\n") return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
 
 private:
     pid_t m_pid;
@@ -95,7 +108,7 @@ TEST_F(LineLockTest, HoldsTheUucpFileWithOurPidUntilReleased) {
 
 TEST_F(LineLockTest, ARunningHolderMakesItBusyAndIsNamed) {
     Sleeper holder;
-    std::this_thread::sleep_for(50ms);  // let it become "sleep"
+    ASSERT_TRUE(holder.Named("sleep"));
     WriteOwner(LockFile(), holder.Pid());
     LineLock lock("COM1", Device(), m_dir.string());
     int waits = 0;
@@ -150,6 +163,131 @@ TEST_F(LineLockTest, StaleFilesAreTakenOver) {
         }
         LineLock lock("COM1", Device(), m_dir.string());
         EXPECT_EQ(lock.Take(0ms), LineLock::Outcome::Taken) << "content: " << content;
+    }
+}
+
+// A stale lock file that this user cannot remove: another user's in the sticky lock folder
+// (a root cron job killed in the middle of a transaction), or one in a folder turned
+// read-only. It is waited on at a sleeping pace, like a holder, up to the limit, and then
+// named with what puts it right; never retried at full speed for ever.
+TEST_F(LineLockTest, AStaleFileThatCannotBeRemovedIsWaitedOnAndNamed) {
+    const fs::path folder = m_dir / "lock";
+    fs::create_directory(folder);
+    WriteOwner(folder / "LCK..ttyUSB0", DeadPid());
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        // Root may remove anything: the lock is tried by an ordinary user, in a sticky folder
+        // as /run/lock is.
+        ASSERT_EQ(::chmod(m_dir.c_str(), 0755), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 01777), 0);
+    } else {
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    }
+    constexpr auto kLimit = 1500ms;
+    const std::string expected = "COM1 (" + Device() + ") cannot be locked: the lock file " +
+                                 (folder / "LCK..ttyUSB0").string() +
+                                 " was left by a program that ended (PID ";
+    const auto outcome = RunForked(
+        [&] {
+            if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 2;
+            LineLock lock("COM1", Device(), folder.string());
+            rusage before{};
+            ::getrusage(RUSAGE_SELF, &before);
+            const auto start = std::chrono::steady_clock::now();
+            const LineLock::Outcome taken = lock.Take(kLimit);
+            const auto waited = std::chrono::steady_clock::now() - start;
+            rusage after{};
+            ::getrusage(RUSAGE_SELF, &after);
+            const auto cpu =
+                std::chrono::seconds(after.ru_utime.tv_sec + after.ru_stime.tv_sec -
+                                     before.ru_utime.tv_sec - before.ru_stime.tv_sec) +
+                std::chrono::microseconds(after.ru_utime.tv_usec + after.ru_stime.tv_usec -
+                                          before.ru_utime.tv_usec - before.ru_stime.tv_usec);
+            if (taken != LineLock::Outcome::Busy) return 3;
+            if (lock.Problem().rfind(expected, 0) != 0 ||
+                lock.Problem().find("it cannot be removed (unlink() failed: (") ==
+                    std::string::npos ||
+                lock.Problem().find("sudo rm " + (folder / "LCK..ttyUSB0").string()) ==
+                    std::string::npos) {
+                std::fprintf(stderr, "%s\n", lock.Problem().c_str());
+                return 4;
+            }
+            if (waited < kLimit) return 5;
+            // Asleep, not spinning.
+            return cpu < kLimit / 4 ? 0 : 6;
+        },
+        10s);
+    EXPECT_EQ(outcome, 0);
+    EXPECT_TRUE(fs::exists(folder / "LCK..ttyUSB0"));
+    ::chmod(folder.c_str(), 0755);
+}
+
+// A stop request (a signal) ends the wait for the line at once.
+TEST_F(LineLockTest, AStopRequestEndsTheWait) {
+    Sleeper holder;
+    WriteOwner(LockFile(), holder.Pid());
+    LineLock lock("COM1", Device(), m_dir.string());
+    const auto start = std::chrono::steady_clock::now();
+    const auto stopAt = start + 200ms;
+    EXPECT_EQ(lock.Take(30s, {}, {}, [&] { return std::chrono::steady_clock::now() >= stopAt; }),
+              LineLock::Outcome::Stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(lock.Problem(), "the wait for COM1 (" + Device() + ") was stopped");
+    EXPECT_TRUE(fs::exists(LockFile()));
+}
+
+// A second lock of the same process waits for the first: a file with our own process id is
+// ours only while a lock of ours holds it, and is then never taken over.
+TEST_F(LineLockTest, AFileOfALockOfThisProcessIsNotTakenOver) {
+    LineLock first("COM1", Device(), m_dir.string());
+    ASSERT_EQ(first.Take(0ms), LineLock::Outcome::Taken);
+    LineLock second("COM1", Device(), m_dir.string());
+    EXPECT_EQ(second.Take(100ms), LineLock::Outcome::Busy);
+    EXPECT_NE(second.Problem().find("is busy: this program (PID " + std::to_string(::getpid())),
+              std::string::npos)
+        << second.Problem();
+    EXPECT_TRUE(first.Held());
+    first.Release();
+    EXPECT_EQ(second.Take(0ms), LineLock::Outcome::Taken);
+    second.Release();
+
+    // Left by a process that had our id once (or a lock never released): stale.
+    WriteOwner(LockFile(), static_cast<int>(::getpid()));
+    LineLock third("COM1", Device(), m_dir.string());
+    EXPECT_EQ(third.Take(0ms), LineLock::Outcome::Taken);
+}
+
+// A lock whose file another process took meanwhile (a takeover of one it thought stale)
+// leaves that file where it is when it lets go.
+TEST_F(LineLockTest, ReleaseLeavesAFileAnotherProcessOwns) {
+    Sleeper other;
+    LineLock lock("COM1", Device(), m_dir.string());
+    ASSERT_EQ(lock.Take(0ms), LineLock::Outcome::Taken);
+    WriteOwner(LockFile(), other.Pid());
+    lock.Release();
+    ASSERT_TRUE(fs::exists(LockFile()));
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(other.Pid()));
+    EXPECT_EQ(ReadWholeFile(LockFile()), expected);
+}
+
+// Something planted in the lock file's place is no lock: it is neither followed nor waited
+// on, and goes.
+TEST_F(LineLockTest, ALinkOrAFifoInTheLocksPlaceGoesWithoutBeingFollowed) {
+    WriteWholeFile(m_dir / "precious", "kept\n");
+    for (const auto &plant : std::vector<std::function<void()>>{
+             [&] { fs::create_symlink(m_dir / "precious", LockFile()); },
+             [&] { ASSERT_EQ(::mkfifo(LockFile().c_str(), 0666), 0); }}) {
+        plant();
+        const auto outcome = RunForked(
+            [&] {
+                LineLock lock("COM1", Device(), m_dir.string());
+                return lock.Take(1s) == LineLock::Outcome::Taken ? 0 : 1;
+            },
+            5s);
+        EXPECT_EQ(outcome, 0);
+        EXPECT_EQ(ReadWholeFile(m_dir / "precious"), "kept\n");
+        fs::remove(LockFile());
     }
 }
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "command_code.h"
 #include "simulated_site.h"
 
 namespace {
@@ -50,6 +53,53 @@ TEST_F(ReplyDecoderTest, NumberOfLinesIsStoredAndDataRepliesKeepTheCounters) {
     EXPECT_EQ(system.FailureCounter(0), 1);
     system.Decode(Reply(4, 0, {3}));
     EXPECT_EQ(system.NumberOfLines(), 3);
+}
+
+// A text that does not end within the frame is no value: the field keeps what it held, and
+// the outcome says no data came, so that nobody takes the old text for the answer.
+TEST_F(ReplyDecoderTest, ATextWithoutItsEndCarriesNoData) {
+    const struct {
+        int code;
+        std::size_t start;
+        std::function<std::string()> field;
+    } kCases[] = {
+        {1, 4, [&] { return system.LineFormatScratch(); }},
+        {3, 4, [&] { return system.LastLinePrice(); }},
+        {15, 7, [&] { return system.FailLogText(); }},
+        {34, 6, [&] { return system.CcStatusText(); }},
+        {44, 4, [&] { return system.CcSoftwarePartNumber(); }},
+    };
+    for (const auto &c : kCases) {
+        const std::string before = c.field();
+        EXPECT_EQ(system.Decode(TextReply(c.code, c.start, std::string(21 - c.start, 'x'))),
+                  SignSystem::kNoData)
+            << "code " << c.code;
+        EXPECT_EQ(c.field(), before) << "code " << c.code;
+    }
+}
+
+// The bare acknowledgement answers a request that asks for nothing; for one that asks for
+// data it carries none, and the value stays unread. The workstation shows nothing for it
+// (its dialogs leave such a field empty); voxa-ctl says so.
+TEST_F(ReplyDecoderTest, TheBareAcknowledgementOfADataRequestCarriesNoData) {
+    site.controller.Faults().replyCode = ToByte(CommandCode::NeverSent);
+    const std::string failLog = system.FailLogText();
+    EXPECT_EQ(system.GetFailLog(), failLog);
+    EXPECT_EQ(system.LastOutcome(), SignSystem::kNoData);
+    EXPECT_EQ(system.GetNumberOfLines(), 6);
+    EXPECT_EQ(system.LastOutcome(), SignSystem::kNoData);
+    EXPECT_FALSE(system.VerifyPassword("voxa"));
+    EXPECT_EQ(system.LastOutcome(), SignSystem::kNoData);
+    EXPECT_TRUE(site.console.messages.empty());
+    // A command that asks for nothing is confirmed by it, as ever.
+    system.ClearFailLog();
+    EXPECT_EQ(system.LastOutcome(), 0);
+
+    system.SetStrictTransactions(true);
+    system.GetTime();
+    EXPECT_EQ(system.LastOutcome(), SignSystem::kNoData);
+    EXPECT_EQ(site.console.messages,
+              std::vector<std::string>{SignSystem::NoDataText(ToByte(CommandCode::GetTime))});
 }
 
 TEST_F(ReplyDecoderTest, AcknowledgementOnlyRepliesClearTheCounters) {

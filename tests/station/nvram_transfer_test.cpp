@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "recording_console.h"
 #include "sign_system.h"
 #include "sim_link_platform.h"
+#include "forked_call.h"
 #include "simulated_site.h"
 #include "temporary_folder.h"
 
@@ -79,13 +82,24 @@ TEST_F(NvramTransferTest, SaveOfAHundredBytesWritesSevenWholeBlocks) {
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"site.nvr"});
 }
 
-TEST_F(NvramTransferTest, SaveOfAnEmptyMemoryWritesAnEmptyFileAndReplacesAnOldOne) {
+// A controller that reports no memory at all has nothing to save: a good image of that
+// name is never replaced by an empty one, and no empty file is made.
+TEST_F(NvramTransferTest, SaveOfAnEmptyMemoryLeavesAnOldImageAloneAndSaysSo) {
     site.model.ResetNvram(0);
-    const std::string path = PathOf("empty.nvr");
-    WriteFileBytes(path, Pattern(64, 1));
-    EXPECT_EQ(transfer.Save(path).outcome, Outcome::Complete);
-    EXPECT_TRUE(ReadFileBytes(path).empty());
+    const std::string path = PathOf("good.nvr");
+    WriteFileBytes(path, Pattern(2048, 1));
+    const NvramTransfer::Result result = transfer.Save(path);
+    EXPECT_EQ(result.outcome, Outcome::EmptyMemory);
+    EXPECT_EQ(result.message,
+              std::string(NvramTransfer::kEmptyMemoryText) + " " + path + " was left as it was.");
+    EXPECT_EQ(ReadFileBytes(path), Pattern(2048, 1));
     EXPECT_EQ(site.SentCodes(), (std::vector<int>{kBegin, kPrepare, kSize, kEnd, kSaveComplete}));
+
+    const NvramTransfer::Result fresh = transfer.Save(PathOf("new.nvr"));
+    EXPECT_EQ(fresh.outcome, Outcome::EmptyMemory);
+    EXPECT_EQ(fresh.message,
+              std::string(NvramTransfer::kEmptyMemoryText) + " No file was written.");
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"good.nvr"});
 }
 
 TEST_F(NvramTransferTest, ProgressIsToldBeforeTheFirstCommandAndAfterEveryBlock) {
@@ -297,6 +311,20 @@ TEST_F(NvramTransferTest, ProgramEndDuringASaveCountsNoStaleBlock) {
     EXPECT_TRUE(FolderNames().empty());
 }
 
+// The program's end asked for in the middle of a load (a stop signal, the window closed):
+// no further block goes out, and the load is not taken for a complete one.
+TEST_F(NvramTransferTest, ProgramEndDuringALoadSendsNoFurtherBlock) {
+    site.model.ResetNvram(64);
+    WriteFileBytes(PathOf("site.nvr"), Pattern(64, 9));
+    const NvramTransfer::Result result = transfer.Load(PathOf("site.nvr"), [&](int done, int) {
+        if (done == 1) site.system.RequestProgramEnd();
+    });
+    EXPECT_EQ(BlockAddresses(kWrite), std::vector<int>{0});
+    EXPECT_EQ(result.blocksDone, 1);
+    EXPECT_NE(result.outcome, Outcome::Complete);
+    EXPECT_EQ(site.SentCodes(), (std::vector<int>{kBegin, kPrepare, kWrite}));
+}
+
 TEST_F(NvramTransferTest, SaveIntoAFolderThatCannotTakeIt) {
     const std::string path = (folder / "no-such-folder" / "x.nvr").string();
     const NvramTransfer::Result result = transfer.Save(path);
@@ -419,6 +447,90 @@ TEST(NvramTransferHold, BothTransfersHoldTheLineThroughoutAndCountTheirBlocks) {
     platform.events.clear();
     NvramTransfer(system).Load(path + ".missing");
     EXPECT_EQ(platform.events, std::vector<std::string>{});
+}
+
+// What stands where an image is to be read or written, instead of a regular file.
+struct PlantedImage {
+    const char *name;
+    std::function<void(const std::string &)> plant;
+    std::string readReason;   // what the load says of it
+    std::string writeReason;  // what the save says
+};
+
+void PrintTo(const PlantedImage &c, std::ostream *os) {
+    *os << c.name;
+}
+
+std::vector<PlantedImage> PlantedImages() {
+    return {
+        {"Fifo", [](const std::string &p) { ASSERT_EQ(::mkfifo(p.c_str(), 0666), 0); },
+         "it is a named pipe, not a regular file", "it is a named pipe, not a regular file"},
+        {"LinkToDevice", [](const std::string &p) { fs::create_symlink("/dev/null", p); },
+         "it is a character device, not a regular file",
+         "it leads to /dev/null, which is a character device, not a regular file"},
+    };
+}
+
+class NvramPlantedImages : public NvramTransferTest,
+                           public ::testing::WithParamInterface<PlantedImage> {};
+
+// A FIFO would block the read for ever, and a device node must never be replaced by a
+// regular file (as root, /dev/null): both are refused before anything is sent.
+TEST_P(NvramPlantedImages, AreRefusedWithoutWaitingAndLeftAsTheyWere) {
+    const PlantedImage c = GetParam();
+    const std::string path = PathOf("site.nvr");
+    c.plant(path);
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    site.model.ResetNvram(32);
+
+    const auto loaded = RunForked(
+        [&] {
+            const NvramTransfer::Result result = transfer.Load(path);
+            return result.outcome == Outcome::FileRefused &&
+                           result.message == "NVRAM image not loaded: cannot read " + path + " (" +
+                                                 c.readReason + ")." &&
+                           site.controller.Requests().empty()
+                       ? 0
+                       : 1;
+        },
+        std::chrono::seconds(5));
+    EXPECT_EQ(loaded, 0);
+
+    const NvramTransfer::Result saved = transfer.Save(path);
+    EXPECT_EQ(saved.outcome, Outcome::FileRefused);
+    EXPECT_EQ(saved.message,
+              "NVRAM image not saved: cannot write " + path + " (" + c.writeReason + ").");
+    EXPECT_TRUE(site.controller.Requests().empty());
+    struct stat after {};
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(InPlaceOfTheImage, NvramPlantedImages,
+                         ::testing::ValuesIn(PlantedImages()),
+                         [](const auto &row) { return std::string(row.param.name); });
+
+// An image chosen by the user may be a link to an image elsewhere: it is written through
+// the link, but never with the permissions of the file the link leads to, which may have
+// been put there to read the system password out of the next save.
+TEST_F(NvramTransferTest, AnImageSavedThroughALinkIsWrittenThereForItsOwnerOnly) {
+    site.model.ResetNvram(48);
+    const std::string shared = PathOf("shared.nvr");
+    WriteFileBytes(shared, Pattern(16, 5));
+    ASSERT_EQ(::chmod(shared.c_str(), 0666), 0);
+    fs::create_symlink(shared, PathOf("site.nvr"));
+
+    const mode_t before = ::umask(0);
+    const NvramTransfer::Result result = transfer.Save(PathOf("site.nvr"));
+    ::umask(before);
+    ASSERT_EQ(result.outcome, Outcome::Complete) << result.message;
+    EXPECT_TRUE(fs::is_symlink(PathOf("site.nvr")));
+    EXPECT_EQ(ReadFileBytes(shared), ControllerModel::InitialNvram(48));
+    struct stat status {};
+    ASSERT_EQ(::stat(shared.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u) << std::oct << (status.st_mode & 07777);
 }
 
 }  // namespace

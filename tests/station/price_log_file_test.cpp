@@ -3,14 +3,20 @@
 #include "price_log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "csv_text.h"
 #include "file_contents.h"
+#include "file_size_limit.h"
+#include "forked_call.h"
 #include "temporary_folder.h"
 
 namespace {
@@ -127,7 +133,7 @@ TEST_F(PriceLogFileTest, ALineCutShortByACrashIsEndedBeforeTheNext) {
     ASSERT_TRUE(log->Read(entries, reason));
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].line, "1");
-    EXPECT_EQ(entries[0].outcome, "");
+    EXPECT_EQ(entries[0].outcome, PriceLogFile::kDamaged);
     EXPECT_EQ(entries[1].line, "2");
     EXPECT_EQ(entries[1].outcome, "sent");
 }
@@ -171,6 +177,208 @@ TEST_F(PriceLogFileTest, ExportWritesTheEntriesGivenButNeverOverTheLog) {
     EXPECT_EQ(ReadWholeFile(log->Path()), before);
 }
 
+// ---- One line per attempt, whatever happens ----
+
+std::string Header() {
+    return std::string(PriceLogFile::kHeader) + "\n";
+}
+
+// A line cut short with its quote open, as a full disk left it, hides nothing after it: the
+// reader starts afresh at every line.
+TEST_F(PriceLogFileTest, ATornLineWithAnOpenQuoteIsDamagedAndTheLinesAfterItStay) {
+    WriteWholeFile(m_dir / "voxa-prices.csv",
+                   Header() +
+                       "2026-12-07T10:00:00+00:00,workstation,op,1,Regular,3.499,3.459,sent\n" +
+                       "2026-12-07T10:01:00+00:00,voxa-ctl,op,5,\"Diesel, tr\n" +
+                       "2026-12-07T10:02:00+00:00,voxa-ctl,op,2,Plus,3.599,3.559,confirmed\n");
+    const auto log = Run("voxa-ctl");
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    ASSERT_TRUE(log->Read(entries, reason)) << reason;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].outcome, "sent");
+    EXPECT_EQ(entries[1].line, "5");
+    EXPECT_EQ(entries[1].outcome, PriceLogFile::kDamaged);
+    EXPECT_EQ(entries[2].line, "2");
+    EXPECT_EQ(entries[2].outcome, "confirmed");
+}
+
+// A line that does not go in whole (a full disk) is cut back, so the next one starts on a
+// line of its own and the file holds no half line.
+TEST_F(PriceLogFileTest, AnAppendThatFailsIsCutBackToWhereItBegan) {
+    const auto log = Run("workstation");
+    ASSERT_TRUE(log->Append(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sent)));
+    const std::string before = ReadWholeFile(log->Path());
+    {
+        FileSizeLimit full(before.size() + 20);
+        ASSERT_TRUE(full.Active());
+        EXPECT_FALSE(
+            log->Append(Attempt(5, "Diesel, truck", "12.50", "12.60", PriceOutcome::Sent)));
+    }
+    EXPECT_EQ(ReadWholeFile(log->Path()), before);
+    EXPECT_NE(log->Problem().find("write() failed: (27) File too large"), std::string::npos)
+        << log->Problem();
+    ASSERT_TRUE(log->Append(Attempt(2, "Plus", "3.599", "3.559", PriceOutcome::Sent)));
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    ASSERT_TRUE(log->Read(entries, reason));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].outcome, "sent");
+}
+
+// Before the price goes out its line says "sending", in the room of the longest outcome; the
+// outcome then takes that room, and a last line loses the padding.
+TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
+    const auto log = Run("voxa-ctl");
+    const std::string time = PriceLogFile::TimeText(kNoon);
+    const std::string head = time + ",voxa-ctl,op,1,Regular,3.499,3.459,";
+    ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
+    EXPECT_EQ(ReadWholeFile(log->Path()),
+              Header() + head + "sending" + std::string(LongestPriceOutcomeName() - 7, ' ') + "\n");
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    ASSERT_TRUE(log->Read(entries, reason));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].outcome, "sending");
+
+    ASSERT_TRUE(log->Complete(PriceOutcome::Sent));
+    EXPECT_EQ(ReadWholeFile(log->Path()), Header() + head + "sent\n");
+    EXPECT_EQ(log->Problem(), "");
+}
+
+// Another program wrote after the line while its price went out: the outcome goes into the
+// line's own room, in place, and the other's line stays as it was.
+TEST_F(PriceLogFileTest, AnOutcomeGoesInPlaceWhenOthersWroteAfterIt) {
+    const auto workstation = Run("workstation");
+    const auto script = Run("voxa-ctl");
+    ASSERT_TRUE(workstation->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
+    ASSERT_TRUE(script->Append(Attempt(2, "Plus", "3.599", "3.559", PriceOutcome::Confirmed)));
+    ASSERT_TRUE(workstation->Complete(PriceOutcome::NotConfirmed));
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    ASSERT_TRUE(script->Read(entries, reason));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].source, "workstation");
+    EXPECT_EQ(entries[0].outcome, "not confirmed");
+    EXPECT_EQ(entries[1].source, "voxa-ctl");
+    EXPECT_EQ(entries[1].outcome, "confirmed");
+    const std::vector<CsvText::Row> rows = CsvText::Parse(ReadWholeFile(script->Path()));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2][7], "confirmed");
+}
+
+// The log moved away while a price went out (rotated, say): the attempt is logged whole
+// where the log is now.
+TEST_F(PriceLogFileTest, AnOutcomeWhoseLineIsGoneIsLoggedWhole) {
+    const auto log = Run("voxa-ctl");
+    ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
+    fs::rename(log->Path(), m_dir / "voxa-prices.csv.1");
+    ASSERT_TRUE(log->Complete(PriceOutcome::Unknown));
+    EXPECT_EQ(ReadWholeFile(log->Path()), Header() + PriceLogFile::TimeText(kNoon) +
+                                              ",voxa-ctl,op,1,Regular,3.499,3.459,unknown\n");
+}
+
+// Every attempt is one line, and a field holds at most its room: a 100 kB argument is not
+// logged whole, and a line break in a tag does not start a line of its own.
+TEST_F(PriceLogFileTest, FieldsAreCutToTheirRoomAndKeepToOneLine) {
+    const auto log = Run("voxa-ctl");
+    ASSERT_TRUE(log->Append(Attempt(1, "Two\nlines\r", "", std::string(100000, '7') + "\xC3\xA9",
+                                    PriceOutcome::BadValue)));
+    const std::string text = ReadWholeFile(log->Path());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    std::vector<PriceLogFile::Entry> entries;
+    std::string reason;
+    ASSERT_TRUE(log->Read(entries, reason));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].tag, "Two lines ");
+    EXPECT_EQ(entries[0].newPrice, std::string(PriceLogFile::kFieldRoom - 1, '7'));
+    EXPECT_EQ(entries[0].outcome, "bad value");
+}
+
+// What stands in the log's place that is no file of ours: never written through, never
+// waited on, and left alone for the next name.
+struct PlantedLog {
+    const char *name;
+    std::function<void(const fs::path &)> plant;
+    std::string why;
+};
+
+void PrintTo(const PlantedLog &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class PriceLogPlanted : public PriceLogFileTest,
+                        public ::testing::WithParamInterface<PlantedLog> {};
+
+TEST_P(PriceLogPlanted, IsLeftAloneAndTheLogGoesToTheNextName) {
+    const PlantedLog c = GetParam();
+    c.plant(m_dir / "voxa-prices.csv");
+    const auto status = RunForked(
+        [&] {
+            const auto log = Run("workstation");
+            const std::string notice = log->Prepare();
+            const bool appended =
+                log->Append(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sent));
+            return appended && log->Path() == m_dir / "voxa-prices-1.csv" &&
+                           notice == "voxa-prices.csv is not a VOXA price log (" + c.why +
+                                         "), so it is left as it is: price changes are logged in "
+                                         "voxa-prices-1.csv instead."
+                       ? 0
+                       : 1;
+        },
+        std::chrono::seconds(5));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadWholeFile(m_dir / "elsewhere"), "someone's file\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InTheLogsPlace, PriceLogPlanted,
+    ::testing::Values(
+        PlantedLog{"LinkToAnotherFile",
+                   [](const fs::path &p) {
+                       WriteWholeFile(p.parent_path() / "elsewhere", "someone's file\n");
+                       fs::create_symlink(p.parent_path() / "elsewhere", p);
+                   },
+                   "it is a symbolic link, not a regular file"},
+        PlantedLog{"LinkToAFileThatIsNotThereYet",
+                   [](const fs::path &p) {
+                       fs::create_symlink(p.parent_path() / "made-through-the-link", p);
+                       WriteWholeFile(p.parent_path() / "elsewhere", "someone's file\n");
+                   },
+                   "it is a symbolic link, not a regular file"},
+        PlantedLog{"Fifo",
+                   [](const fs::path &p) {
+                       ASSERT_EQ(::mkfifo(p.c_str(), 0666), 0);
+                       WriteWholeFile(p.parent_path() / "elsewhere", "someone's file\n");
+                   },
+                   "it is a named pipe, not a regular file"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+// A log far longer than one piece of the reader is read whole, line by line, the lines that
+// straddle two pieces included.
+TEST_F(PriceLogFileTest, ALongLogIsReadLineByLineInOrder) {
+    std::string text = Header();
+    constexpr int kLines = 3000;
+    for (int i = 0; i < kLines; ++i) {
+        text += "2026-12-07T10:00:00+00:00,voxa-ctl,op," + std::to_string(i % 8 + 1) +
+                ",Regular,3.499," + std::to_string(i) + ",sent\r\n";
+    }
+    WriteWholeFile(m_dir / "voxa-prices.csv", text);
+    const auto log = Run("voxa-ctl");
+    int seen = 0;
+    bool inOrder = true;
+    std::string reason;
+    ASSERT_TRUE(log->ReadEach(
+        [&](PriceLogFile::Entry &&entry) {
+            inOrder = inOrder && entry.newPrice == std::to_string(seen) && entry.outcome == "sent";
+            ++seen;
+        },
+        reason));
+    EXPECT_EQ(seen, kLines);
+    EXPECT_TRUE(inOrder);
+}
+
 TEST(PriceLogTime, IsLocalTimeInIso8601WithItsOffset) {
     const std::string text = PriceLogFile::TimeText(kNoon);
     EXPECT_TRUE(
@@ -203,7 +411,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, CsvParse,
                                            CsvCase{"a,,b\r\nc\n", {{"a", "", "b"}, {"c"}}},
                                            CsvCase{"\"x, \"\"y\"\"\",z", {{"x, \"y\"", "z"}}},
                                            CsvCase{"\"two\nlines\",end\n", {{"two\nlines", "end"}}},
-                                           CsvCase{"\n", {{""}}}));
+                                           CsvCase{"\n", {{""}}},
+                                           // A lone carriage return is no line end.
+                                           CsvCase{"a\rb,c\n", {{"a\rb", "c"}}},
+                                           CsvCase{"\"a\rb\",c\r\nd\n", {{"a\rb", "c"}, {"d"}}},
+                                           CsvCase{"a,b\r", {{"a", "b\r"}}}));
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(CsvText::Field("Regular"), "Regular");

@@ -19,7 +19,21 @@ public:
         attempts.push_back(attempt);
         return true;
     }
+    bool Begin(const PriceAttempt &attempt) override {
+        if (onBegin) onBegin();
+        attempts.push_back(attempt);
+        pending = true;
+        return true;
+    }
+    bool Complete(PriceOutcome outcome) override {
+        EXPECT_TRUE(pending);
+        pending = false;
+        attempts.back().outcome = outcome;
+        return true;
+    }
     std::vector<PriceAttempt> attempts;
+    bool pending = false;
+    std::function<void()> onBegin;
 };
 
 int Code(CommandCode code) {
@@ -91,34 +105,64 @@ const std::vector<int> kSetAndRead{2, 3};
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, PriceUpdateSend,
-    ::testing::Values(SendCase{"Confirmed", true, [](FaultPlan &) {}, PriceOutcome::Confirmed,
-                               kSetAndRead, "3.459"},
-                      SendCase{"ControllerStoresAnotherText", true,
-                               [](FaultPlan &f) { f.manglePrice = true; }, PriceOutcome::Mismatch,
-                               kSetAndRead, "4.459"},
-                      SendCase{"MangledButNotReadBack", false,
-                               [](FaultPlan &f) { f.manglePrice = true; }, PriceOutcome::Sent, kSet,
-                               "3.459"},
-                      SendCase{"ReadBackRefused", true,
-                               [](FaultPlan &f) {
-                                   f.forcedStatus = ControllerStatus::kInvalidLine;
-                                   f.forcedStatusCount = 1;
-                                   f.forcedStatusCommand = ToByte(CommandCode::GetLinePrice);
-                               },
-                               PriceOutcome::NotConfirmed, kSetAndRead, "3.459"},
-                      SendCase{"SetRefused", true,
-                               [](FaultPlan &f) {
-                                   f.forcedStatus = ControllerStatus::kInvalidLine;
-                                   f.forcedStatusCount = 1;
-                               },
-                               PriceOutcome::Refused, kSet, "3.499"},
-                      SendCase{"NothingAnswers",
-                               true,
-                               [](FaultPlan &f) { f.silent = true; },
-                               PriceOutcome::NoAnswer,
-                               {},
-                               "3.499"}),
+    ::testing::Values(
+        SendCase{"Confirmed", true, [](FaultPlan &) {}, PriceOutcome::Confirmed, kSetAndRead,
+                 "3.459"},
+        SendCase{"ControllerStoresAnotherText", true, [](FaultPlan &f) { f.manglePrice = true; },
+                 PriceOutcome::Mismatch, kSetAndRead, "4.459"},
+        SendCase{"MangledButNotReadBack", false, [](FaultPlan &f) { f.manglePrice = true; },
+                 PriceOutcome::Sent, kSet, "3.459"},
+        SendCase{"ReadBackRefused", true,
+                 [](FaultPlan &f) {
+                     f.forcedStatus = ControllerStatus::kInvalidLine;
+                     f.forcedStatusCount = 1;
+                     f.forcedStatusCommand = ToByte(CommandCode::GetLinePrice);
+                 },
+                 PriceOutcome::NotConfirmed, kSetAndRead, "3.459"},
+        SendCase{"SetRefused", true,
+                 [](FaultPlan &f) {
+                     f.forcedStatus = ControllerStatus::kInvalidLine;
+                     f.forcedStatusCount = 1;
+                 },
+                 PriceOutcome::Refused, kSet, "3.499"},
+        SendCase{"NothingAnswers",
+                 true,
+                 [](FaultPlan &f) { f.silent = true; },
+                 PriceOutcome::NoAnswer,
+                 {},
+                 "3.499"},
+        // Every byte refused: the request never got through whole.
+        SendCase{"NakStorm",
+                 false,
+                 [](FaultPlan &f) { f.nakRate = 1.0; },
+                 PriceOutcome::NoAnswer,
+                 {},
+                 "3.499"},
+        // The controller took the request whole and said status 0, but the
+        // line was cut in the middle of the reply: it may well show 3.459.
+        SendCase{"ReplyCutAfterTheStatus", false, [](FaultPlan &f) { f.stopAfterReplyByte = 5; },
+                 PriceOutcome::Unknown, kSet, std::nullopt},
+        // A checksum failure answered by a quiet resend, which the controller
+        // takes without anyone reading its reply.
+        SendCase{"QuietResendTakenUnread", false,
+                 [](FaultPlan &f) {
+                     f.forcedStatus = ControllerStatus::kChecksumFailure;
+                     f.forcedStatusCount = 1;
+                 },
+                 PriceOutcome::Unknown, std::vector<int>{2, 2}, std::nullopt}),
     [](const ::testing::TestParamInfo<SendCase> &param) { return param.param.name; });
+
+// The attempt is on record before the first byte of the price goes out, so that a program
+// killed while the controller takes it leaves a line behind.
+TEST_F(PriceUpdateTest, ThePriceIsOnRecordBeforeItGoesOut) {
+    std::vector<int> sentAtBegin{-1};
+    log.onBegin = [&] { sentAtBegin = site.SentCodes(); };
+    EXPECT_EQ(update.Send(1, "3.459").outcome, PriceOutcome::Sent);
+    EXPECT_EQ(sentAtBegin, std::vector<int>{});
+    ASSERT_EQ(log.attempts.size(), 1u);
+    EXPECT_FALSE(log.pending);
+    EXPECT_EQ(log.attempts[0].outcome, PriceOutcome::Sent);
+}
 
 TEST_F(PriceUpdateTest, ABadValueIsRecordedAndNothingIsSent) {
     EXPECT_FALSE(update.CheckFormat(1, "3.45_"));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "file_contents.h"
+#include "file_size_limit.h"
 #include "temporary_folder.h"
 
 namespace fs = std::filesystem;
@@ -463,31 +464,6 @@ TEST_F(SettingsFileTest, UnreadableFileIsNotReplaced) {
     EXPECT_TRUE(fs::is_directory(m_path));
     EXPECT_EQ(Entries(m_dir), std::vector<std::string>{"voxa.ini"});
 }
-
-// Lowers the file size limit of the process for one scope, which makes write() fail with
-// EFBIG exactly as a full disk makes it fail with ENOSPC, also for root.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        m_active = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-    bool Active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = SIG_DFL;
-    bool m_active = false;
-};
 
 TEST_F(SettingsFileTest, FullDiskDuringSaveKeepsTheOldFileWhole) {
     const std::string before = "[Tags]\ntag0=Regular\ntag1=Plus\n";

@@ -1,6 +1,7 @@
 #include "child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -34,7 +35,8 @@ void Drain(const pollfd &p, int &fd, std::string &text) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string &path, const std::vector<std::string> &args,
-                           const std::string &directory, const std::optional<std::string> &input) {
+                           const std::string &directory, const std::optional<std::string> &input,
+                           std::optional<uid_t> user) {
     int out[2];
     int err[2];
     int in[2] = {-1, -1};
@@ -63,6 +65,9 @@ ChildProcess::ChildProcess(const std::string &path, const std::vector<std::strin
         if ((!directory.empty() && chdir(directory.c_str()) != 0) ||
             dup2(out[1], STDOUT_FILENO) < 0 || dup2(err[1], STDERR_FILENO) < 0 ||
             (input && dup2(in[0], STDIN_FILENO) < 0)) {
+            _exit(126);
+        }
+        if (user && (setgroups(0, nullptr) != 0 || setgid(*user) != 0 || setuid(*user) != 0)) {
             _exit(126);
         }
         execv(path.c_str(), argv.data());

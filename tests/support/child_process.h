@@ -12,10 +12,12 @@
 class ChildProcess {
 public:
     // Runs path with the arguments, in directory when one is given, with the text given to
-    // its standard input (which is then closed).
+    // its standard input (which is then closed), as the user given (root can) or as this
+    // process's.
     ChildProcess(const std::string &path, const std::vector<std::string> &args,
                  const std::string &directory = {},
-                 const std::optional<std::string> &input = std::nullopt);
+                 const std::optional<std::string> &input = std::nullopt,
+                 std::optional<uid_t> user = std::nullopt);
     ~ChildProcess();
 
     ChildProcess(const ChildProcess &) = delete;
