@@ -35,14 +35,26 @@ void PricePanel::SetUpPriceFields() {
     for (int line = 1; line <= m_installedLines; ++line) {
         const QString format = QString::fromStdString(m_system.GetLineFormat(line));
         m_controls.priceFields[line - 1]->Init(MaskForFormat(format), QString());
+        // A line whose format could not be read stays shut: a price typed into a guessed
+        // mask could be anything to the controller.
+        m_controls.priceFields[line - 1]->setToolTip(
+            m_system.LineFormatRead(line)
+                ? QString()
+                : QString::fromStdString(UnreadFormatText(line)));
     }
+}
+
+std::string PricePanel::UnreadFormatText(int line) {
+    return "The format of line " + std::to_string(line) +
+           " could not be read from the Central Controller, so the line takes no price. "
+           "Check the line, then start VOXA again.";
 }
 
 void PricePanel::EnableInstalledLines() {
     m_reads.ReadFaceMasks();
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         m_controls.tagFields[line - 1]->setEnabled(true);
-        m_controls.priceFields[line - 1]->setEnabled(true);
+        m_controls.priceFields[line - 1]->setEnabled(m_system.LineFormatRead(line));
     }
 }
 

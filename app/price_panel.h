@@ -40,6 +40,8 @@ public:
 
     // The mask of a price field, from its line's format.
     static QString MaskForFormat(const QString &format);
+    // The tooltip of a price field whose format could not be read.
+    static std::string UnreadFormatText(int line);
 
     void SetUpPriceFields();
     void EnableInstalledLines();

@@ -82,6 +82,10 @@ std::string SignSystem::GetLineFormat(int line) const {
     return IsLineNumber(line) ? m_lineFormats[line - 1] : std::string();
 }
 
+bool SignSystem::LineFormatRead(int line) const {
+    return IsLineNumber(line) && m_lineFormatRead[line - 1];
+}
+
 std::uint8_t SignSystem::GetFaceMask(int lineIndex) const {
     return IsIndex(lineIndex, kMaxLines) ? m_faceMasks[lineIndex] : 0;
 }
@@ -220,9 +224,11 @@ void SignSystem::RequestProgramEnd() {
 
 void SignSystem::ReadLineFormats() {
     for (int n = 0; n < InstalledLineCount(); ++n) {
-        RunTransaction(m_builder->GetLineFormat(n));
-        // Copied whatever happened: a failed read repeats the format read before it.
-        m_lineFormats[n] = m_lineFormatScratch;
+        // A failed read leaves the format of the line read before it behind: that is not
+        // this line's, and a price checked against it could be anything to the controller.
+        const bool read = RunTransaction(m_builder->GetLineFormat(n)) == 0;
+        m_lineFormats[n] = read ? m_lineFormatScratch : std::string();
+        m_lineFormatRead[n] = read;
     }
 }
 
@@ -365,8 +371,9 @@ void SignSystem::SetIntensityMode(int face, int mode) {
 
 void SignSystem::ReadFaceMasks() {
     for (int n = 0; n < InstalledLineCount(); ++n) {
-        RunTransaction(m_builder->GetLineFaceMask(n));
-        m_faceMasks[n] = m_lastFaceMask;
+        // As with the formats: a failed read is no face at all, not the line before's.
+        const bool read = RunTransaction(m_builder->GetLineFaceMask(n)) == 0;
+        m_faceMasks[n] = read ? m_lastFaceMask : 0;
     }
 }
 
@@ -405,7 +412,8 @@ std::string SignSystem::GetCcSoftwarePartNumber() {
 
 bool SignSystem::PriceCheck(const std::string &price, int line) const {
     const std::string format = GetLineFormat(line);
-    if (price.size() > format.size()) {
+    // A line whose format could not be read takes no price.
+    if (format.empty() || price.size() > format.size()) {
         return false;
     }
     for (std::size_t i = 0; i < format.size(); ++i) {

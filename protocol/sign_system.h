@@ -48,7 +48,11 @@ public:
     void SetFaceTag(int face, const std::string &text);
     std::string GetLineTag(int lineIndex) const;
     void SetLineTag(int lineIndex, const std::string &text);
+    // Empty for a line whose format could not be read: it takes no price.
     std::string GetLineFormat(int line) const;  // line 1-8
+    // False once a read of the line's format failed, until one succeeds.
+    bool LineFormatRead(int line) const;
+    // 0 (no face) for a line whose mask could not be read.
     std::uint8_t GetFaceMask(int lineIndex) const;
     // The number of lines as the controller reported it.
     int NumberOfLines() const { return m_numberOfLines; }
@@ -234,6 +238,7 @@ private:
     std::unique_ptr<ControllerLink> m_link;
     std::array<std::string, kFaces> m_faceTags;
     std::array<std::string, kMaxLines> m_lineFormats;
+    std::array<bool, kMaxLines> m_lineFormatRead{true, true, true, true, true, true, true, true};
     std::string m_lineFormatScratch;
     std::string m_lastLinePrice;
     std::array<bool, kMaxLines> m_lineChanged{};

@@ -12,7 +12,9 @@
 #include "cm_edit.h"
 #include "device_map.h"
 #include "main_window.h"
+#include "command_code.h"
 #include "open_main_window.h"
+#include "price_panel.h"
 #include "resource_ids.h"
 #include "settings_file.h"
 #include "simulated_site.h"
@@ -49,6 +51,7 @@ private slots:
     void StartupAsksForTheInstallationInOrder();
     void StartupStopsWhenTheControllerWantsItsMemoryUpdated();
     void LinesAboveTheLineCountStayNotInstalled();
+    void ALineWhoseFormatWasNotReadTakesNoPrice();
     void PortDialogRunsBeforeTheFirstTransactionWhenAskedFor();
     void PortDialogRunsFirstWhenNoPortIsSet_data();
     void PortDialogRunsFirstWhenNoPortIsSet();
@@ -244,6 +247,26 @@ void MainWindowTest::LinesAboveTheLineCountStayNotInstalled() {
     SendButton()->click();
     QCOMPARE(m_site->SentCodes(), (std::vector<int>{34, 2}));
     QCOMPARE(m_site->model.Current().lines[0].price, std::string("1.899"));
+}
+
+// The first line's format read is refused: that line is shut and says why, and neither it
+// nor the next line is set up from the other's format.
+void MainWindowTest::ALineWhoseFormatWasNotReadTakesNoPrice() {
+    m_site->model.Current().lines[0].format = "8.889";
+    m_site->model.Current().lines[1].format = "88.88";
+    auto &faults = m_site->controller.Faults();
+    faults.forcedStatus = ControllerStatus::kInvalidLine;
+    faults.forcedStatusCount = 1;
+    faults.forcedStatusCommand = ToByte(CommandCode::GetLineFormat);
+    Start();
+    m_window->Tick();
+    QVERIFY(!Price(1)->isEnabled());
+    QCOMPARE(Price(1)->toolTip().toStdString(), PricePanel::UnreadFormatText(1));
+    QVERIFY(Tag(1)->isEnabled());
+    QVERIFY(Price(2)->isEnabled());
+    QVERIFY(Price(2)->toolTip().isEmpty());
+    QCOMPARE(m_window->System()->GetLineFormat(2), std::string("88.88"));
+    QVERIFY(!m_window->System()->PriceCheck("1.234", 1));
 }
 
 void MainWindowTest::PortDialogRunsBeforeTheFirstTransactionWhenAskedFor() {

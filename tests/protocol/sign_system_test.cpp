@@ -133,17 +133,35 @@ TEST_F(SignSystemTest, MoreThanEightLinesAreBoundedToEight) {
     EXPECT_FALSE(system.LineChanged(9));
 }
 
-TEST_F(SignSystemTest, FailedFormatReadRepeatsTheFormatReadBefore) {
+// A read that fails leaves the line unread: neither the format nor the face mask of the
+// line read before it, which a failed read leaves behind, and no price fits it.
+TEST_F(SignSystemTest, FailedFormatAndMaskReadsLeaveTheLineUnread) {
     controller.lineCount = 2;
     controller.lines[0].format = "88.88";
+    controller.lines[0].faceMask = 0x0F;
     controller.lines[1].format = "8.889";
+    controller.lines[1].faceMask = 0x30;
     system.GetNumberOfLines();
     controller.lineCount = 1;  // line 2 is now refused as an invalid line
     system.ReadLineFormats();
+    system.ReadFaceMasks();
     EXPECT_EQ(system.GetLineFormat(1), "88.88");
-    EXPECT_EQ(system.GetLineFormat(2), "88.88");
+    EXPECT_TRUE(system.LineFormatRead(1));
+    EXPECT_EQ(system.GetLineFormat(2), "");
+    EXPECT_FALSE(system.LineFormatRead(2));
+    EXPECT_EQ(system.GetFaceMask(0), 0x0F);
+    EXPECT_EQ(system.GetFaceMask(1), 0);
+    EXPECT_FALSE(system.PriceCheck("12.34", 2));
+    EXPECT_FALSE(system.PriceCheck("1.234", 2));
     EXPECT_EQ(site.console.messages,
-              std::vector<std::string>{"Central Controller: Invalid Line Number"});
+              (std::vector<std::string>{"Central Controller: Invalid Line Number",
+                                        "Central Controller: Invalid Line Number"}));
+
+    // Read again once the line answers: known again.
+    controller.lineCount = 2;
+    system.ReadLineFormats();
+    EXPECT_EQ(system.GetLineFormat(2), "8.889");
+    EXPECT_TRUE(system.LineFormatRead(2));
 }
 
 TEST_F(SignSystemTest, IntensityModeMapsUnknownValuesToManual) {
