@@ -124,6 +124,16 @@ void PricePanel::SendUpdate() {
     LineHold hold(m_system, "sending prices (Send Update)");
     m_system.GetCcStatus();
     ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
+    // The grade order is judged on the whole set, before any of it goes out.
+    const std::map<int, std::string> changes = ChangedPrices();
+    if (const auto question = m_update.OrderQuestion(changes, m_system.InstalledLineCount())) {
+        hold.LetGo();
+        if (!m_console.AskYesNo(*question)) {
+            const int line = m_update.HoldBackOrder(changes, m_system.InstalledLineCount());
+            StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
+            return;
+        }
+    }
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         if (!m_system.LineChanged(line)) {
             continue;
@@ -174,6 +184,16 @@ void PricePanel::SendUpdate() {
     ApplyNormalFont();
     m_controls.sendUpdate->setEnabled(false);
     m_lastCompleteUpdate = m_controls.lastUpdate->text();
+}
+
+std::map<int, std::string> PricePanel::ChangedPrices() const {
+    std::map<int, std::string> changes;
+    for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
+        if (m_system.LineChanged(line)) {
+            changes[line] = m_controls.priceFields[line - 1]->text().toStdString();
+        }
+    }
+    return changes;
 }
 
 QString PricePanel::LastUpdateToKeep() const {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPushButton>
 #include <array>
+#include <map>
+#include <string>
 
 #include "price_update.h"
 #include "startup_reads.h"
@@ -64,6 +66,8 @@ public:
     PriceUpdate &Update() { return m_update; }
 
 private:
+    // The lines edited and not sent, with their texts.
+    std::map<int, std::string> ChangedPrices() const;
     // Shows text in the last-update field, in a font small enough for its longest row.
     void ShowLastUpdate(const QString &text);
     // Ends a send at line: the text in the last-update field, the focus in its price.

@@ -174,8 +174,7 @@ std::string PriceLimits::OrderText() const {
     return text;
 }
 
-std::vector<PriceLimits::OrderStep> PriceLimits::OrderBreaks(
-    const std::array<std::optional<std::string>, kLines> &prices) const {
+std::vector<PriceLimits::OrderStep> PriceLimits::OrderBreaks(const LinePrices &prices) const {
     std::vector<OrderStep> breaks;
     const auto priceOf = [&prices](int line) -> std::optional<double> {
         const std::optional<std::string> &text = prices[line - 1];

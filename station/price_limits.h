@@ -13,6 +13,8 @@
 class PriceLimits {
 public:
     static constexpr int kLines = 8;
+    // What each line shows (or will): prices[i] for line i+1, nothing when not known.
+    using LinePrices = std::array<std::optional<std::string>, kLines>;
 
     struct Range {
         std::optional<double> lowest;
@@ -55,8 +57,7 @@ public:
     // known, or not a price). A line whose price is not known is passed over: its
     // neighbours in the order are compared with each other, strictly when either step
     // between them is strict.
-    std::vector<OrderStep> OrderBreaks(
-        const std::array<std::optional<std::string>, kLines> &prices) const;
+    std::vector<OrderStep> OrderBreaks(const LinePrices &prices) const;
     // The question to ask before such a set of prices goes out, naming every line and
     // price that breaks the order; nothing when they keep it or no order is set.
     std::optional<std::string> OrderQuestion(
