@@ -73,6 +73,7 @@ std::vector<PriceLogFollower::Change> PriceLogFollower::Poll(std::string &notice
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::string reason;
         std::int64_t read = 0;
+        const PriceLogFile::ReadMark before = m_mark;
         const PriceLogFile::NewLines result = ReadWith(m_mark, changes, reason, read);
         if (result == PriceLogFile::NewLines::Read) {
             m_problem.clear();
@@ -93,17 +94,18 @@ std::vector<PriceLogFollower::Change> PriceLogFollower::Poll(std::string &notice
                 break;
             }
         }
-        StartOver();
+        // A log that was not there when following began holds nothing older.
+        StartOver(result == PriceLogFile::NewLines::NotOurs || before.device != 0 ||
+                  before.path != m_mark.path);
     }
     return changes;
 }
 
-void PriceLogFollower::StartOver() {
+void PriceLogFollower::StartOver(bool sinceStart) {
     // The mark was put at the start of the new file by the read that found it.
     m_watched.clear();
     m_lastChange.fill(-1);
-    // Only what was written since following began is a change.
-    m_since = m_start;
+    if (sinceStart) m_since = m_start;
 }
 
 void PriceLogFollower::ReadOn(std::vector<Change> &changes) {

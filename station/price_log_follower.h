@@ -80,8 +80,9 @@ private:
     bool Take(std::int64_t begin, std::int64_t end, PriceLogFile::Entry &&entry, bool last,
               std::vector<Change> &changes);
     void CheckWatched(std::vector<Change> &changes);
-    // Starts over at the start of the file the log uses now.
-    void StartOver();
+    // Starts over at the start of the file the log uses now; with sinceStart only what was
+    // written since following began is a change.
+    void StartOver(bool sinceStart);
 
     PriceLogFile &m_log;
     PriceLogFile::ReadMark m_mark;

@@ -243,7 +243,8 @@ TEST_F(PriceLogFollowerTest, AReplacedLogIsFollowedFromItsStart) {
 TEST_F(PriceLogFollowerTest, ALogNotWrittenYetHasNoChangesUntilItIs) {
     m_follower.Start(kStart);
     EXPECT_TRUE(Poll().empty());
-    Other("voxa-ctl")->Append(Attempt(6, "19.99", PriceOutcome::Sent));
+    // Whatever its clock says: the file holds nothing from before following began.
+    Other("voxa-ctl", kStart - 3600)->Append(Attempt(6, "19.99", PriceOutcome::Sent));
     EXPECT_EQ(Prices(Poll()), (std::vector<std::string>{"6=19.99"}));
 }
 
