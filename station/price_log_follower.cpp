@@ -73,7 +73,7 @@ std::vector<PriceLogFollower::Change> PriceLogFollower::Poll(std::string &notice
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::string reason;
         std::int64_t read = 0;
-        const PriceLogFile::ReadMark before = m_mark;
+        const PriceLogFile::ReadMark marked = m_mark;
         const PriceLogFile::NewLines result = ReadWith(m_mark, changes, reason, read);
         if (result == PriceLogFile::NewLines::Read) {
             m_problem.clear();
@@ -90,13 +90,13 @@ std::vector<PriceLogFollower::Change> PriceLogFollower::Poll(std::string &notice
             notice = m_log.Prepare();
             if (m_log.Path() == before) {
                 m_gaveUpOn = before;
-                m_problem = before.string() + ": not a VOXA price log";
+                m_problem = before.string() + " is not a VOXA price log, and no other name is free";
                 break;
             }
         }
         // A log that was not there when following began holds nothing older.
-        StartOver(result == PriceLogFile::NewLines::NotOurs || before.device != 0 ||
-                  before.path != m_mark.path);
+        StartOver(result == PriceLogFile::NewLines::NotOurs || marked.device != 0 ||
+                  marked.path != m_mark.path);
     }
     return changes;
 }
