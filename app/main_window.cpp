@@ -137,11 +137,10 @@ void MainWindow::BuildControls() {
         // tooltip says by whom, when and to what.
         auto *mark = new QLabel("!", client);
         mark->setObjectName(Id(Ids::Main::kChangedElsewhereMarkIds[line - 1]));
-        mark->setGeometry(du.ToPixels(119, 15 + row, 6, 14));
+        mark->setGeometry(du.ToPixels(116, 15 + row, 9, 14));
         mark->setAlignment(Qt::AlignCenter);
-        QFont markFont = mark->font();
-        markFont.setBold(true);
-        mark->setFont(markFont);
+        mark->setAutoFillBackground(true);
+        mark->setFont(DialogUnits::CellHeightFont(PricePanel::kBoldCellHeight, QFont::Black));
         QPalette markColours = mark->palette();
         markColours.setColor(QPalette::WindowText, QColor(0xc0, 0x30, 0x00));
         mark->setPalette(markColours);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFontMetrics>
+#include <QPalette>
 #include <QScopeGuard>
 #include <algorithm>
 
@@ -242,8 +243,11 @@ void PricePanel::TakeChangeFromElsewhere(const Change &change) {
         return;
     }
     ShowSignPrice(line, QString::fromStdString(change.price));
-    ShowLastUpdate("Last Update:\n" + ChangeTime(change));
-    m_lastCompleteUpdate = m_controls.lastUpdate->text();
+    const QString lastUpdate = "Last Update:\n" + ChangeTime(change);
+    // The reason a send of this window stopped stays in the box until the next send; the
+    // settings keep the time all the same.
+    if (!m_controls.lastUpdate->text().startsWith("Error:")) ShowLastUpdate(lastUpdate);
+    m_lastCompleteUpdate = lastUpdate;
 }
 
 void PricePanel::ShowSignPrice(int line, const QString &price) {
@@ -256,7 +260,12 @@ void PricePanel::ShowSignPrice(int line, const QString &price) {
 
 void PricePanel::MarkChangedElsewhere(int line, std::optional<Change> change) {
     const QString tip = change ? ChangedElsewhereTip(*change) : QString();
-    m_controls.priceFields[line - 1]->setToolTip(tip);
+    CmEdit *field = m_controls.priceFields[line - 1];
+    field->setToolTip(tip);
+    // The field itself is tinted too, so that the mark is hard to miss.
+    QPalette colours = field->parentWidget()->palette();
+    if (change) colours.setColor(QPalette::Base, kChangedElsewhereTint);
+    field->setPalette(colours);
     if (QLabel *mark = m_controls.changedMarks[line - 1]) {
         mark->setToolTip(tip);
         mark->setVisible(change.has_value());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLabel>
 #include <QObject>
@@ -41,6 +42,8 @@ public:
     static constexpr int kBoldCellHeight = 19;
     // The last-update field's font goes no smaller than this for a long message.
     static constexpr double kSmallestMessagePoints = 6;
+    // The background of an edited price field whose line was changed by another program.
+    static constexpr QColor kChangedElsewhereTint{0xff, 0xe8, 0xa0};
 
     // Every price change attempt goes to log (none: not recorded).
     PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,

@@ -2,6 +2,7 @@
 // tells them: a line not edited shows the new price and the last update its time; a line
 // being edited keeps what was typed, is marked, and Send Update asks about it.
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +61,7 @@ private slots:
     void AnEditedLineIsKeptAndMarked();
     void SendUpdateAsksAboutALineChangedUnderneath_data();
     void SendUpdateAsksAboutALineChangedUnderneath();
+    void AStoppedSendKeepsItsReasonInTheBox();
     void NothingIsTakenWhileSendUpdateRuns();
     void TheLimitsMeasureFromThePriceSetElsewhere();
 
@@ -196,6 +198,8 @@ void FollowChangesTest::AnEditedLineIsKeptAndMarked() {
                  qPrintable(widget->toolTip()));
     }
     QVERIFY(Price(1)->toolTip().isEmpty());
+    QCOMPARE(Price(2)->palette().color(QPalette::Base), PricePanel::kChangedElsewhereTint);
+    QVERIFY(Price(1)->palette().color(QPalette::Base) != PricePanel::kChangedElsewhereTint);
     QVERIFY(m_window->Panel()->ChangedElsewhere(2).has_value());
 }
 
@@ -222,6 +226,8 @@ void FollowChangesTest::SendUpdateAsksAboutALineChangedUnderneath() {
             "by head-office (user hq) at " +
             when + ".\n\nSend your price, 3.559, anyway? No keeps 3.579 and drops your edit."});
     QVERIFY(!Mark(2)->isVisible());
+    QVERIFY(Price(2)->toolTip().isEmpty());
+    QVERIFY(Price(2)->palette().color(QPalette::Base) != PricePanel::kChangedElsewhereTint);
     QVERIFY(!m_window->System()->LineChanged(2));
     QVERIFY(!m_window->findChild<QPushButton *>(Id(Ids::Main::kSendUpdate))->isEnabled());
     if (answerYes) {
@@ -233,6 +239,22 @@ void FollowChangesTest::SendUpdateAsksAboutALineChangedUnderneath() {
         // Back in the font of a line not edited.
         QCOMPARE(Price(2)->font(), Price(1)->font());
     }
+}
+
+// The reason a send stopped stays in the box; the time of the change elsewhere is what the
+// settings keep as the last update.
+void FollowChangesTest::AStoppedSendKeepsItsReasonInTheBox() {
+    Start("[Limits]\nMaxChangePercent=20\n");
+    Edit(1, "8599");
+    m_console.answerYes = false;
+    Send();
+    QCOMPARE(LastUpdate(), QString("Error:\nNot Sent, Price #1"));
+    Other("voxa-ctl")->Append(Attempt(3, "3.759", PriceOutcome::Sent));
+    m_window->Tick();
+    QCOMPARE(Price(3)->text(), QString("3.759"));
+    QCOMPARE(LastUpdate(), QString("Error:\nNot Sent, Price #1"));
+    QCOMPARE(m_window->Panel()->LastUpdateToKeep(),
+             "Last Update:\n" + StatusLine::ClockText(QDateTime::fromSecsSinceEpoch(kChangeTime)));
 }
 
 // A tick while Send Update asks its question takes nothing from the log: the send reads the
