@@ -18,8 +18,8 @@ AboutDialog::AboutDialog(SignSystem &system, QWidget *parent) : QDialog(parent) 
     setFixedSize(b.Units().ToPixelsX(288), b.Units().ToPixelsY(90));
 
     b.Static(QString(), {11, 10, 20, 20})
-        ->setPixmap(
-            QPixmap(QString::fromStdString(Ids::Icon::ResourcePath(Ids::Icon::kApplication, 32))));
+        ->setPixmap(QPixmap(
+            QString::fromStdString(Ids::Icon::ResourcePath(Ids::Icon::kApplication, 32))));
     b.Static(QString(), {236, 8, 44, 44}, Qt::AlignCenter)
         ->setPixmap(
             QPixmap(QString::fromStdString(Ids::Bitmap::ResourcePath(Ids::Bitmap::kAboutLogo))));

@@ -85,8 +85,9 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
         if (!Find(m_findText->text(), true)) m_findText->setStyleSheet("background: #fdd;");
     };
     connect(m_findText, &QLineEdit::returnPressed, this, findNext);
-    connect(m_findText, &QLineEdit::textEdited, this,
-            [this] { m_findText->setStyleSheet(QString()); });
+    connect(m_findText, &QLineEdit::textEdited, this, [this] {
+        m_findText->setStyleSheet(QString());
+    });
     connect(next, &QPushButton::clicked, this, findNext);
     connect(previous, &QPushButton::clicked, this, findPrevious);
     connect(close, &QToolButton::clicked, m_findBar, &QWidget::hide);

@@ -94,9 +94,10 @@ QMenuBar *MainMenu::Build(QWidget *parent, std::map<int, QAction *> &actions) {
 }
 
 QString MainMenu::PromptFor(int commandId) {
-    for (const Item *item : {Find(kFileItems, commandId), Find(kIntensityItems, commandId),
-                             Find(kSignItems, commandId), Find(kTestItems, commandId),
-                             Find(kSystemItems, commandId), Find(kHelpItems, commandId)}) {
+    for (const Item *item :
+         {Find(kFileItems, commandId), Find(kIntensityItems, commandId),
+          Find(kSignItems, commandId), Find(kTestItems, commandId),
+          Find(kSystemItems, commandId), Find(kHelpItems, commandId)}) {
         if (item != nullptr) return QString::fromUtf8(item->prompt);
     }
     return QString();
