@@ -2,15 +2,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -26,6 +29,7 @@
 #include "menu_commands.h"
 #include "operator_console.h"
 #include "price_log_file.h"
+#include "price_log_follower.h"
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
 #include "settings_binding.h"
@@ -129,6 +133,20 @@ void MainWindow::BuildControls() {
         tag->setEnabled(false);
         m_tagFields[line - 1] = tag;
 
+        // Between the tag and the price: the line, edited here, was changed elsewhere. The
+        // tooltip says by whom, when and to what.
+        auto *mark = new QLabel("!", client);
+        mark->setObjectName(Id(Ids::Main::kChangedElsewhereMarkIds[line - 1]));
+        mark->setGeometry(du.ToPixels(116, 15 + row, 9, 14));
+        mark->setAlignment(Qt::AlignCenter);
+        mark->setAutoFillBackground(true);
+        mark->setFont(DialogUnits::CellHeightFont(PricePanel::kBoldCellHeight, QFont::Black));
+        QPalette markColours = mark->palette();
+        markColours.setColor(QPalette::WindowText, QColor(0xc0, 0x30, 0x00));
+        mark->setPalette(markColours);
+        mark->setVisible(false);
+        m_changedMarks[line - 1] = mark;
+
         auto *price = new CmEdit(client);
         price->setObjectName(Id(Ids::Main::kPriceFieldIds[line - 1]));
         price->setGeometry(du.ToPixels(125, 15 + row, 58, 14));
@@ -197,10 +215,11 @@ bool MainWindow::Initialise() {
     // The price log lives beside the settings file.
     m_priceLog = std::make_unique<PriceLogFile>(
         std::filesystem::path(m_settingsPath.toStdString()).parent_path(), "workstation");
-    m_panel = std::make_unique<PricePanel>(
-        *m_system, m_console,
-        PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock},
-        m_priceLog.get());
+    m_panel =
+        std::make_unique<PricePanel>(*m_system, m_console,
+                                     PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate,
+                                                          m_lastUpdate, m_clock, m_changedMarks},
+                                     m_priceLog.get());
     m_panel->SetEditsArmed(false);
     m_menuCommands->ResetSupervisorMode();
 
@@ -266,6 +285,11 @@ bool MainWindow::Initialise() {
     m_pollTimer.start();
     m_panel->EnableInstalledLines();
     m_panel->LoadPrices();
+    // From the prices just read on, what other programs send is followed. The line is still
+    // held: nothing can have gone out in between.
+    m_follower = std::make_unique<PriceLogFollower>(*m_priceLog);
+    // The log's times are the PC's, whatever clock this window shows.
+    m_follower->Start(std::time(nullptr));
     hold.reset();
     CloseSplash();
     m_statusLine->SetShown(StatusLine::Shown::Nothing);
@@ -291,6 +315,23 @@ void MainWindow::Tick() {
     if (!m_system) return;
     m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
     m_panel->SetEditsArmed(true);
+    FollowChangesElsewhere();
+}
+
+void MainWindow::FollowChangesElsewhere() {
+    // Not while Send Update runs (its questions let ticks through): it reads the fields and
+    // the prices known as it goes.
+    if (!m_follower || !m_panel || m_panel->Sending()) return;
+    std::string notice;
+    for (const PriceLogFollower::Change &change : m_follower->Poll(notice)) {
+        m_panel->TakeChangeFromElsewhere(change);
+    }
+    const std::string &problem = m_follower->Problem();
+    if (!problem.empty() && !m_followProblemTold) {
+        m_followProblemTold = true;
+        std::cerr << "voxa: price changes made elsewhere not followed: " << problem << std::endl;
+    }
+    if (!notice.empty()) m_console.ShowMessage(notice);
 }
 
 void MainWindow::LoadSettings() {

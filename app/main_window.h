@@ -23,6 +23,7 @@ class MenuCommands;
 class LinkPlatform;
 class OperatorConsole;
 class PriceLogFile;
+class PriceLogFollower;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -98,6 +99,9 @@ public:
     PricePanel *Panel() const { return m_panel.get(); }
     // The price log beside the settings file; there from the start of Initialise().
     PriceLogFile *PriceLogInUse() const override { return m_priceLog.get(); }
+    // What learns the prices other programs set from the price log; none until the start-up
+    // reads are over.
+    PriceLogFollower *Follower() const { return m_follower.get(); }
     QWidget *DialogParent() override { return this; }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
@@ -128,6 +132,9 @@ private:
     // After a send: a price log moved elsewhere is told at once, a price log that failed
     // is shown in the status line and told once on standard error.
     void FollowPriceLog();
+    // Shows the prices other programs put on the sign since the last tick, as the price log
+    // tells them.
+    void FollowChangesElsewhere();
     void CloseSplash();
     void EndProgram();
 
@@ -138,6 +145,7 @@ private:
 
     std::array<CmEdit *, 8> m_priceFields{};
     std::array<QLabel *, 8> m_tagFields{};
+    std::array<QLabel *, 8> m_changedMarks{};
     QLabel *m_lastUpdate = nullptr;
     QPushButton *m_sendUpdate = nullptr;
     QLabel *m_clock = nullptr;
@@ -148,6 +156,9 @@ private:
 
     std::unique_ptr<PriceLogFile> m_priceLog;
     bool m_priceLogProblemTold = false;
+    // From the end of the start-up reads on; none when they did not run.
+    std::unique_ptr<PriceLogFollower> m_follower;
+    bool m_followProblemTold = false;
     std::unique_ptr<SignSystem> m_system;
     std::unique_ptr<PricePanel> m_panel;
     std::unique_ptr<StatusLine> m_statusLine;

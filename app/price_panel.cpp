@@ -1,6 +1,9 @@
 #include "price_panel.h"
 
+#include <QDateTime>
 #include <QFontMetrics>
+#include <QPalette>
+#include <QScopeGuard>
 #include <algorithm>
 
 #include "cell_mask.h"
@@ -9,6 +12,7 @@
 #include "line_hold.h"
 #include "operator_console.h"
 #include "sign_system.h"
+#include "status_line.h"
 
 PricePanel::PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
                        PriceLog *log, QObject *parent)
@@ -132,10 +136,23 @@ void PricePanel::StopAt(int line, const QString &text) {
 }
 
 void PricePanel::SendUpdate() {
+    m_sending = true;
+    const QScopeGuard done([this] { m_sending = false; });
+    if (!AskAboutChangesElsewhere()) return;
     // Other programs on the line wait until every changed price has gone out.
     LineHold hold(m_system, "sending prices (Send Update)");
     m_system.GetCcStatus();
     ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
+    // The grade order is judged on the whole set, before any of it goes out.
+    const std::map<int, std::string> changes = ChangedPrices();
+    if (const auto question = m_update.OrderQuestion(changes, m_system.InstalledLineCount())) {
+        hold.LetGo();
+        if (!m_console.AskYesNo(*question)) {
+            const int line = m_update.HoldBackOrder(changes, m_system.InstalledLineCount());
+            StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
+            return;
+        }
+    }
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         if (!m_system.LineChanged(line)) {
             continue;
@@ -181,11 +198,122 @@ void PricePanel::SendUpdate() {
                 return;
         }
         m_system.SetLineChanged(line, false);
+        MarkChangedElsewhere(line, std::nullopt);
     }
     m_editsArmed = false;
     ApplyNormalFont();
     m_controls.sendUpdate->setEnabled(false);
     m_lastCompleteUpdate = m_controls.lastUpdate->text();
+}
+
+namespace {
+
+// The time of a change as the clock shows it; as the log has it when it cannot be read.
+QString ChangeTime(const PricePanel::Change &change) {
+    const QDateTime time = QDateTime::fromString(QString::fromStdString(change.time), Qt::ISODate);
+    if (!time.isValid()) return QString::fromStdString(change.time);
+    return StatusLine::ClockText(time.toLocalTime());
+}
+
+QString WhoAndWhen(const PricePanel::Change &change) {
+    QString who = QString::fromStdString(change.source);
+    if (!change.user.empty()) who += QString(" (user %1)").arg(QString::fromStdString(change.user));
+    return QString("set by %1 at %2").arg(who, ChangeTime(change));
+}
+
+}  // namespace
+
+QString PricePanel::ChangedElsewhereTip(const Change &change) {
+    return QString(
+               "Changed while you were editing it: the sign now shows %1, %2.\nSend "
+               "Update asks before it sends your price.")
+        .arg(QString::fromStdString(change.price), WhoAndWhen(change));
+}
+
+std::string PricePanel::ChangedElsewhereQuestion(const Change &change, const std::string &typed) {
+    return QString(
+               "Price #%1 was changed while you were editing it: the sign now shows %2, "
+               "%3.\n\nSend your price, %4, anyway? No keeps %2 and drops your edit.")
+        .arg(change.line)
+        .arg(QString::fromStdString(change.price), WhoAndWhen(change),
+             QString::fromStdString(typed))
+        .toStdString();
+}
+
+const std::optional<PricePanel::Change> &PricePanel::ChangedElsewhere(int line) const {
+    static const std::optional<Change> kNone;
+    return line >= 1 && line <= SignSystem::kMaxLines ? m_changedElsewhere[line - 1] : kNone;
+}
+
+void PricePanel::TakeChangeFromElsewhere(const Change &change) {
+    const int line = change.line;
+    if (line < 1 || line > m_installedLines) return;
+    // What the sign shows now: the log's old price and the base of the change limit.
+    m_update.SetKnownPrice(line, change.price);
+    if (m_system.LineChanged(line)) {
+        MarkChangedElsewhere(line, change);
+        return;
+    }
+    ShowSignPrice(line, QString::fromStdString(change.price));
+    const QString lastUpdate = "Last Update:\n" + ChangeTime(change);
+    // The reason a send of this window stopped stays in the box until the next send; the
+    // settings keep the time all the same.
+    if (!m_controls.lastUpdate->text().startsWith("Error:")) ShowLastUpdate(lastUpdate);
+    m_lastCompleteUpdate = lastUpdate;
+}
+
+void PricePanel::ShowSignPrice(int line, const QString &price) {
+    // Not an edit: the field's change notice must not mark the line.
+    const bool armed = m_editsArmed;
+    m_editsArmed = false;
+    m_controls.priceFields[line - 1]->setText(price);
+    m_editsArmed = armed;
+}
+
+void PricePanel::MarkChangedElsewhere(int line, std::optional<Change> change) {
+    const QString tip = change ? ChangedElsewhereTip(*change) : QString();
+    CmEdit *field = m_controls.priceFields[line - 1];
+    field->setToolTip(tip);
+    // The field itself is tinted too, so that the mark is hard to miss.
+    QPalette colours = field->parentWidget()->palette();
+    if (change) colours.setColor(QPalette::Base, kChangedElsewhereTint);
+    field->setPalette(colours);
+    if (QLabel *mark = m_controls.changedMarks[line - 1]) {
+        mark->setToolTip(tip);
+        mark->setVisible(change.has_value());
+    }
+    m_changedElsewhere[line - 1] = std::move(change);
+}
+
+bool PricePanel::AskAboutChangesElsewhere() {
+    bool left = false;
+    for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
+        if (!m_system.LineChanged(line)) continue;
+        const std::optional<Change> change = m_changedElsewhere[line - 1];
+        if (change) {
+            const std::string typed = m_controls.priceFields[line - 1]->text().toStdString();
+            if (!m_console.AskYesNo(ChangedElsewhereQuestion(*change, typed))) {
+                ShowSignPrice(line, QString::fromStdString(change->price));
+                m_system.SetLineChanged(line, false);
+                ApplyLineFont(line, false);
+                MarkChangedElsewhere(line, std::nullopt);
+                continue;
+            }
+        }
+        left = true;
+    }
+    if (!left) m_controls.sendUpdate->setEnabled(false);
+    return left;
+}
+
+std::map<int, std::string> PricePanel::ChangedPrices() const {
+    std::map<int, std::string> changes;
+    for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
+        if (m_system.LineChanged(line)) {
+            changes[line] = m_controls.priceFields[line - 1]->text().toStdString();
+        }
+    }
+    return changes;
 }
 
 QString PricePanel::LastUpdateToKeep() const {

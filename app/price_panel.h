@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLabel>
 #include <QObject>
 #include <QPushButton>
 #include <array>
+#include <map>
+#include <optional>
+#include <string>
 
+#include "price_log_follower.h"
 #include "price_update.h"
 #include "startup_reads.h"
 
@@ -27,12 +32,18 @@ public:
         QPushButton *sendUpdate = nullptr;
         QLabel *lastUpdate = nullptr;
         QLabel *clock = nullptr;
+        // Beside each price field: shown while the line, edited here, was changed by another
+        // program.
+        std::array<QLabel *, 8> changedMarks{};
     };
+    using Change = PriceLogFollower::Change;
 
     static constexpr int kNormalCellHeight = 20;
     static constexpr int kBoldCellHeight = 19;
     // The last-update field's font goes no smaller than this for a long message.
     static constexpr double kSmallestMessagePoints = 6;
+    // The background of an edited price field whose line was changed by another program.
+    static constexpr QColor kChangedElsewhereTint{0xff, 0xe8, 0xa0};
 
     // Every price change attempt goes to log (none: not recorded).
     PricePanel(SignSystem &system, OperatorConsole &console, Controls controls,
@@ -50,6 +61,20 @@ public:
     void ApplyLineFont(int line, bool bold);
     void PriceChanged(int line);
     void SendUpdate();
+    // Send Update is under way (its questions included): prices are not taken from
+    // elsewhere meanwhile.
+    bool Sending() const { return m_sending; }
+
+    // A price another program put on the sign. A line not edited here shows it, and the
+    // last-update field its time, as a send of this window would; a line edited here keeps
+    // the text typed and is marked, and Send Update asks about it first.
+    void TakeChangeFromElsewhere(const Change &change);
+    // The change another program made to an edited line, while the line is marked.
+    const std::optional<Change> &ChangedElsewhere(int line) const;
+    // What a mark's tooltip says, and the question Send Update asks, about change to a line
+    // edited here whose text is typed.
+    static QString ChangedElsewhereTip(const Change &change);
+    static std::string ChangedElsewhereQuestion(const Change &change, const std::string &typed);
 
     // The lines set up with a mask at start-up; 0 until then, and for good when start-up
     // could not ask the controller.
@@ -66,6 +91,15 @@ public:
     PriceUpdate &Update() { return m_update; }
 
 private:
+    // Asks about each edited line that another program changed meanwhile: Yes keeps the
+    // text typed, No takes the price on the sign and drops the edit. False when no edited
+    // line is left to send.
+    bool AskAboutChangesElsewhere();
+    // Puts price in a line's field as shown on the sign, not as an edit.
+    void ShowSignPrice(int line, const QString &price);
+    void MarkChangedElsewhere(int line, std::optional<Change> change);
+    // The lines edited and not sent, with their texts.
+    std::map<int, std::string> ChangedPrices() const;
     // Shows text in the last-update field, in a font small enough for its longest row.
     void ShowLastUpdate(const QString &text);
     // Ends a send at line: the text in the last-update field, the focus in its price.
@@ -81,4 +115,6 @@ private:
     bool m_editsArmed = false;
     QString m_lastCompleteUpdate;
     int m_installedLines = 0;
+    bool m_sending = false;
+    std::array<std::optional<Change>, 8> m_changedElsewhere;
 };

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,16 @@ public:
         }
         if (refused) return Refused(listSet);
         // The prices the lines show now: the log's old prices, and what a change is
-        // measured from.
-        for (const auto &[line, price] : prices) {
+        // measured from; and those of the other installed lines of the grade order, which
+        // the new prices are held against.
+        std::set<int> lines;
+        for (const auto &[line, price] : prices) lines.insert(line);
+        for (const PriceLimits::OrderStep &step : m_update->Limits().Order()) {
+            for (const int line : {step.lower, step.upper}) {
+                if (line <= installed) lines.insert(line);
+            }
+        }
+        for (const int line : lines) {
             m_update->SetKnownPrice(line, reads.ReadPrice(line));
             if (m_system.FailedTransactionCount() > 0)
                 return Finish(ExitStatus::kTransactionFailed);
@@ -95,6 +104,14 @@ public:
                 m_update->HoldBack(line, price);
                 m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
                       << ": outside the limits in voxa.ini (--force sends it)\n";
+                refused = true;
+            }
+        }
+        if (!refused && !force) {
+            if (const auto question = m_update->OrderQuestion(prices, installed)) {
+                m_update->HoldBackOrder(prices, installed);
+                m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
+                      << ": against [Limits] Order in voxa.ini (--force sends it)\n";
                 refused = true;
             }
         }
@@ -272,7 +289,7 @@ void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
          .details = "  LINE       1 to 8, a line the controller has\n"
                     "  PRICE      as the line's format has it: 3.459 for 8.889\n"
                     "  --confirm  reads the price back after sending it\n"
-                    "  --force    sends a price outside the limits\n",
+                    "  --force    sends a price outside the limits or the grade order\n",
          .minOperands = 2,
          .maxOperands = 2,
          .options = priceOptions,
@@ -290,7 +307,7 @@ void PriceChangeSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
                           "sent or confirmed.",
                .details = "  LINE=PRICE  each line 1 to 8 once, such as 1=3.459\n"
                           "  --confirm   reads each price back after sending it\n"
-                          "  --force     sends prices outside the limits\n",
+                          "  --force     sends prices outside the limits or the grade order\n",
                .minOperands = 0,
                .maxOperands = 64,
                .options = priceOptions,

@@ -97,6 +97,9 @@ inline constexpr int kStatusIcon = 1028;
 inline constexpr int kSendUpdate = 1079;
 // Time of the last update, or the bad-price message of a stopped send.
 inline constexpr int kLastUpdate = 1080;
+// Mark beside price lines 1 to 8: the line, edited here, was changed by another program.
+inline constexpr std::array<int, 8> kChangedElsewhereMarkIds = {1120, 1121, 1122, 1123,
+                                                                1124, 1125, 1126, 1127};
 }  // namespace Main
 
 // The splash window (template 143).

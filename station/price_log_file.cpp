@@ -100,9 +100,15 @@ PriceLogFile::Entry PriceLogFile::EntryFor(const PriceAttempt &attempt,
 
 bool PriceLogFile::AppendLine(const std::string &line, Place *place) {
     std::string reason;
+    Place where;
     for (;;) {
-        const Kind kind = AppendLocked(m_path, line, reason, place);
-        if (kind == Kind::Ours) return true;
+        const Kind kind = AppendLocked(m_path, line, reason, &where);
+        if (kind == Kind::Ours) {
+            if (place != nullptr) *place = where;
+            m_written.push_back(where);
+            if (m_written.size() > kLinesRemembered) m_written.pop_front();
+            return true;
+        }
         if (kind != Kind::Foreign) break;
         // Someone put another file in the log's place since it was last written.
         if (!SkipForeign(reason, m_notice)) {
@@ -160,6 +166,12 @@ bool PriceLogFile::ReadEach(const std::function<void(Entry &&)> &visit, std::str
             if (!Blank(line)) visit(EntryOf(line));
         },
         reason);
+}
+
+bool PriceLogFile::Wrote(const ReadMark &mark, std::int64_t offset) const {
+    return std::any_of(m_written.begin(), m_written.end(), [&](const Place &place) {
+        return place.device == mark.device && place.inode == mark.inode && place.offset == offset;
+    });
 }
 
 bool PriceLogFile::Read(std::vector<Entry> &entries, std::string &reason) const {

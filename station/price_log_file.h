@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +88,41 @@ public:
     bool Read(std::vector<Entry> &entries, std::string &reason) const;
     // The entry one line of the log holds (without its line end).
     static Entry EntryOf(std::string_view line);
+
+    // Where a reader of the log in use has got to: the file, by its name and identity, and
+    // the first byte it has not read.
+    struct ReadMark {
+        std::filesystem::path path;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t offset = 0;
+    };
+    enum class NewLines {
+        Read,      // the whole lines from mark on were read (none when the file is missing)
+        Replaced,  // the log in use is not the file mark names, or was cut below mark: mark
+                   // now names its start, and nothing was read
+        NotOurs,   // the file there is not a log of ours; nothing was read
+        Failed,    // reason says why
+    };
+    // Reads the log in use from mark on, without going back over what lies before it: each
+    // whole line up to until is handed to visit with the offsets of its first byte and of
+    // the byte after its line end, and mark moves past the last of them. A last line
+    // without its line end is still being written and is left for the next read; the
+    // header is passed over. read gets the number of bytes read.
+    NewLines ReadNew(
+        ReadMark &mark,
+        const std::function<void(std::int64_t begin, std::int64_t end, Entry &&)> &visit,
+        std::string &reason, std::int64_t &read,
+        std::int64_t until = std::numeric_limits<std::int64_t>::max()) const;
+    // A mark at the start of the last whole line of the log in use, looked for in its last
+    // kTailRoom bytes (at the first line there past the header, or where the next line will
+    // go, when there is none).
+    static constexpr std::int64_t kTailRoom = 65536;
+    NewLines MarkLastLine(ReadMark &mark, std::string &reason) const;
+    // Whether this log wrote the line that starts at offset of the file mark names (of its
+    // last kLinesRemembered lines).
+    static constexpr std::size_t kLinesRemembered = 64;
+    bool Wrote(const ReadMark &mark, std::int64_t offset) const;
     // Writes entries under the header to a file of the user's choice, replacing it as a
     // whole. Never the log itself: that is refused with a reason.
     bool Export(const std::filesystem::path &path, const std::vector<Entry> &entries,
@@ -157,4 +194,6 @@ private:
     std::string m_problem;
     std::string m_notice;
     std::optional<Pending> m_pending;
+    // Where the last lines of this log went, newest last.
+    std::deque<Place> m_written;
 };

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "file_io.h"
@@ -31,6 +33,10 @@ bool StartsWithHeader(int fd) {
     const char after = start[header.size()];
     return after == '\n' || (after == '\r' && got > static_cast<ssize_t>(header.size() + 1) &&
                              start[header.size() + 1] == '\n');
+}
+
+bool Blank(std::string_view text) {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 class Descriptor {
@@ -246,6 +252,116 @@ bool PriceLogFile::ReadLines(const std::filesystem::path &path,
     }
     if (!line.empty()) each(line);
     return true;
+}
+
+PriceLogFile::NewLines PriceLogFile::ReadNew(
+    ReadMark &mark, const std::function<void(std::int64_t, std::int64_t, Entry &&)> &visit,
+    std::string &reason, std::int64_t &read, std::int64_t until) const {
+    read = 0;
+    Found found = Found::Log;
+    const Descriptor fd(OpenLog(m_path, O_RDONLY, found, reason));
+    if (found == Found::Nothing) {
+        reason.clear();
+        if (mark.path != m_path || mark.device != 0) {
+            mark = ReadMark{m_path};
+            return NewLines::Replaced;
+        }
+        return NewLines::Read;
+    }
+    if (found == Found::NotOurs) return NewLines::NotOurs;
+    if (found != Found::Log) return NewLines::Failed;
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0) {
+        reason = Failure("fstat()", errno);
+        return NewLines::Failed;
+    }
+    if (mark.path != m_path || mark.device != status.st_dev || mark.inode != status.st_ino ||
+        mark.offset > status.st_size) {
+        mark = ReadMark{m_path, status.st_dev, status.st_ino, 0};
+        return NewLines::Replaced;
+    }
+    if (status.st_size == 0) return NewLines::Read;
+    if (!StartsWithHeader(fd.Get())) return NewLines::NotOurs;
+
+    const std::int64_t end = std::min<std::int64_t>(status.st_size, until);
+    std::int64_t at = mark.offset;
+    std::int64_t lineStart = at;
+    // The header, when reading from the start, is the first whole line: passed over.
+    bool header = mark.offset == 0;
+    std::vector<char> buffer(65536);
+    std::string line;
+    while (at < end) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::int64_t>(end - at, buffer.size()));
+        const ssize_t got = FileIo::ReadAt(fd.Get(), buffer.data(), want, at);
+        if (got < 0) {
+            reason = Failure("pread()", errno);
+            return NewLines::Failed;
+        }
+        if (got == 0) break;
+        read += got;
+        std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+        std::int64_t pieceStart = at;
+        for (std::size_t newline; (newline = piece.find('\n')) != std::string_view::npos;) {
+            line.append(piece.substr(0, newline));
+            const std::int64_t lineEnd = pieceStart + static_cast<std::int64_t>(newline) + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!header && !Blank(line)) visit(lineStart, lineEnd, EntryOf(line));
+            header = false;
+            line.clear();
+            mark.offset = lineEnd;
+            lineStart = lineEnd;
+            piece.remove_prefix(newline + 1);
+            pieceStart = lineEnd;
+        }
+        line.append(piece);
+        at += got;
+    }
+    return NewLines::Read;
+}
+
+PriceLogFile::NewLines PriceLogFile::MarkLastLine(ReadMark &mark, std::string &reason) const {
+    Found found = Found::Log;
+    const Descriptor fd(OpenLog(m_path, O_RDONLY, found, reason));
+    if (found == Found::Nothing) {
+        reason.clear();
+        mark = ReadMark{m_path};
+        return NewLines::Read;
+    }
+    if (found == Found::NotOurs) return NewLines::NotOurs;
+    if (found != Found::Log) return NewLines::Failed;
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0) {
+        reason = Failure("fstat()", errno);
+        return NewLines::Failed;
+    }
+    mark = ReadMark{m_path, status.st_dev, status.st_ino, 0};
+    if (status.st_size == 0) return NewLines::Read;
+    if (!StartsWithHeader(fd.Get())) return NewLines::NotOurs;
+    const std::int64_t size = status.st_size;
+    const std::int64_t from = std::max<std::int64_t>(0, size - kTailRoom);
+    std::string tail(static_cast<std::size_t>(size - from), '\0');
+    const ssize_t got = FileIo::ReadAt(fd.Get(), tail.data(), tail.size(), from);
+    if (got < 0) {
+        reason = Failure("pread()", errno);
+        return NewLines::Failed;
+    }
+    tail.resize(static_cast<std::size_t>(got));
+    // The last line end, and the one before it: the last whole line lies between.
+    const std::size_t last = tail.rfind('\n');
+    if (last == std::string::npos) {
+        // No line end in the tail: a line longer than the tail, or a header being written.
+        mark.offset = from;
+        return NewLines::Read;
+    }
+    const std::size_t before = last == 0 ? std::string::npos : tail.rfind('\n', last - 1);
+    if (before == std::string::npos) {
+        // The header is the only line, or the tail starts inside the last line.
+        mark.offset = from == 0 ? static_cast<std::int64_t>(last) + 1 : from;
+        return NewLines::Read;
+    }
+    mark.offset = from + static_cast<std::int64_t>(before) + 1;
+    return NewLines::Read;
 }
 
 bool PriceLogFile::ReplaceWith(const std::filesystem::path &path, const std::string &text,

@@ -1,5 +1,8 @@
 #include "price_update.h"
 
+#include <algorithm>
+#include <set>
+
 #include "command_code.h"
 #include "link_owner.h"
 #include "sign_system.h"
@@ -34,6 +37,37 @@ std::optional<std::string> PriceUpdate::LimitQuestion(int line, const std::strin
 
 void PriceUpdate::HoldBack(int line, const std::string &price) {
     Record(line, price, PriceOutcome::OutsideLimits);
+}
+
+PriceLimits::LinePrices PriceUpdate::PricesAfter(const std::map<int, std::string> &changes,
+                                                 int installed) const {
+    PriceLimits::LinePrices prices;
+    for (int line = 1; line <= std::min(installed, kLines); ++line) {
+        const auto change = changes.find(line);
+        if (change == changes.end()) {
+            prices[line - 1] = KnownPrice(line);
+        } else if (m_system.PriceCheck(change->second, line)) {
+            prices[line - 1] = change->second;
+        }
+    }
+    return prices;
+}
+
+std::optional<std::string> PriceUpdate::OrderQuestion(const std::map<int, std::string> &changes,
+                                                      int installed) const {
+    return m_limits.OrderQuestion(PricesAfter(changes, installed));
+}
+
+int PriceUpdate::HoldBackOrder(const std::map<int, std::string> &changes, int installed) {
+    std::set<int> held;
+    for (const PriceLimits::OrderStep &step :
+         m_limits.OrderBreaks(PricesAfter(changes, installed))) {
+        for (const int line : {step.lower, step.upper}) {
+            if (changes.count(line) != 0) held.insert(line);
+        }
+    }
+    for (const int line : held) HoldBack(line, changes.at(line));
+    return held.empty() ? 0 : *held.begin();
 }
 
 PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {

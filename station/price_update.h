@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,6 +52,18 @@ public:
     std::optional<std::string> LimitQuestion(int line, const std::string &price) const;
     // Records a price held back at the limits; nothing is sent.
     void HoldBack(int line, const std::string &price);
+
+    // What each line will show once changes (line to new price) are sent: the new price
+    // where one fits its line's format, the known price elsewhere; nothing for a line past
+    // installed, a line whose price is not known, or a new price that does not fit.
+    PriceLimits::LinePrices PricesAfter(const std::map<int, std::string> &changes,
+                                        int installed) const;
+    // The grade-order question before changes go out, or nothing. Records nothing.
+    std::optional<std::string> OrderQuestion(const std::map<int, std::string> &changes,
+                                             int installed) const;
+    // Records every changed line that breaks the grade order as held back at the limits;
+    // nothing is sent. The first such line, 0 when none.
+    int HoldBackOrder(const std::map<int, std::string> &changes, int installed);
 
     // Sends a checked price and, with confirmation on, reads it back; records the attempt
     // before the price goes out, then its outcome, and what the line shows now (nothing

@@ -47,6 +47,8 @@ private slots:
     void ConfirmationCatchesAControllerThatStoresAnotherText();
     void LimitQuestion_data();
     void LimitQuestion();
+    void OrderQuestion_data();
+    void OrderQuestion();
     void BadLimitsAreToldOnceAtStartUpAndNotUsed();
     void ABadValueIsLoggedToo();
     void ALogThatIsNotOursIsLeftAloneWithANotice();
@@ -230,6 +232,42 @@ void PriceIntegrityTest::LimitQuestion() {
     QCOMPARE(LastUpdate(), lastUpdate);
     QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
     QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
+}
+
+void PriceIntegrityTest::OrderQuestion_data() {
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<QString>("lastUpdate");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("yes sends") << true << "Last Update:\n12/7/2026 2:07 PM"
+                               << "sent";
+    QTest::newRow("no holds every line back") << false << "Error:\nNot Sent, Price #2"
+                                              << "outside limits";
+}
+
+// Line 2 typed below line 1, and line 3 within the order: the question names the line and
+// price that break the order and the one it is measured against; No sends nothing at all.
+void PriceIntegrityTest::OrderQuestion() {
+    QFETCH(bool, answerYes);
+    QFETCH(QString, lastUpdate);
+    QFETCH(QString, outcome);
+    WriteSettings("[Limits]\nOrder=1<2<3\n");
+    Start();
+    m_site->console.answerYes = answerYes;
+    Edit(2, "3399");
+    Edit(3, "3899");
+    Send();
+    QCOMPARE(m_site->console.questions,
+             std::vector<std::string>{"The grade order 1<2<3 is broken: Price #2 3.399 is not "
+                                      "above Price #1 3.499.\nSend anyway?"});
+    QCOMPARE(m_site->SentCodes(), answerYes ? (std::vector<int>{34, 2, 2}) : std::vector<int>{34});
+    QCOMPARE(LastUpdate(), lastUpdate);
+    QCOMPARE(m_window->System()->LineChanged(2), !answerYes);
+    QCOMPARE(m_window->System()->LineChanged(3), !answerYes);
+    // Only the line that breaks the order is logged as held back; line 3 simply did not go.
+    const auto rows = LogRows();
+    QCOMPARE(rows.size(), std::size_t{answerYes ? 2u : 1u});
+    QCOMPARE(rows.at(0)[3], std::string("2"));
+    QCOMPARE(QString::fromStdString(rows.at(0)[7]), outcome);
 }
 
 // The start-up reads and Send Update keep the line from their first transaction to their

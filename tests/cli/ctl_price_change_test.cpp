@@ -207,6 +207,39 @@ TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
     EXPECT_EQ(log[1][7], "sent");
 }
 
+// The grade order holds the new prices against the others the controller shows now, lines
+// not installed are not judged, and nothing goes out without --force.
+TEST_F(CtlPriceTest, APriceThatBreaksTheGradeOrderNeedsForce) {
+    client.PriceSetup().rules.limits.SetOrder(*PriceLimits::ParseOrder("1<2<=3<7"));
+    EXPECT_EQ(Run({"set-line-price", "2", "3.399"}), ExitStatus::kRefused);
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: The grade order 1<2<=3<7 is broken: Price #2 3.399 is not above Price "
+              "#1 3.499: against [Limits] Order in voxa.ini (--force sends it)\n");
+    EXPECT_EQ(SetsSent(), 0);
+    err.str("");
+    EXPECT_EQ(Run({"set-prices", "2=3.899", "3=3.859"}), ExitStatus::kRefused);
+    EXPECT_EQ(err.str(),
+              "voxa-ctl: The grade order 1<2<=3<7 is broken: Price #3 3.859 is below Price #2 "
+              "3.899: against [Limits] Order in voxa.ini (--force sends it)\n"
+              "voxa-ctl: nothing was sent\n");
+    EXPECT_EQ(SetsSent(), 0);
+    err.str("");
+    // Lines 2 and 3 moved together keep the order.
+    EXPECT_EQ(Run({"set-prices", "2=3.899", "3=3.899"}), ExitStatus::kOk) << err.str();
+    EXPECT_EQ(Run({"set-line-price", "--force", "2", "3.399"}), ExitStatus::kOk) << err.str();
+    EXPECT_EQ(state.lines[1].price, "3.399");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0][3], "2");
+    EXPECT_EQ(log[0][7], "outside limits");
+    // Both lines of the broken step were held back.
+    EXPECT_EQ(log[1][3], "2");
+    EXPECT_EQ(log[2][3], "3");
+    EXPECT_EQ(log[2][7], "outside limits");
+    EXPECT_EQ(log[5][6], "3.399");
+    EXPECT_EQ(log[5][7], "sent");
+}
+
 TEST_F(CtlPriceTest, BadLimitsAreToldAndNotUsed) {
     client.PriceSetup().rules.problems = {
         "[Limits] max1=abc is not a price: line 1 has no limits."};

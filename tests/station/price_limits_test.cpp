@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -143,7 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadLimitCase{{{"max1", "1.2.3"}, {"MaxChangePercent", "ten"}},
                      {"[Limits] max1=1.2.3 is not a price: line 1 has no limits.",
                       "[Limits] MaxChangePercent=ten is not a percentage: price changes are not "
-                      "limited."}}));
+                      "limited."}},
+        BadLimitCase{{{"Order", "1<<2"}},
+                     {"[Limits] Order=1<<2 is not a grade order (line numbers 1 to 8 joined by < "
+                      "or <=, as in 1<2<3): the grade order is not checked."}}));
 
 TEST(PriceLimits, ParsePriceTakesDigitsWithOneSeparator) {
     EXPECT_EQ(PriceLimits::ParsePrice("3.599"), 3.599);
@@ -152,6 +156,124 @@ TEST(PriceLimits, ParsePriceTakesDigitsWithOneSeparator) {
     for (const char *bad : {"", ".", "1..2", "1.2,3", " 1", "1e3", "+1", "1_99"}) {
         EXPECT_FALSE(PriceLimits::ParsePrice(bad)) << bad;
     }
+}
+
+struct OrderTextCase {
+    const char *text;
+    // The order as written back, or nothing when the text is not a grade order.
+    std::optional<std::string> order;
+};
+
+class PriceLimitsOrderText : public ::testing::TestWithParam<OrderTextCase> {};
+
+TEST_P(PriceLimitsOrderText, ReadsOnlyLineNumbersJoinedByRelations) {
+    const OrderTextCase &c = GetParam();
+    std::vector<std::string> problems;
+    const PriceLimits limits = ReadFrom({{"Order", c.text}}, problems);
+    if (c.order) {
+        EXPECT_TRUE(problems.empty()) << c.text;
+        EXPECT_EQ(limits.OrderText(), *c.order) << c.text;
+        EXPECT_FALSE(limits.Empty());
+    } else {
+        ASSERT_EQ(problems.size(), 1u) << c.text;
+        EXPECT_NE(problems[0].find(std::string("Order=") + c.text + " is not a grade order"),
+                  std::string::npos)
+            << problems[0];
+        EXPECT_TRUE(limits.Order().empty()) << c.text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PriceLimitsOrderText,
+    ::testing::Values(OrderTextCase{"1<2<3", "1<2<3"}, OrderTextCase{"1<=2<3", "1<=2<3"},
+                      OrderTextCase{" 3 < 1 <= 2 ", "3<1<=2"}, OrderTextCase{"8<1", "8<1"},
+                      OrderTextCase{"1", std::nullopt}, OrderTextCase{"1<", std::nullopt},
+                      OrderTextCase{"<1<2", std::nullopt}, OrderTextCase{"1<<2", std::nullopt},
+                      OrderTextCase{"1>2", std::nullopt}, OrderTextCase{"1<9", std::nullopt},
+                      OrderTextCase{"0<1", std::nullopt}, OrderTextCase{"1<12", std::nullopt},
+                      OrderTextCase{"1<2<1", std::nullopt}, OrderTextCase{"1=<2", std::nullopt},
+                      OrderTextCase{"1,2,3", std::nullopt}, OrderTextCase{"1 2", std::nullopt}));
+
+using LinePrices = std::array<std::optional<std::string>, PriceLimits::kLines>;
+
+struct OrderCase {
+    const char *name;
+    const char *order;
+    LinePrices prices;
+    std::optional<std::string> question;
+};
+
+void PrintTo(const OrderCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class PriceLimitsOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(PriceLimitsOrder, AsksOnlyWhenKnownPricesBreakTheOrder) {
+    const OrderCase &c = GetParam();
+    std::vector<std::string> problems;
+    const PriceLimits limits = ReadFrom({{"Order", c.order}}, problems);
+    ASSERT_TRUE(problems.empty());
+    EXPECT_EQ(limits.OrderQuestion(c.prices), c.question);
+    // The per-line question knows nothing of the order.
+    EXPECT_EQ(limits.Question(1, "3.000", "9.999"), std::nullopt);
+}
+
+const std::string kOrderSendAnyway = ".\nSend anyway?";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PriceLimitsOrder,
+    ::testing::Values(
+        OrderCase{"InOrder", "1<2<3", {"3.459", "3.659", "3.859"}, std::nullopt},
+        OrderCase{"EqualBreaksStrict",
+                  "1<2<3",
+                  {"3.459", "3.459", "3.859"},
+                  "The grade order 1<2<3 is broken: Price #2 3.459 is not above Price #1 3.459" +
+                      kOrderSendAnyway},
+        OrderCase{"EqualKeepsNotAbove", "1<=2<3", {"3.459", "3.459", "3.859"}, std::nullopt},
+        OrderCase{"BelowBreaksNotAbove",
+                  "1<=2",
+                  {"3.459", "3.449"},
+                  "The grade order 1<=2 is broken: Price #2 3.449 is below Price #1 3.459" +
+                      kOrderSendAnyway},
+        OrderCase{"MistypedDigit",
+                  "1<2<3",
+                  {"3.459", "3.659", "2.859"},
+                  "The grade order 1<2<3 is broken: Price #3 2.859 is not above Price #2 3.659" +
+                      kOrderSendAnyway},
+        OrderCase{"EveryBreakNamed",
+                  "1<2<3",
+                  {"3.859", "3.659", "3.459"},
+                  "The grade order 1<2<3 is broken: Price #2 3.659 is not above Price #1 3.859; "
+                  "Price #3 3.459 is not above Price #2 3.659" +
+                      kOrderSendAnyway},
+        OrderCase{"NumbersNotTexts", "1<2", {"9.999", "10.00"}, std::nullopt},
+        OrderCase{"CommaPrices", "1<2", {"1,99", "2,01"}, std::nullopt},
+        OrderCase{"UnknownPairNotJudged", "1<2", {"3.459", std::nullopt}, std::nullopt},
+        OrderCase{"NotAPriceNotJudged", "1<2", {"3.459", "-.--"}, std::nullopt},
+        OrderCase{"UnknownMiddleNeighboursCompared",
+                  "1<=2<=3",
+                  {"3.859", std::nullopt, "3.459"},
+                  "The grade order 1<=2<=3 is broken: Price #3 3.459 is below Price #1 3.859" +
+                      kOrderSendAnyway},
+        OrderCase{"UnknownMiddleStrictWhenEitherStepIs",
+                  "1<=2<3",
+                  {"3.459", std::nullopt, "3.459"},
+                  "The grade order 1<=2<3 is broken: Price #3 3.459 is not above Price #1 3.459" +
+                      kOrderSendAnyway},
+        OrderCase{"UnknownFirstLine", "1<2<3", {std::nullopt, "3.659", "3.859"}, std::nullopt},
+        OrderCase{"LinesNotInstalledNotJudged", "1<2<7<8", {"3.459", "3.659"}, std::nullopt},
+        OrderCase{"OrderOutOfLineNumbers",
+                  "3<1",
+                  {"3.459", std::nullopt, "3.659"},
+                  "The grade order 3<1 is broken: Price #1 3.459 is not above Price #3 3.659" +
+                      kOrderSendAnyway}),
+    [](const ::testing::TestParamInfo<OrderCase> &param) { return param.param.name; });
+
+TEST(PriceLimits, NoOrderAsksNothing) {
+    std::vector<std::string> problems;
+    const PriceLimits limits = ReadFrom({{"max1", "5.00"}}, problems);
+    EXPECT_EQ(limits.OrderQuestion({"3.859", "3.659", "3.459"}), std::nullopt);
 }
 
 }  // namespace
