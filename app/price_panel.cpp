@@ -133,12 +133,13 @@ void PricePanel::SendUpdate() {
             StopAt(line, QString::asprintf("Error:\nBad Value, Price #%d", line));
             return;
         }
-        if (const auto question = m_update.LimitQuestion(line, price)) {
+        const std::optional<std::string> question = m_update.LimitQuestion(line, price);
+        if (question) {
             // The person may take a while to decide: the line is not kept from other
             // programs meanwhile.
             hold.LetGo();
             if (!m_console.AskYesNo(*question)) {
-                m_update.HoldBack(line, price);
+                m_update.HoldBack(line, price, *question);
                 StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
                 return;
             }
@@ -146,7 +147,8 @@ void PricePanel::SendUpdate() {
         // A price the controller refused, never confirmed, or shows otherwise is not what
         // the sign shows: the line stays changed, and the last update saved stays the last
         // one that went through.
-        const PriceUpdate::Result result = m_update.Send(line, price);
+        // Answered Yes: sent, and logged as forced with the question.
+        const PriceUpdate::Result result = m_update.Send(line, price, question);
         switch (result.outcome) {
             case PriceOutcome::Sent:
             case PriceOutcome::Confirmed:

@@ -92,7 +92,7 @@ public:
                 refused = true;
             } else if (const auto question = m_update->LimitQuestion(line, price);
                        question && !force) {
-                m_update->HoldBack(line, price);
+                m_update->HoldBack(line, price, *question);
                 m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
                       << ": outside the limits in voxa.ini (--force sends it)\n";
                 refused = true;
@@ -113,7 +113,9 @@ public:
                 }
                 return Finish(ExitStatus::kTransactionFailed);
             }
-            const PriceUpdate::Result result = m_update->Send(line, price);
+            // With --force, a price outside the limits goes out marked as forced.
+            const PriceUpdate::Result result =
+                m_update->Send(line, price, m_update->LimitQuestion(line, price));
             if (result.outcome == PriceOutcome::Sent || result.outcome == PriceOutcome::Confirmed) {
                 set.emplace_back(line, price);
                 left.erase(left.begin());
@@ -223,7 +225,7 @@ int PriceHistory(const Setup &setup, const Call &call, Printed &out, std::ostrea
         if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
     }
     const bool json = call.Has("--json");
-    out.Text() << PriceLogFile::kHeader << '\n';
+    out.Text() << PriceLogFile::kExportHeader << '\n';
     out.json["entries"] = Json::array();
     if (!setup.logFolder) return ExitStatus::kOk;
     PriceLogFile log(*setup.logFolder, "voxa-ctl");

@@ -24,7 +24,7 @@ const std::optional<std::string> &PriceUpdate::KnownPrice(int line) const {
 
 bool PriceUpdate::CheckFormat(int line, const std::string &price) {
     if (m_system.PriceCheck(price, line)) return true;
-    Record(line, price, PriceOutcome::BadValue);
+    Record(AttemptOf(line, price, PriceOutcome::BadValue));
     return false;
 }
 
@@ -32,11 +32,14 @@ std::optional<std::string> PriceUpdate::LimitQuestion(int line, const std::strin
     return m_limits.Question(line, KnownPrice(line).value_or(""), price);
 }
 
-void PriceUpdate::HoldBack(int line, const std::string &price) {
-    Record(line, price, PriceOutcome::OutsideLimits);
+void PriceUpdate::HoldBack(int line, const std::string &price, const std::string &question) {
+    PriceAttempt attempt = AttemptOf(line, price, PriceOutcome::OutsideLimits);
+    attempt.question = question;
+    Record(std::move(attempt));
 }
 
-PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
+PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price,
+                                      const std::optional<std::string> &forcedQuestion) {
     Result result;
     if (m_system.ProgramEndRequested() || m_system.StopRequested()) {
         // Nothing goes out any more: there is no attempt to record.
@@ -46,7 +49,10 @@ PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
     // On record before it goes out: a program stopped while the controller may be taking
     // the price (killed, or the machine switched off) leaves it as "sending". A price on
     // record as going out goes out, whatever stop request comes meanwhile.
-    Begin(line, price);
+    PriceAttempt attempt = AttemptOf(line, price, PriceOutcome::Sending);
+    attempt.forced = forcedQuestion.has_value();
+    attempt.question = forcedQuestion.value_or("");
+    Begin(std::move(attempt));
     m_system.RunNextDespiteAStop();
     if (!m_system.SetLinePrice(line, price)) {
         // The controller's own message has been shown by now.
@@ -103,12 +109,12 @@ PriceAttempt PriceUpdate::AttemptOf(int line, const std::string &price,
     return attempt;
 }
 
-void PriceUpdate::Record(int line, const std::string &price, PriceOutcome outcome) {
-    if (m_log != nullptr) m_log->Append(AttemptOf(line, price, outcome));
+void PriceUpdate::Record(PriceAttempt attempt) {
+    if (m_log != nullptr) m_log->Append(attempt);
 }
 
-void PriceUpdate::Begin(int line, const std::string &price) {
-    if (m_log != nullptr) m_log->Begin(AttemptOf(line, price, PriceOutcome::Sending));
+void PriceUpdate::Begin(PriceAttempt attempt) {
+    if (m_log != nullptr) m_log->Begin(attempt);
 }
 
 void PriceUpdate::Complete(PriceOutcome outcome) {

@@ -49,20 +49,24 @@ public:
     // The question to ask before the price goes out, or nothing when it is within the
     // site's limits. Records nothing: the answer decides.
     std::optional<std::string> LimitQuestion(int line, const std::string &price) const;
-    // Records a price held back at the limits; nothing is sent.
-    void HoldBack(int line, const std::string &price);
+    // Records a price held back at the limits, with the question that was asked (or would
+    // have been); nothing is sent.
+    void HoldBack(int line, const std::string &price, const std::string &question = {});
 
     // Sends a checked price and, with confirmation on, reads it back; records the attempt
     // before the price goes out, then its outcome, and what the line shows now (nothing
-    // known when the outcome is Unknown).
-    Result Send(int line, const std::string &price);
+    // known when the outcome is Unknown). A price sent although it broke a limit comes with
+    // the question that was answered Yes (or overruled by --force): it is logged as forced,
+    // with the question.
+    Result Send(int line, const std::string &price,
+                const std::optional<std::string> &forcedQuestion = std::nullopt);
 
 private:
     // What became of a price whose Set line price failed.
     PriceOutcome FailedOutcome() const;
     PriceAttempt AttemptOf(int line, const std::string &price, PriceOutcome outcome) const;
-    void Record(int line, const std::string &price, PriceOutcome outcome);
-    void Begin(int line, const std::string &price);
+    void Record(PriceAttempt attempt);
+    void Begin(PriceAttempt attempt);
     void Complete(PriceOutcome outcome);
 
     SignSystem &m_system;
