@@ -25,6 +25,7 @@
 #include "main_menu.h"
 #include "menu_commands.h"
 #include "operator_console.h"
+#include "event_log_file.h"
 #include "price_log_file.h"
 #include "resource_ids.h"
 #include "scoped_wait_cursor.h"
@@ -201,6 +202,10 @@ bool MainWindow::Initialise() {
         *m_system, m_console,
         PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate, m_lastUpdate, m_clock},
         m_priceLog.get());
+    // Every supervisor change goes on record beside the settings file too.
+    m_eventLog = std::make_unique<EventLogFile>(
+        std::filesystem::path(m_settingsPath.toStdString()).parent_path(), "workstation");
+    m_system->SetJournal(m_eventLog.get());
     m_panel->SetEditsArmed(false);
     m_menuCommands->ResetSupervisorMode();
 
@@ -289,6 +294,7 @@ void MainWindow::Tick() {
     }
     HandlerScope scope(*this);
     if (!m_system) return;
+    FollowEventLog();
     m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
     m_panel->SetEditsArmed(true);
 }
@@ -325,6 +331,38 @@ void MainWindow::ReportPriceSetup(const std::vector<std::string> &problems) {
     }
     const std::string notice = m_priceLog->Prepare();
     if (!notice.empty()) m_console.ShowMessage(notice);
+    const std::string eventNotice = m_eventLog->Prepare();
+    if (!eventNotice.empty()) m_console.ShowMessage(eventNotice);
+    CheckLogs();
+}
+
+void MainWindow::CheckLogs() {
+    // One pass through each log that keeps little in memory: a log of years is checked in a
+    // moment.
+    std::string text;
+    const auto check = [&text](const auto &log) {
+        ChainedLog::Verdict verdict;
+        std::string reason;
+        if (log.Verify(verdict, reason) && !verdict.fits)
+            text += (text.empty() ? "" : "\n") + verdict.Text(log.Path().string());
+    };
+    check(*m_priceLog);
+    check(*m_eventLog);
+    if (text.empty()) return;
+    m_console.ShowMessage(text + "\n\n" + kLogEditedText);
+}
+
+void MainWindow::FollowEventLog() {
+    if (!m_eventLog) return;
+    const std::string notice = m_eventLog->TakeNotice();
+    if (!notice.empty()) m_console.ShowMessage(notice);
+    const std::string &problem = m_eventLog->Problem();
+    if (problem.empty()) return;
+    m_statusLine->SetEventLogProblem(QString::fromStdString(problem));
+    if (!m_eventLogProblemTold) {
+        m_eventLogProblemTold = true;
+        std::cerr << "voxa: supervisor change not logged: " << problem << std::endl;
+    }
 }
 
 void MainWindow::FollowPriceLog() {

@@ -22,6 +22,7 @@ class HelpWindow;
 class MenuCommands;
 class LinkPlatform;
 class OperatorConsole;
+class EventLogFile;
 class PriceLogFile;
 class QAction;
 class QLabel;
@@ -51,6 +52,12 @@ public:
     static constexpr const char *kNoPortText =
         "No serial port is chosen, so VOXA cannot reach the Central Controller.\n"
         "Choose the port with System > Communications ..., then start VOXA again.";
+
+    // At start-up, after the lines of the logs that do not fit their chains.
+    static constexpr const char *kLogEditedText =
+        "The log was changed after it was written. Keep a copy of it as it is now for whoever "
+        "keeps the station's records, and find out who changed it: see \"Checking the logs\" "
+        "in the manual (F1). VOXA goes on logging after its last row.";
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
@@ -98,6 +105,9 @@ public:
     PricePanel *Panel() const { return m_panel.get(); }
     // The price log beside the settings file; there from the start of Initialise().
     PriceLogFile *PriceLogInUse() const override { return m_priceLog.get(); }
+    // The event log beside the settings file, the sign system's journal; there from the
+    // start of Initialise().
+    EventLogFile *EventLogInUse() const override { return m_eventLog.get(); }
     QWidget *DialogParent() override { return this; }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
@@ -128,6 +138,11 @@ private:
     // After a send: a price log moved elsewhere is told at once, a price log that failed
     // is shown in the status line and told once on standard error.
     void FollowPriceLog();
+    // The same for the event log, at every tick: a supervisor change that could not be
+    // logged is shown in the status line and told once on standard error.
+    void FollowEventLog();
+    // Says once, at start-up, when a log does not fit its chain.
+    void CheckLogs();
     void CloseSplash();
     void EndProgram();
 
@@ -148,6 +163,8 @@ private:
 
     std::unique_ptr<PriceLogFile> m_priceLog;
     bool m_priceLogProblemTold = false;
+    std::unique_ptr<EventLogFile> m_eventLog;
+    bool m_eventLogProblemTold = false;
     std::unique_ptr<SignSystem> m_system;
     std::unique_ptr<PricePanel> m_panel;
     std::unique_ptr<StatusLine> m_statusLine;
