@@ -99,7 +99,7 @@ void MenuCommands::SaveNvramImage() {
 
 void MenuCommands::PriceHistory() {
     PriceHistoryDialog dialog(*m_host.PriceLogInUse(), m_host.System()->Console(),
-                              m_host.DialogParent());
+                              m_host.DialogParent(), m_host.EventLogInUse());
     if (m_chooseExport) dialog.SetExportChooser(m_chooseExport);
     RunModal(dialog);
 }
