@@ -108,12 +108,17 @@ int History(const Setup &setup, const Call &call, Printed &out, std::ostream &er
         if (since && row.time.substr(0, 10) < *since) continue;
         out.Text() << CsvText::Line({row.time, row.kind, row.source, row.user, row.what,
                                      row.before, row.after, row.outcome, row.question});
-        Json entry = {{"time", row.time}, {"kind", row.kind},     {"source", row.source},
-                      {"user", row.user}, {"what", row.what},     {"before", row.before},
-                      {"after", row.after}, {"outcome", row.outcome}};
-        if (row.line != 0) entry["line"] = row.line;
-        if (!row.question.empty()) entry["question"] = row.question;
-        out.json["entries"].push_back(entry);
+        // The same keys in every entry: a change has no line.
+        out.json["entries"].push_back({{"time", row.time},
+                                       {"kind", row.kind},
+                                       {"source", row.source},
+                                       {"user", row.user},
+                                       {"line", row.line != 0 ? Json(row.line) : Json(nullptr)},
+                                       {"what", row.what},
+                                       {"before", row.before},
+                                       {"after", row.after},
+                                       {"outcome", row.outcome},
+                                       {"question", row.question}});
     }
     if (!read) {
         err << "voxa-ctl: cannot read the history (" << reason << ")\n";
@@ -150,9 +155,9 @@ void AuditSubcommands::AddTo(SubcommandTable &table, const Setup &setup) {
                     "  --since DATE  only rows written on or after that day (the writer's\n"
                     "                local date): 2026-12-07 or 12/7/2026\n",
          .options = {{"--kind", true}, {"--since", true}},
-         .json = R"({"entries":[{"time":"2026-12-07T17:08:43+00:00","kind":"intensity",)"
-                 R"j("source":"voxa-ctl","user":"pos","what":"manual level (face 0)",)j"
-                 R"("before":"12","after":"9","outcome":"done"}]})",
+         .json = R"({"entries":[{"time":"2026-12-07T17:08:43+00:00","kind":"price",)"
+                 R"j("source":"voxa-ctl","user":"pos","line":2,"what":"line 2 price (Plus)",)j"
+                 R"("before":"3.599","after":"3.559","outcome":"confirmed","question":""}]})",
          .run = [&setup](SignSystem &, const Call &c, Printed &out,
                          std::ostream &err) { return History(setup, c, out, err); },
          .usesLine = false});

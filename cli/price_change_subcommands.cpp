@@ -225,7 +225,7 @@ int PriceHistory(const Setup &setup, const Call &call, Printed &out, std::ostrea
         if (!line) return T::UsageError(err, "--line needs a line from 1 to 8");
     }
     const bool json = call.Has("--json");
-    out.Text() << PriceLogFile::kExportHeader << '\n';
+    out.Text() << PriceLogFile::kHeader << '\n';
     out.json["entries"] = Json::array();
     if (!setup.logFolder) return ExitStatus::kOk;
     PriceLogFile log(*setup.logFolder, "voxa-ctl");

@@ -9,7 +9,7 @@
 namespace {
 
 ChainedLog::Layout PriceLayout() {
-    return {"voxa-prices", PriceLogFile::kHeader, PriceLogFile::kPreviousHeader, "price log",
+    return {"voxa-prices", PriceLogFile::kChainedHeader, PriceLogFile::kHeader, "price log",
             "price changes"};
 }
 
@@ -106,12 +106,12 @@ bool PriceLogFile::Export(const std::filesystem::path &path, const std::vector<E
         reason = "that is the price log itself, which is never rewritten";
         return false;
     }
-    std::string text = std::string(kExportHeader) + '\n';
+    std::string text = std::string(kHeader) + '\n';
     for (const Entry &entry : entries) text += LineOf(entry);
     return ChainedLog::WriteFile(path, text, reason);
 }
 
 std::string PriceLogFile::LineOf(const Entry &e) {
     return CsvText::Line(
-        {e.time, e.source, e.user, e.line, e.tag, e.oldPrice, e.newPrice, e.outcome, e.question});
+        {e.time, e.source, e.user, e.line, e.tag, e.oldPrice, e.newPrice, e.outcome});
 }

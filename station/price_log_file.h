@@ -23,16 +23,18 @@
 // after it: the reader starts afresh at every line, showing a line it cannot read as
 // "damaged".
 //
-// A log written by the earlier version (its header without the question and chain columns)
-// is continued as it is: its rows keep their eight columns, the new ones have ten.
+// A log written by the earlier version (kHeader, without the question and chain columns) is
+// continued as it is: its rows keep their eight columns, the new ones have ten.
 class PriceLogFile : public PriceLog {
 public:
     static constexpr const char *kFileName = "voxa-prices.csv";
-    static constexpr const char *kHeader = "time,source,user,line,tag,old,new,outcome,question,chain";
-    // The header of an export: the columns of a row without its chain value.
-    static constexpr const char *kExportHeader = "time,source,user,line,tag,old,new,outcome,question";
-    // The header of the earlier version's log, which is continued.
-    static constexpr const char *kPreviousHeader = "time,source,user,line,tag,old,new,outcome";
+    // The columns every reader knows: the header of a log the earlier version began (which
+    // is continued), of an export and of voxa-ctl price-history.
+    static constexpr const char *kHeader = "time,source,user,line,tag,old,new,outcome";
+    // The header of a log begun now: each row also keeps the question about the limits and
+    // its chain value.
+    static constexpr const char *kChainedHeader =
+        "time,source,user,line,tag,old,new,outcome,question,chain";
     // How far the numbered names go before the log gives up.
     static constexpr int kLastAlternative = ChainedLog::kLastAlternative;
     // Room of a field, as a tag's in the workstation: 255 bytes and the end of the text.
@@ -98,7 +100,7 @@ public:
     bool Export(const std::filesystem::path &path, const std::vector<Entry> &entries,
                 std::string &reason) const;
 
-    // The line of an entry as an export writes it, without a chain value.
+    // The line of an entry as an export writes it: the columns of kHeader.
     static std::string LineOf(const Entry &entry);
     // The local time in ISO 8601 with its offset from UTC.
     static std::string TimeText(std::time_t time);

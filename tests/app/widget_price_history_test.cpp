@@ -184,13 +184,9 @@ void PriceHistoryTest::ExportWritesTheRowsShownInTheirOrder() {
     m_dialog->SetExportChooser([&target] { return target; });
     m_dialog->findChild<QDateEdit *>(Id(P::kFromDate))->setDate(QDate(2026, 12, 6));
     m_dialog->findChild<QPushButton *>(Id(P::kExport))->click();
-    // Each row as the log has it, with its question (none here).
-    const auto exported = [](CsvText::Row row) {
-        row.push_back("");
-        return CsvText::Line(row);
-    };
-    const std::string expected = std::string(PriceLogFile::kExportHeader) + "\n" +
-                                 exported(kLog[4]) + exported(kLog[3]) + exported(kLog[2]);
+    const std::string expected = std::string(PriceLogFile::kHeader) + "\n" +
+                                 CsvText::Line(kLog[4]) + CsvText::Line(kLog[3]) +
+                                 CsvText::Line(kLog[2]);
     QCOMPARE(ReadFile(target), expected);
     QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
              "Exported 3 price changes to " + target + ".");

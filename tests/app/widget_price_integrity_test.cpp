@@ -124,7 +124,7 @@ std::vector<CsvText::Row> PriceIntegrityTest::LogRows(const char *name) const {
     text << in.rdbuf();
     std::vector<CsvText::Row> rows = CsvText::Parse(text.str());
     if (!rows.empty()) {
-        if (rows.front() != CsvText::Parse(std::string(PriceLogFile::kHeader) + "\n").front())
+        if (rows.front() != CsvText::Parse(std::string(PriceLogFile::kChainedHeader) + "\n").front())
             return {};
         rows.erase(rows.begin());
     }

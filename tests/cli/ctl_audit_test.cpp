@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         Setter{"ManualLevel", {"set-manual-level", "0", "3"}, "manual level (face 0)", "3"},
         Setter{"IntensityMode", {"set-intensity-mode", "1", "2"}, "intensity mode (face 1)",
                "time of day"},
-        Setter{"FaceLevel", {"set-face-level", "0", "2", "4"}, "face level (face 0, slot 2)", "4"},
+        Setter{"FaceLevel", {"set-face-level", "0", "1", "4"}, "face level (face 0, slot 1)", "4"},
         Setter{"SwitchTime", {"set-switch-time", "0", "1", "7:05 PM"}, "switch time (1)",
                "7:05 PM"},
         Setter{"DutyCycle", {"set-duty-cycle", "2", "40"}, "duty cycle (level 2)", "40"},
@@ -149,6 +149,7 @@ TEST_F(CtlAudit, HistoryPrintsPricesAndChangesByKind) {
     ASSERT_EQ(json["entries"].size(), 2u) << out.str();
     EXPECT_EQ(json["entries"][0]["line"], 1);
     EXPECT_EQ(json["entries"][1]["what"], "date");
+    EXPECT_TRUE(json["entries"][1]["line"].is_null());
 
     err.str("");
     EXPECT_EQ(Run({"history", "--kind", "weather"}), ExitStatus::kUsage);

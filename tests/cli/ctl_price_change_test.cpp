@@ -204,7 +204,9 @@ TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
     const auto log = Log();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0][7], "outside limits");
-    EXPECT_EQ(log[1][7], "sent");
+    // Sent although it broke a limit: marked, with the question it would have been asked.
+    EXPECT_EQ(log[1][7], "sent (forced)");
+    EXPECT_EQ(log[1][8], log[0][8]);
 }
 
 TEST_F(CtlPriceTest, BadLimitsAreToldAndNotUsed) {
@@ -329,7 +331,9 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
 
     const CtlRun history = RunCtl({"price-history", "--line", "1"}, m_dir);
     EXPECT_EQ(history.status, ExitStatus::kOk) << history.err;
-    EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(rows[0]));
+    // The columns of price-history, without the question and the chain value.
+    const CsvText::Row printed(rows[0].begin(), rows[0].begin() + 8);
+    EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(printed));
 }
 
 TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {

@@ -198,7 +198,7 @@ TEST_F(ChainedLogTest, AnEarlierVersionsLogIsContinuedAndChainedFromItsNextRow) 
 
 // The same for the price log written by the previous version of the programs.
 TEST_F(ChainedLogTest, APreviousVersionsPriceLogIsContinuedNotReplaced) {
-    const std::string old = std::string(PriceLogFile::kPreviousHeader) +
+    const std::string old = std::string(PriceLogFile::kHeader) +
                             "\n2026-12-01T09:00:00+00:00,workstation,op,1,Regular,3.499,3.459,"
                             "sent\n";
     WriteWholeFile(m_dir / "voxa-prices.csv", old);

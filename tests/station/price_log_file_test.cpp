@@ -73,7 +73,7 @@ TEST_F(PriceLogFileTest, EveryOutcomeIsAppendedUnderOneHeaderAcrossRuns) {
         }
     }
     const std::string afterFirst = ReadWholeFile(m_dir / "voxa-prices.csv");
-    EXPECT_EQ(afterFirst, std::string(PriceLogFile::kHeader) + "\n" + Chained(texts));
+    EXPECT_EQ(afterFirst, std::string(PriceLogFile::kChainedHeader) + "\n" + Chained(texts));
 
     const auto second = Run("voxa-ctl");
     EXPECT_EQ(second->Prepare(), "");
@@ -81,7 +81,7 @@ TEST_F(PriceLogFileTest, EveryOutcomeIsAppendedUnderOneHeaderAcrossRuns) {
     const std::string afterSecond = ReadWholeFile(m_dir / "voxa-prices.csv");
     // Never rewritten: the first run's lines stand as they were, the new one after them.
     texts.push_back(time + ",voxa-ctl,op,1,Regular,,3.459,sent,");
-    EXPECT_EQ(afterSecond, std::string(PriceLogFile::kHeader) + "\n" + Chained(texts));
+    EXPECT_EQ(afterSecond, std::string(PriceLogFile::kChainedHeader) + "\n" + Chained(texts));
     EXPECT_EQ(second->Problem(), "");
 
     std::vector<PriceLogFile::Entry> entries;
@@ -183,7 +183,7 @@ TEST_F(PriceLogFileTest, ExportWritesTheEntriesGivenButNeverOverTheLog) {
 
     ASSERT_TRUE(log->Export(m_dir / "out.csv", {entries[1]}, reason)) << reason;
     EXPECT_EQ(ReadWholeFile(m_dir / "out.csv"),
-              std::string(PriceLogFile::kExportHeader) + "\n" + PriceLogFile::LineOf(entries[1]));
+              std::string(PriceLogFile::kHeader) + "\n" + PriceLogFile::LineOf(entries[1]));
 
     EXPECT_FALSE(log->Export(m_dir / "./voxa-prices.csv", {}, reason));
     EXPECT_EQ(reason, "that is the price log itself, which is never rewritten");
@@ -194,6 +194,11 @@ TEST_F(PriceLogFileTest, ExportWritesTheEntriesGivenButNeverOverTheLog) {
 
 std::string Header() {
     return std::string(PriceLogFile::kHeader) + "\n";
+}
+
+// The header of a log begun now.
+std::string ChainedHeader() {
+    return std::string(PriceLogFile::kChainedHeader) + "\n";
 }
 
 // A line cut short with its quote open, as a full disk left it, hides nothing after it: the
@@ -248,7 +253,7 @@ TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
     ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
     const std::string sending = Chained({head + "sending,"});
     EXPECT_EQ(ReadWholeFile(log->Path()),
-              Header() + sending.substr(0, sending.size() - 1) +
+              ChainedHeader() + sending.substr(0, sending.size() - 1) +
                   std::string(LongestPriceOutcomeName() + 9 - 7, ' ') + "\n");
     std::vector<PriceLogFile::Entry> entries;
     std::string reason;
@@ -257,7 +262,7 @@ TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
     EXPECT_EQ(entries[0].outcome, "sending");
 
     ASSERT_TRUE(log->Complete(PriceOutcome::Sent));
-    EXPECT_EQ(ReadWholeFile(log->Path()), Header() + Chained({head + "sent,"}));
+    EXPECT_EQ(ReadWholeFile(log->Path()), ChainedHeader() + Chained({head + "sent,"}));
     EXPECT_EQ(log->Problem(), "");
 }
 
@@ -296,7 +301,7 @@ TEST_F(PriceLogFileTest, AnOutcomeWhoseLineIsGoneIsLoggedWhole) {
     fs::rename(log->Path(), m_dir / "voxa-prices.csv.1");
     ASSERT_TRUE(log->Complete(PriceOutcome::Unknown));
     EXPECT_EQ(ReadWholeFile(log->Path()),
-              Header() + Chained({PriceLogFile::TimeText(kNoon) +
+              ChainedHeader() + Chained({PriceLogFile::TimeText(kNoon) +
                                   ",voxa-ctl,op,1,Regular,3.499,3.459,unknown,"}));
 }
 

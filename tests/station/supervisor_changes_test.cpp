@@ -78,9 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                [](SignSystem &s) { s.SetIntensityMode(0, 3); }, "intensity mode (face 0)",
                "light sensor"},
-        Change{"FaceLevel", [](SignSystem &s) { return std::to_string(s.GetFaceLevel(2, 3)); },
-               [](SignSystem &s) { s.SetFaceLevel(2, 3, 5); }, "face level (face 2, slot 3)",
-               "5"},
+        Change{"FaceLevel", [](SignSystem &s) { return std::to_string(s.GetFaceLevel(0, 1)); },
+               [](SignSystem &s) { s.SetFaceLevel(0, 1, 4); }, "face level (face 0, slot 1)",
+               "4"},
         Change{"DutyCycle", [](SignSystem &s) { return std::to_string(s.GetDutyCycle(2)); },
                [](SignSystem &s) { s.SetDutyCycle(2, 40); }, "duty cycle (level 2)", "40"},
         Change{"SwitchTime", [](SignSystem &s) { return Short(s.GetSwitchTime(0, 1)); },
@@ -202,7 +202,7 @@ TEST(EventLogFileTest, EachChangeIsOneChainedRow) {
     EXPECT_EQ(entries[0].after, "4");
     EXPECT_EQ(entries[1].before, "");
     EXPECT_EQ(entries[1].after.size(), 255u);
-    EXPECT_EQ(entries[1].after.substr(0, 10), "Two lines ");
+    EXPECT_EQ(entries[1].after.substr(0, 10), "Two linesx");
     ChainedLog::Verdict verdict;
     ASSERT_TRUE(log.Verify(verdict, reason));
     EXPECT_TRUE(verdict.fits) << verdict.Text("events");
