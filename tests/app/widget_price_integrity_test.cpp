@@ -139,8 +139,8 @@ void PriceIntegrityTest::WithoutConfirmOrLimitsTheLineTrafficIsUnchanged() {
     QCOMPARE(m_site->model.Current().lines[1].price, std::string("3.559"));
     const auto rows = LogRows();
     QCOMPARE(rows.size(), std::size_t{1});
-    // time, source, user, line, tag, old (as read at start-up), new, outcome
-    QCOMPARE(rows[0].size(), std::size_t{8});
+    // time, source, user, line, tag, old (as read at start-up), new, outcome, question, chain
+    QCOMPARE(rows[0].size(), std::size_t{10});
     QCOMPARE(rows[0][1], std::string("workstation"));
     QCOMPARE(rows[0][2], PriceLogFile::ProcessUser());
     QCOMPARE(rows[0][3], std::string("2"));
@@ -209,7 +209,7 @@ void PriceIntegrityTest::LimitQuestion_data() {
     QTest::addColumn<QString>("lastUpdate");
     QTest::addColumn<QString>("outcome");
     QTest::newRow("yes sends") << true << "Last Update:\n12/7/2026 2:07 PM"
-                               << "sent";
+                               << "sent (forced)";
     QTest::newRow("no stops") << false << "Error:\nNot Sent, Price #1"
                               << "outside limits";
 }
@@ -230,6 +230,8 @@ void PriceIntegrityTest::LimitQuestion() {
     QCOMPARE(LastUpdate(), lastUpdate);
     QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
     QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
+    // The question answered is kept with the price, whichever the answer.
+    QCOMPARE(LogRows().at(0)[8], std::string("Price #1 changes from 3.499 to 8.599 (+146%). Send anyway?"));
 }
 
 // The start-up reads and Send Update keep the line from their first transaction to their
