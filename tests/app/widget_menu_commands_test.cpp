@@ -15,6 +15,7 @@
 #include "device_map.h"
 #include "help_window.h"
 #include "main_menu.h"
+#include "event_log_file.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "open_main_window.h"
@@ -46,6 +47,7 @@ private slots:
     void RefusedPasswordRunsNothing();
     void PasswordCommandAlwaysAsks();
     void SupervisorModeSwitchesWithTheCheckMark();
+    void SupervisorModeIsOnRecord();
     void CancelledLoginLeavesSupervisorModeOff();
     void PromptFollowsTheHighlightedItem();
     void EveryPromptFitsItsField();
@@ -280,6 +282,22 @@ void MenuCommandsTest::HeadingAnchors() {
     QFETCH(QString, heading);
     QFETCH(QString, anchor);
     QCOMPARE(HelpWindow::AnchorFor(heading), anchor);
+}
+
+// Each switch of the supervisor mode is one row of the event log beside the settings.
+void MenuCommandsTest::SupervisorModeIsOnRecord() {
+    m_window->RunCommand(M::kSupervisorMode);
+    m_window->RunCommand(M::kSupervisorMode);
+    const EventLogFile *log = m_window->EventLogInUse();
+    QVERIFY(log != nullptr);
+    std::vector<EventLogFile::Entry> entries;
+    std::string reason;
+    QVERIFY(log->ReadEach([&](EventLogFile::Entry &&e) { entries.push_back(e); }, reason));
+    QCOMPARE(entries.size(), std::size_t{2});
+    QCOMPARE(entries[0].source, std::string("workstation"));
+    QCOMPARE(entries[0].what, std::string("supervisor mode on"));
+    QCOMPARE(entries[1].what, std::string("supervisor mode off"));
+    QCOMPARE(entries[1].outcome, std::string("done"));
 }
 
 QTEST_MAIN(MenuCommandsTest)

@@ -16,6 +16,7 @@
 #include "command_code.h"
 #include "csv_text.h"
 #include "device_map.h"
+#include "event_log_file.h"
 #include "file_size_limit.h"
 #include "main_window.h"
 #include "menu_commands.h"
@@ -54,6 +55,8 @@ private slots:
     void PriceHistoryOpensWithoutThePassword();
     void StartUpAndSendUpdateHoldTheLineThroughout();
     void APriceOfUnknownOutcomeAsksForALookAtTheSign();
+    void StartUpCheck_data();
+    void StartUpCheck();
 
 private:
     void WriteSettings(const std::string &extra);
@@ -372,6 +375,48 @@ void PriceIntegrityTest::APriceOfUnknownOutcomeAsksForALookAtTheSign() {
     const auto rows = LogRows();
     QCOMPARE(rows.size(), std::size_t{1});
     QCOMPARE(rows[0][7], std::string("unknown"));
+}
+
+void PriceIntegrityTest::StartUpCheck_data() {
+    QTest::addColumn<QString>("edit");  // what becomes of the event log's text
+    QTest::addColumn<QString>("told");  // a part of the one message, or empty for none
+    QTest::newRow("as written") << "" << "";
+    QTest::newRow("a level changed") << "level" << "voxa-events.csv: line 2 does not fit the chain";
+    QTest::newRow("cut by a crash") << "cut" << "";
+}
+
+// The workstation checks both logs once at start-up, and tells an edit (only an edit) once.
+void PriceIntegrityTest::StartUpCheck() {
+    QFETCH(QString, edit);
+    QFETCH(QString, told);
+    const std::string path = m_dir->filePath("voxa-events.csv").toStdString();
+    {
+        EventLogFile events(m_dir->path().toStdString(), "voxa-ctl");
+        events.Record({"manual level (face 0)", std::string("3"), "4", "done"});
+        events.Record({"date", std::nullopt, "12/7/2026", "done"});
+    }
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        text = all.str();
+    }
+    if (edit == "level") text.replace(text.find(",3,4,"), 5, ",3,5,");
+    if (edit == "cut") text.resize(text.size() - 20);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    Start();
+    std::vector<std::string> found;
+    for (const std::string &message : m_site->console.messages) {
+        if (message.find("does not fit the chain") != std::string::npos) found.push_back(message);
+    }
+    if (told.isEmpty()) {
+        QVERIFY(found.empty());
+        return;
+    }
+    QCOMPARE(found.size(), std::size_t{1});
+    QVERIFY2(found[0].find(told.toStdString()) != std::string::npos, found[0].c_str());
+    QVERIFY(found[0].find(MainWindow::kLogEditedText) != std::string::npos);
 }
 
 QTEST_MAIN(PriceIntegrityTest)
