@@ -31,8 +31,8 @@ constexpr int kHistoryWidth = 400;
 constexpr int kHistoryHeight = 222;
 constexpr const char *kDateFormat = "yyyy-MM-dd";
 
-const char *const kHeadings[F::kColumns] = {"Time", "Source",  "User", "Line", "Tag / Change",
-                                            "Old",  "New",     "Outcome", "Kind", "Question"};
+const char *const kHeadings[F::kColumns] = {"Time", "Source", "User",    "Line", "Tag / Change",
+                                            "Old",  "New",    "Outcome", "Kind", "Question"};
 
 // Where the time's item keeps the row's place: n for the n-th price entry, -1 - n for the
 // n-th change.
@@ -165,7 +165,8 @@ void PriceHistoryDialog::Fill() {
             Item("price", QString("price")),
             Item(e.question, Text(e.question)),
         });
-        m_model->item(m_model->rowCount() - 1, F::kTime)->setData(static_cast<int>(row), kPlaceRole);
+        m_model->item(m_model->rowCount() - 1, F::kTime)
+            ->setData(static_cast<int>(row), kPlaceRole);
         const QDate day = DayOf(e);
         if (!day.isValid()) continue;
         if (!first.isValid() || day < first) first = day;
@@ -286,8 +287,8 @@ std::vector<StationHistory::Row> PriceHistoryDialog::ShownRows() const {
 bool PriceHistoryDialog::ExportRows(const QString &path, std::string &reason) const {
     const std::vector<StationHistory::Row> rows = ShownRows();
     const std::string target = path.toStdString();
-    const bool changes = std::any_of(rows.begin(), rows.end(),
-                                     [](const StationHistory::Row &r) { return r.kind != "price"; });
+    const bool changes = std::any_of(
+        rows.begin(), rows.end(), [](const StationHistory::Row &r) { return r.kind != "price"; });
     if (!changes) return m_log.Export(target, ShownEntries(), reason);
     std::error_code error;
     if (m_log.Path() == target ||
@@ -327,7 +328,7 @@ void PriceHistoryDialog::Export() {
                               " (" + reason + "). Choose another file.");
         return;
     }
-    m_summary->setText(QString("Exported %1 to %2.")
-                           .arg(Counted(prices, shown.size() - prices),
-                                QDir::toNativeSeparators(path)));
+    m_summary->setText(
+        QString("Exported %1 to %2.")
+            .arg(Counted(prices, shown.size() - prices), QDir::toNativeSeparators(path)));
 }

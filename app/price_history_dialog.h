@@ -37,8 +37,8 @@ public:
         "time,kind,source,user,what,before,after,outcome,question";
 
     // events may be null: only prices are shown.
-    PriceHistoryDialog(const PriceLogFile &log, OperatorConsole &console,
-                       QWidget *parent = nullptr, const EventLogFile *events = nullptr);
+    PriceHistoryDialog(const PriceLogFile &log, OperatorConsole &console, QWidget *parent = nullptr,
+                       const EventLogFile *events = nullptr);
 
     void SetExportChooser(ExportChooser chooser) { m_chooseExport = std::move(chooser); }
 

@@ -106,8 +106,8 @@ int History(const Setup &setup, const Call &call, Printed &out, std::ostream &er
             continue;
         // The day as written: the local date of whoever wrote the row.
         if (since && row.time.substr(0, 10) < *since) continue;
-        out.Text() << CsvText::Line({row.time, row.kind, row.source, row.user, row.what,
-                                     row.before, row.after, row.outcome, row.question});
+        out.Text() << CsvText::Line({row.time, row.kind, row.source, row.user, row.what, row.before,
+                                     row.after, row.outcome, row.question});
         // The same keys in every entry: a change has no line.
         out.json["entries"].push_back({{"time", row.time},
                                        {"kind", row.kind},

@@ -1,6 +1,5 @@
 #include "sign_system.h"
 
-
 #include <cstdio>
 #include <ctime>
 #include <iostream>

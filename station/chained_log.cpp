@@ -73,8 +73,7 @@ std::string ChainedLog::Prepare() {
     std::string notice;
     if (!SkipForeign(reason, notice)) {
         notice = "No " + m_layout.title + " can be kept: " + Name(Candidate(0)) + " and every " +
-                 m_layout.baseName + "-n.csv up to " + Name(m_path) +
-                 " belong to other programs.";
+                 m_layout.baseName + "-n.csv up to " + Name(m_path) + " belong to other programs.";
     }
     return notice;
 }
@@ -271,8 +270,9 @@ std::string ChainedLog::Verdict::Text(const std::string &name) const {
     if (rows == 0) return text + "no rows yet.";
     text += std::to_string(rows) + (rows == 1 ? " row" : " rows");
     if (firstChainedLine == 0) {
-        text += ", none of them chained yet (written by an earlier version); the chain starts "
-                "with the next row.";
+        text +=
+            ", none of them chained yet (written by an earlier version); the chain starts "
+            "with the next row.";
     } else if (unchainedRows > 0) {
         text += "; the chain starts at line " + std::to_string(firstChainedLine) + " (" +
                 std::to_string(unchainedRows) +

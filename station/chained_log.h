@@ -60,10 +60,10 @@ public:
     struct Verdict {
         bool fits = true;
         long rows = 0;
-        long firstChainedLine = 0;  // 0 when no row carries a chain value
-        long unchainedRows = 0;     // rows of an earlier version before it
-        long badLine = 0;           // the first line that does not fit
-        long cutLine = 0;           // a last line cut short, which is not checked
+        long firstChainedLine = 0;     // 0 when no row carries a chain value
+        long unchainedRows = 0;        // rows of an earlier version before it
+        long badLine = 0;              // the first line that does not fit
+        long cutLine = 0;              // a last line cut short, which is not checked
         std::vector<long> looseLines;  // lines in the chain without a value of their own
         // In words, naming the file.
         std::string Text(const std::string &name) const;

@@ -104,8 +104,7 @@ constexpr std::int64_t kTailRoom = 256 * 1024;
 
 }  // namespace
 
-ChainedLog::Kind ChainedLog::Inspect(const std::filesystem::path &path,
-                                     std::string &reason) const {
+ChainedLog::Kind ChainedLog::Inspect(const std::filesystem::path &path, std::string &reason) const {
     Found found = Found::Log;
     const Descriptor fd(OpenLog(path, O_RDONLY, found, reason));
     if (found == Found::Nothing) return Kind::Missing;

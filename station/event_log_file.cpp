@@ -16,8 +16,7 @@ void EventLogFile::Record(const SupervisorChange &change) {
                   ChainedLog::FieldText(change.after), ChainedLog::FieldText(change.outcome)});
 }
 
-bool EventLogFile::ReadEach(const std::function<void(Entry &&)> &visit,
-                            std::string &reason) const {
+bool EventLogFile::ReadEach(const std::function<void(Entry &&)> &visit, std::string &reason) const {
     return m_log.ReadEach([&](std::string_view line) { visit(EntryOf(line)); }, reason);
 }
 

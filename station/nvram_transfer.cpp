@@ -173,7 +173,8 @@ void NvramTransfer::Record(const std::string &what, const std::string &path,
     // A save that did not go through wrote no file: there is no image to name.
     if (withImage) {
         const std::string_view bytes(reinterpret_cast<const char *>(image.data()), image.size());
-        after += " (" + std::to_string(image.size()) + " bytes, SHA-256 " + Sha256::Hex(bytes) + ")";
+        after +=
+            " (" + std::to_string(image.size()) + " bytes, SHA-256 " + Sha256::Hex(bytes) + ")";
     }
     std::string outcome = "done";
     if (!whole) {

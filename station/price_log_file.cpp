@@ -18,18 +18,13 @@ constexpr std::size_t kColumns = 9;  // without the chain value
 }  // namespace
 
 PriceLogFile::PriceLogFile(std::filesystem::path folder, std::string source)
-    : m_log(std::move(folder), PriceLayout()), m_source(std::move(source)),
-      m_user(ProcessUser()) {}
+    : m_log(std::move(folder), PriceLayout()), m_source(std::move(source)), m_user(ProcessUser()) {}
 
 CsvText::Row PriceLogFile::FieldsFor(const PriceAttempt &attempt, PriceOutcome outcome) const {
-    return {ChainedLog::FieldText(m_pendingTime),
-            ChainedLog::FieldText(m_source),
-            ChainedLog::FieldText(m_user),
-            std::to_string(attempt.line),
-            ChainedLog::FieldText(attempt.tag),
-            ChainedLog::FieldText(attempt.oldPrice),
-            ChainedLog::FieldText(attempt.newPrice),
-            PriceOutcomeText(outcome, attempt.forced),
+    return {ChainedLog::FieldText(m_pendingTime),    ChainedLog::FieldText(m_source),
+            ChainedLog::FieldText(m_user),           std::to_string(attempt.line),
+            ChainedLog::FieldText(attempt.tag),      ChainedLog::FieldText(attempt.oldPrice),
+            ChainedLog::FieldText(attempt.newPrice), PriceOutcomeText(outcome, attempt.forced),
             ChainedLog::FieldText(attempt.question)};
 }
 

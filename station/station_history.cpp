@@ -37,8 +37,8 @@ constexpr std::array<std::pair<const char *, const char *>, 19> kKindOf{{
 }  // namespace
 
 const std::vector<std::string> &StationHistory::Kinds() {
-    static const std::vector<std::string> kinds{"price", "password",    "supervisor", "clock",
-                                                "intensity", "timer",   "tags",       "port",
+    static const std::vector<std::string> kinds{"price",     "password",    "supervisor", "clock",
+                                                "intensity", "timer",       "tags",       "port",
                                                 "nvram",     "maintenance", "other"};
     return kinds;
 }

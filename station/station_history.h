@@ -39,6 +39,6 @@ public:
     // Both logs, oldest first (rows of the same moment in the order written, prices before
     // changes). A log that cannot be read gives false and the reason; the rows of the other
     // are still given.
-    static bool Read(const PriceLogFile &prices, const EventLogFile &events,
-                     std::vector<Row> &rows, std::string &reason);
+    static bool Read(const PriceLogFile &prices, const EventLogFile &events, std::vector<Row> &rows,
+                     std::string &reason);
 };

@@ -13,9 +13,9 @@
 
 #include "control_builder.h"
 #include "device_map.h"
+#include "event_log_file.h"
 #include "help_window.h"
 #include "main_menu.h"
-#include "event_log_file.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "open_main_window.h"
@@ -94,7 +94,7 @@ void MenuCommandsTest::Start() {
     m_window->Commands().SetModalRunner([this](QDialog &dialog) {
         m_dialogs << dialog.objectName();
         return dialog.objectName() == IdName(Ids::Dialog::kPassword) ? m_passwordAnswer
-                                                                    : Ids::Result::kCancel;
+                                                                     : Ids::Result::kCancel;
     });
     m_site->controller.ClearRequests();
     m_site->console.messages.clear();
@@ -102,11 +102,12 @@ void MenuCommandsTest::Start() {
 
 void MenuCommandsTest::GuardedCommandsAskEveryTimeUnlessSupervisor() {
     // Only the guard is under test here: the guarded handlers are recorded, not run.
-    m_window->Commands().SetHandlerRunner(
-        [this](int id, const std::function<void()> &handler) {
-            if (id == M::kSupervisorMode) handler();
-            else m_handled.push_back(id);
-        });
+    m_window->Commands().SetHandlerRunner([this](int id, const std::function<void()> &handler) {
+        if (id == M::kSupervisorMode)
+            handler();
+        else
+            m_handled.push_back(id);
+    });
     for (int round = 0; round < 2; ++round) {
         for (int id : kGuardedCommands) m_window->RunCommand(id);
     }
@@ -272,10 +273,14 @@ void MenuCommandsTest::ManualContentsLinksReachTheirHeadings() {
 void MenuCommandsTest::HeadingAnchors_data() {
     QTest::addColumn<QString>("heading");
     QTest::addColumn<QString>("anchor");
-    QTest::newRow("words") << "The main window" << "the-main-window";
-    QTest::newRow("punctuation") << "Load NVRAM Image ..." << "load-nvram-image-";
-    QTest::newRow("slash and colon") << "On/Off time: daily" << "onoff-time-daily";
-    QTest::newRow("hyphen kept") << "voxa-ctl for scripts" << "voxa-ctl-for-scripts";
+    QTest::newRow("words") << "The main window"
+                           << "the-main-window";
+    QTest::newRow("punctuation") << "Load NVRAM Image ..."
+                                 << "load-nvram-image-";
+    QTest::newRow("slash and colon") << "On/Off time: daily"
+                                     << "onoff-time-daily";
+    QTest::newRow("hyphen kept") << "voxa-ctl for scripts"
+                                 << "voxa-ctl-for-scripts";
 }
 
 void MenuCommandsTest::HeadingAnchors() {

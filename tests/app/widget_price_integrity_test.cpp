@@ -127,7 +127,8 @@ std::vector<CsvText::Row> PriceIntegrityTest::LogRows(const char *name) const {
     text << in.rdbuf();
     std::vector<CsvText::Row> rows = CsvText::Parse(text.str());
     if (!rows.empty()) {
-        if (rows.front() != CsvText::Parse(std::string(PriceLogFile::kChainedHeader) + "\n").front())
+        if (rows.front() !=
+            CsvText::Parse(std::string(PriceLogFile::kChainedHeader) + "\n").front())
             return {};
         rows.erase(rows.begin());
     }
@@ -234,7 +235,8 @@ void PriceIntegrityTest::LimitQuestion() {
     QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
     QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
     // The question answered is kept with the price, whichever the answer.
-    QCOMPARE(LogRows().at(0)[8], std::string("Price #1 changes from 3.499 to 8.599 (+146%). Send anyway?"));
+    QCOMPARE(LogRows().at(0)[8],
+             std::string("Price #1 changes from 3.499 to 8.599 (+146%). Send anyway?"));
 }
 
 // The start-up reads and Send Update keep the line from their first transaction to their
@@ -380,9 +382,12 @@ void PriceIntegrityTest::APriceOfUnknownOutcomeAsksForALookAtTheSign() {
 void PriceIntegrityTest::StartUpCheck_data() {
     QTest::addColumn<QString>("edit");  // what becomes of the event log's text
     QTest::addColumn<QString>("told");  // a part of the one message, or empty for none
-    QTest::newRow("as written") << "" << "";
-    QTest::newRow("a level changed") << "level" << "voxa-events.csv: line 2 does not fit the chain";
-    QTest::newRow("cut by a crash") << "cut" << "";
+    QTest::newRow("as written") << ""
+                                << "";
+    QTest::newRow("a level changed") << "level"
+                                     << "voxa-events.csv: line 2 does not fit the chain";
+    QTest::newRow("cut by a crash") << "cut"
+                                    << "";
 }
 
 // The workstation checks both logs once at start-up, and tells an edit (only an edit) once.

@@ -38,8 +38,8 @@ protected:
     std::vector<EventLogFile::Entry> Events() const {
         std::vector<EventLogFile::Entry> entries;
         std::string reason;
-        EventLogFile(m_dir, "test").ReadEach(
-            [&](EventLogFile::Entry &&e) { entries.push_back(std::move(e)); }, reason);
+        EventLogFile(m_dir, "test")
+            .ReadEach([&](EventLogFile::Entry &&e) { entries.push_back(std::move(e)); }, reason);
         return entries;
     }
 
@@ -73,11 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
     Setters, CtlSetter,
     ::testing::Values(
         Setter{"ManualLevel", {"set-manual-level", "0", "3"}, "manual level (face 0)", "3"},
-        Setter{"IntensityMode", {"set-intensity-mode", "1", "2"}, "intensity mode (face 1)",
+        Setter{"IntensityMode",
+               {"set-intensity-mode", "1", "2"},
+               "intensity mode (face 1)",
                "time of day"},
         Setter{"FaceLevel", {"set-face-level", "0", "1", "4"}, "face level (face 0, slot 1)", "4"},
-        Setter{"SwitchTime", {"set-switch-time", "0", "1", "7:05 PM"}, "switch time (1)",
-               "7:05 PM"},
+        Setter{
+            "SwitchTime", {"set-switch-time", "0", "1", "7:05 PM"}, "switch time (1)", "7:05 PM"},
         Setter{"DutyCycle", {"set-duty-cycle", "2", "40"}, "duty cycle (level 2)", "40"},
         Setter{"OnOffTime", {"set-on-off-time", "0", "6:30 AM"}, "on/off time (0)", "6:30 AM"},
         Setter{"OnOffTimer", {"set-on-off-timer-switch", "on"}, "on/off timer", "on"},

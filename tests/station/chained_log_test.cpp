@@ -57,8 +57,7 @@ protected:
 TEST(Sha256, IsLibcryptosDigestInHex) {
     EXPECT_EQ(Sha256::Hex("abc"),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(Sha256::Hex(""),
-              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256::Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_TRUE(Sha256::IsHex(Sha256::Hex("x")));
     EXPECT_FALSE(Sha256::IsHex(std::string(63, 'a')));
     EXPECT_FALSE(Sha256::IsHex(std::string(64, 'A')));

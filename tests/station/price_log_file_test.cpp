@@ -252,9 +252,9 @@ TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
     const std::string head = time + ",voxa-ctl,op,1,Regular,3.499,3.459,";
     ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
     const std::string sending = Chained({head + "sending,"});
-    EXPECT_EQ(ReadWholeFile(log->Path()),
-              ChainedHeader() + sending.substr(0, sending.size() - 1) +
-                  std::string(LongestPriceOutcomeName() + 9 - 7, ' ') + "\n");
+    EXPECT_EQ(ReadWholeFile(log->Path()), ChainedHeader() + sending.substr(0, sending.size() - 1) +
+                                              std::string(LongestPriceOutcomeName() + 9 - 7, ' ') +
+                                              "\n");
     std::vector<PriceLogFile::Entry> entries;
     std::string reason;
     ASSERT_TRUE(log->Read(entries, reason));
@@ -302,7 +302,7 @@ TEST_F(PriceLogFileTest, AnOutcomeWhoseLineIsGoneIsLoggedWhole) {
     ASSERT_TRUE(log->Complete(PriceOutcome::Unknown));
     EXPECT_EQ(ReadWholeFile(log->Path()),
               ChainedHeader() + Chained({PriceLogFile::TimeText(kNoon) +
-                                  ",voxa-ctl,op,1,Regular,3.499,3.459,unknown,"}));
+                                         ",voxa-ctl,op,1,Regular,3.499,3.459,unknown,"}));
 }
 
 // Every attempt is one line, and a field holds at most its room: a 100 kB argument is not

@@ -79,16 +79,19 @@ INSTANTIATE_TEST_SUITE_P(
                [](SignSystem &s) { s.SetIntensityMode(0, 3); }, "intensity mode (face 0)",
                "light sensor"},
         Change{"FaceLevel", [](SignSystem &s) { return std::to_string(s.GetFaceLevel(0, 1)); },
-               [](SignSystem &s) { s.SetFaceLevel(0, 1, 4); }, "face level (face 0, slot 1)",
-               "4"},
+               [](SignSystem &s) { s.SetFaceLevel(0, 1, 4); }, "face level (face 0, slot 1)", "4"},
         Change{"DutyCycle", [](SignSystem &s) { return std::to_string(s.GetDutyCycle(2)); },
                [](SignSystem &s) { s.SetDutyCycle(2, 40); }, "duty cycle (level 2)", "40"},
         Change{"SwitchTime", [](SignSystem &s) { return Short(s.GetSwitchTime(0, 1)); },
-               [](SignSystem &s) { s.SetSwitchTime(0, 1, {7, 5, "PM"}); }, "switch time (1)",
-               "7:05 PM"},
+               [](SignSystem &s) {
+                   s.SetSwitchTime(0, 1, {7, 5, "PM"});
+               },
+               "switch time (1)", "7:05 PM"},
         Change{"OnOffTime", [](SignSystem &s) { return Short(s.GetOnOffTime(0)); },
-               [](SignSystem &s) { s.SetOnOffTime(0, {6, 30, "AM"}); }, "on/off time (0)",
-               "6:30 AM"},
+               [](SignSystem &s) {
+                   s.SetOnOffTime(0, {6, 30, "AM"});
+               },
+               "on/off time (0)", "6:30 AM"},
         Change{"OnOffTimer",
                [](SignSystem &s) { return std::string(s.GetOnOffTimerSwitch() ? "on" : "off"); },
                [](SignSystem &s) { s.SetOnOffTimerSwitch(true); }, "on/off timer", "on"},
@@ -101,13 +104,19 @@ INSTANTIATE_TEST_SUITE_P(
                    return std::to_string(d.month) + "/" + std::to_string(d.day) + "/" +
                           std::to_string(d.year);
                },
-               [](SignSystem &s) { s.SetDate({12, 7, 2026}); }, "date", "12/7/2026"},
+               [](SignSystem &s) {
+                   s.SetDate({12, 7, 2026});
+               },
+               "date", "12/7/2026"},
         Change{"Time",
                [](SignSystem &s) {
                    s.GetTime();
                    return *s.ReadValue("time");
                },
-               [](SignSystem &s) { s.SetTime({9, 15, 0, "AM"}); }, "time", "9:15:00 AM"}),
+               [](SignSystem &s) {
+                   s.SetTime({9, 15, 0, "AM"});
+               },
+               "time", "9:15:00 AM"}),
     [](const ::testing::TestParamInfo<Change> &info) { return info.param.name; });
 
 // A value not read has no value before: "the last good value" never passes for a reading.
