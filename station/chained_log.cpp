@@ -212,8 +212,9 @@ bool ChainedLog::Verify(Verdict &verdict, std::string &reason) const {
                 legacy = !m_layout.legacyHeader.empty() && line == m_layout.legacyHeader;
                 return;
             }
-            if (!verdict.fits || line.find_first_not_of(" \t") == std::string_view::npos) return;
+            if (line.find_first_not_of(" \t") == std::string_view::npos) return;
             ++verdict.rows;
+            if (!verdict.fits) return;
             std::string_view text = line.substr(0, line.find_last_not_of(' ') + 1);
             if (ChainedRow(text)) {
                 const std::size_t comma = text.rfind(',');
