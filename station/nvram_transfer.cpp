@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "chained_log.h"
 #include "command_code.h"
 #include "line_hold.h"
 #include "sha256.h"
@@ -173,8 +174,13 @@ void NvramTransfer::Record(const std::string &what, const std::string &path,
     // A save that did not go through wrote no file: there is no image to name.
     if (withImage) {
         const std::string_view bytes(reinterpret_cast<const char *>(image.data()), image.size());
-        after +=
+        const std::string described =
             " (" + std::to_string(image.size()) + " bytes, SHA-256 " + Sha256::Hex(bytes) + ")";
+        // The log keeps 255 bytes of a value: a long path gives up its beginning, never the
+        // digest.
+        const std::size_t room = ChainedLog::kFieldRoom - 1 - described.size();
+        if (after.size() > room) after = "..." + after.substr(after.size() - (room - 3));
+        after += described;
     }
     std::string outcome = "done";
     if (!whole) {

@@ -188,6 +188,21 @@ TEST_F(SupervisorChanges, NvramImagesAreNamedWithTheirSizeAndDigest) {
     EXPECT_EQ(journal.changes[1].after, journal.changes[0].after);
 }
 
+// A long path gives up its beginning, never the digest, to the room of a value.
+TEST_F(SupervisorChanges, ALongImagePathKeepsItsDigest) {
+    TemporaryFolder folder{"voxa-changes"};
+    const std::string path = (folder.Path() / (std::string(240, 'n') + ".nvr")).string();
+    site.model.ResetNvram(32);
+    NvramTransfer transfer(system);
+    ASSERT_EQ(transfer.Save(path).outcome, NvramTransfer::Outcome::Complete);
+    ASSERT_EQ(journal.changes.size(), 1u);
+    const std::string &after = journal.changes[0].after;
+    EXPECT_EQ(after.size(), ChainedLog::kFieldRoom - 1);
+    EXPECT_EQ(after.substr(0, 3), "...");
+    EXPECT_NE(after.find("nnn.nvr (32 bytes, SHA-256 " + Sha256::Hex(ReadWholeFile(path)) + ")"),
+              std::string::npos);
+}
+
 // The event log file: one chained row per change, fields on one line and within their room.
 TEST(EventLogFileTest, EachChangeIsOneChainedRow) {
     TemporaryFolder folder{"voxa-events"};
