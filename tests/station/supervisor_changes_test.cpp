@@ -191,7 +191,11 @@ TEST_F(SupervisorChanges, NvramImagesAreNamedWithTheirSizeAndDigest) {
 // A long path gives up its beginning, never the digest, to the room of a value.
 TEST_F(SupervisorChanges, ALongImagePathKeepsItsDigest) {
     TemporaryFolder folder{"voxa-changes"};
-    const std::string path = (folder.Path() / (std::string(240, 'n') + ".nvr")).string();
+    // Deep rather than long: a name of 240 bytes leaves no room for the temporary beside it.
+    const std::filesystem::path deep =
+        folder.Path() / std::string(100, 'a') / std::string(100, 'b') / std::string(100, 'c');
+    std::filesystem::create_directories(deep);
+    const std::string path = (deep / (std::string(40, 'n') + ".nvr")).string();
     site.model.ResetNvram(32);
     NvramTransfer transfer(system);
     ASSERT_EQ(transfer.Save(path).outcome, NvramTransfer::Outcome::Complete);
