@@ -22,6 +22,7 @@
 #include "cm_edit.h"
 #include "device_map.h"
 #include "dialog_units.h"
+#include "event_log_file.h"
 #include "exit_question.h"
 #include "help_window.h"
 #include "line_hold.h"
@@ -220,6 +221,10 @@ bool MainWindow::Initialise() {
                                      PricePanel::Controls{m_priceFields, m_tagFields, m_sendUpdate,
                                                           m_lastUpdate, m_clock, m_changedMarks},
                                      m_priceLog.get());
+    // Every supervisor change goes on record beside the settings file too.
+    m_eventLog = std::make_unique<EventLogFile>(
+        std::filesystem::path(m_settingsPath.toStdString()).parent_path(), "workstation");
+    m_system->SetJournal(m_eventLog.get());
     m_panel->SetEditsArmed(false);
     m_menuCommands->ResetSupervisorMode();
 
@@ -313,6 +318,7 @@ void MainWindow::Tick() {
     }
     HandlerScope scope(*this);
     if (!m_system) return;
+    FollowEventLog();
     m_statusLine->Tick(*m_system, m_now(), m_panel->InstalledLines());
     m_panel->SetEditsArmed(true);
     FollowChangesElsewhere();
@@ -366,6 +372,38 @@ void MainWindow::ReportPriceSetup(const std::vector<std::string> &problems) {
     }
     const std::string notice = m_priceLog->Prepare();
     if (!notice.empty()) m_console.ShowMessage(notice);
+    const std::string eventNotice = m_eventLog->Prepare();
+    if (!eventNotice.empty()) m_console.ShowMessage(eventNotice);
+    CheckLogs();
+}
+
+void MainWindow::CheckLogs() {
+    // One pass through each log that keeps little in memory: a log of years is checked in a
+    // moment.
+    std::string text;
+    const auto check = [&text](const auto &log) {
+        ChainedLog::Verdict verdict;
+        std::string reason;
+        if (log.Verify(verdict, reason) && !verdict.fits)
+            text += (text.empty() ? "" : "\n") + verdict.Text(log.Path().string());
+    };
+    check(*m_priceLog);
+    check(*m_eventLog);
+    if (text.empty()) return;
+    m_console.ShowMessage(text + "\n\n" + kLogEditedText);
+}
+
+void MainWindow::FollowEventLog() {
+    if (!m_eventLog) return;
+    const std::string notice = m_eventLog->TakeNotice();
+    if (!notice.empty()) m_console.ShowMessage(notice);
+    const std::string &problem = m_eventLog->Problem();
+    if (problem.empty()) return;
+    m_statusLine->SetEventLogProblem(QString::fromStdString(problem));
+    if (!m_eventLogProblemTold) {
+        m_eventLogProblemTold = true;
+        std::cerr << "voxa: supervisor change not logged: " << problem << std::endl;
+    }
 }
 
 void MainWindow::FollowPriceLog() {

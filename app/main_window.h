@@ -22,6 +22,7 @@ class HelpWindow;
 class MenuCommands;
 class LinkPlatform;
 class OperatorConsole;
+class EventLogFile;
 class PriceLogFile;
 class PriceLogFollower;
 class QAction;
@@ -52,6 +53,12 @@ public:
     static constexpr const char *kNoPortText =
         "No serial port is chosen, so VOXA cannot reach the Central Controller.\n"
         "Choose the port with System > Communications ..., then start VOXA again.";
+
+    // At start-up, after the lines of the logs that do not fit their chains.
+    static constexpr const char *kLogEditedText =
+        "The log was changed after it was written. Keep a copy of it as it is now for whoever "
+        "keeps the station's records, and find out who changed it: see \"Checking the logs\" "
+        "in the manual (F1). VOXA goes on logging after its last row.";
 
     MainWindow(LinkPlatform &platform, OperatorConsole &console, DeviceMap &devices,
                QString settingsPath = "./voxa.ini", QWidget *parent = nullptr);
@@ -102,6 +109,9 @@ public:
     // What learns the prices other programs set from the price log; none until the start-up
     // reads are over.
     PriceLogFollower *Follower() const { return m_follower.get(); }
+    // The event log beside the settings file, the sign system's journal; there from the
+    // start of Initialise().
+    EventLogFile *EventLogInUse() const override { return m_eventLog.get(); }
     QWidget *DialogParent() override { return this; }
     StatusLine &Status() { return *m_statusLine; }
     const QTimer &PollTimer() const { return m_pollTimer; }
@@ -135,6 +145,11 @@ private:
     // Shows the prices other programs put on the sign since the last tick, as the price log
     // tells them.
     void FollowChangesElsewhere();
+    // The same for the event log, at every tick: a supervisor change that could not be
+    // logged is shown in the status line and told once on standard error.
+    void FollowEventLog();
+    // Says once, at start-up, when a log does not fit its chain.
+    void CheckLogs();
     void CloseSplash();
     void EndProgram();
 
@@ -159,6 +174,8 @@ private:
     // From the end of the start-up reads on; none when they did not run.
     std::unique_ptr<PriceLogFollower> m_follower;
     bool m_followProblemTold = false;
+    std::unique_ptr<EventLogFile> m_eventLog;
+    bool m_eventLogProblemTold = false;
     std::unique_ptr<SignSystem> m_system;
     std::unique_ptr<PricePanel> m_panel;
     std::unique_ptr<StatusLine> m_statusLine;

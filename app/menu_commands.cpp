@@ -99,7 +99,7 @@ void MenuCommands::SaveNvramImage() {
 
 void MenuCommands::PriceHistory() {
     PriceHistoryDialog dialog(*m_host.PriceLogInUse(), m_host.System()->Console(),
-                              m_host.DialogParent());
+                              m_host.DialogParent(), m_host.EventLogInUse());
     if (m_chooseExport) dialog.SetExportChooser(m_chooseExport);
     RunModal(dialog);
 }
@@ -172,6 +172,7 @@ void MenuCommands::SupervisorModeSwitch() {
     SetSupervisorMode(m_supervisor);
     if (m_supervisor) {
         SetSupervisorMode(false);
+        m_host.System()->RecordChange("supervisor mode off", std::nullopt, "off", "done");
         console.ShowMessage("Supervisor Logged Out.");
         return;
     }
@@ -179,6 +180,7 @@ void MenuCommands::SupervisorModeSwitch() {
         return;
     }
     m_supervisor = true;
+    m_host.System()->RecordChange("supervisor mode on", std::nullopt, "on", "done");
     console.ShowMessage("Supervisor Logged In.");
     SetSupervisorMode(true);
 }

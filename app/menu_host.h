@@ -3,6 +3,7 @@
 #include <vector>
 
 class DeviceMap;
+class EventLogFile;
 class PriceLogFile;
 class QWidget;
 class SignSystem;
@@ -21,6 +22,8 @@ public:
     virtual DeviceMap &Devices() = 0;
     // The price log, for the price history.
     virtual PriceLogFile *PriceLogInUse() const = 0;
+    // The event log, for the history; none where no supervisor change is logged.
+    virtual EventLogFile *EventLogInUse() const { return nullptr; }
     virtual void ShowAbout() = 0;
     virtual void ShowManual() = 0;
     // Ends the program once the command that asked for it has returned.

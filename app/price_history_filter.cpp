@@ -9,6 +9,11 @@ void PriceHistoryFilter::SetLine(int line) {
     invalidateFilter();
 }
 
+void PriceHistoryFilter::SetKind(const QString &kind) {
+    m_kind = kind;
+    invalidateFilter();
+}
+
 void PriceHistoryFilter::SetDates(const QDate &from, const QDate &to) {
     m_from = from;
     m_to = to;
@@ -17,6 +22,10 @@ void PriceHistoryFilter::SetDates(const QDate &from, const QDate &to) {
 
 bool PriceHistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const {
     const QAbstractItemModel *model = sourceModel();
+    if (!m_kind.isEmpty()) {
+        const QString kind = model->index(sourceRow, kKind, sourceParent).data().toString();
+        if (m_kind == kChanges ? kind == "price" : kind != m_kind) return false;
+    }
     if (m_line != 0 &&
         model->index(sourceRow, kLine, sourceParent).data().toString() != QString::number(m_line)) {
         return false;

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QScopeGuard>
 #include <algorithm>
+#include <set>
 
 #include "cell_mask.h"
 #include "cm_edit.h"
@@ -145,13 +146,18 @@ void PricePanel::SendUpdate() {
     ShowLastUpdate("Last Update:\n" + m_controls.clock->text());
     // The grade order is judged on the whole set, before any of it goes out.
     const std::map<int, std::string> changes = ChangedPrices();
-    if (const auto question = m_update.OrderQuestion(changes, m_system.InstalledLineCount())) {
+    const std::optional<std::string> orderQuestion =
+        m_update.OrderQuestion(changes, m_system.InstalledLineCount());
+    std::set<int> orderBreaking;
+    if (orderQuestion) {
         hold.LetGo();
-        if (!m_console.AskYesNo(*question)) {
+        if (!m_console.AskYesNo(*orderQuestion)) {
             const int line = m_update.HoldBackOrder(changes, m_system.InstalledLineCount());
             StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
             return;
         }
+        // Answered Yes: the lines that break the order go out marked as forced.
+        orderBreaking = m_update.OrderBreakingLines(changes, m_system.InstalledLineCount());
     }
     for (int line = 1; line <= m_system.InstalledLineCount(); ++line) {
         if (!m_system.LineChanged(line)) {
@@ -162,12 +168,13 @@ void PricePanel::SendUpdate() {
             StopAt(line, QString::asprintf("Error:\nBad Value, Price #%d", line));
             return;
         }
-        if (const auto question = m_update.LimitQuestion(line, price)) {
+        const std::optional<std::string> question = m_update.LimitQuestion(line, price);
+        if (question) {
             // The person may take a while to decide: the line is not kept from other
             // programs meanwhile.
             hold.LetGo();
             if (!m_console.AskYesNo(*question)) {
-                m_update.HoldBack(line, price);
+                m_update.HoldBack(line, price, *question);
                 StopAt(line, QString::asprintf("Error:\nNot Sent, Price #%d", line));
                 return;
             }
@@ -175,7 +182,12 @@ void PricePanel::SendUpdate() {
         // A price the controller refused, never confirmed, or shows otherwise is not what
         // the sign shows: the line stays changed, and the last update saved stays the last
         // one that went through.
-        const PriceUpdate::Result result = m_update.Send(line, price);
+        // Answered Yes: sent, and logged as forced with the question.
+        const PriceUpdate::Result result =
+            m_update.Send(line, price,
+                          question ? question
+                                   : m_update.ForcedQuestion(line, price, orderBreaking,
+                                                             orderQuestion));
         switch (result.outcome) {
             case PriceOutcome::Sent:
             case PriceOutcome::Confirmed:

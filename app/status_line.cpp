@@ -32,6 +32,7 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
                          : system.NvramUpdateFlag()     ? Shown::MemoryMustBeLoaded
                          : system.FailureFlag()         ? Shown::Error
                          : !m_priceLogProblem.isEmpty() ? Shown::PriceLogFailed
+                         : !m_eventLogProblem.isEmpty() ? Shown::EventLogFailed
                                                         : Shown::Ready;
     if (wanted == m_shown) {
         return;
@@ -48,6 +49,9 @@ void StatusLine::Tick(SignSystem &system, const QDateTime &now, int installedLin
             break;
         case Shown::PriceLogFailed:
             ShowPriceLogStatus();
+            break;
+        case Shown::EventLogFailed:
+            ShowEventLogStatus();
             break;
         default:
             ShowReadyStatus();
@@ -108,6 +112,14 @@ void StatusLine::ShowErrorStatus() {
     m_statusIcon->update();
     m_statusText->setText("Error Status: Check logs. ");
     m_statusText->setToolTip(QString());
+}
+
+void StatusLine::ShowEventLogStatus() {
+    m_statusIcon->setPixmap(StatusPixmap(Ids::Bitmap::kErrorStatus, m_statusIcon->palette()));
+    m_statusIcon->update();
+    m_statusText->setText("Error Status: Event log failed.");
+    m_statusText->setToolTip("A supervisor change could not be written to the event log: " +
+                             m_eventLogProblem);
 }
 
 void StatusLine::ShowPriceLogStatus() {

@@ -22,6 +22,7 @@ public:
         NotAnswering = 3,
         PriceLogFailed = 4,
         MemoryMustBeLoaded = 5,
+        EventLogFailed = 6,
     };
 
     StatusLine(QLabel *clock, QLabel *statusText, QLabel *statusIcon,
@@ -39,9 +40,11 @@ public:
     void ShowNotAnsweringStatus();
     void ShowMemoryMustBeLoadedStatus();
     void ShowPriceLogStatus();
+    void ShowEventLogStatus();
     // Once a price change could not be logged, the status says so for the rest of the
     // session (behind the controller's own troubles); the reason is the text's tool tip.
     void SetPriceLogProblem(const QString &problem) { m_priceLogProblem = problem; }
+    void SetEventLogProblem(const QString &problem) { m_eventLogProblem = problem; }
     void SetShown(Shown shown) { m_shown = shown; }
     Shown CurrentlyShown() const { return m_shown; }
 
@@ -59,4 +62,5 @@ private:
     std::array<QLabel *, 8> m_tagFields;
     Shown m_shown = Shown::Nothing;
     QString m_priceLogProblem;
+    QString m_eventLogProblem;
 };

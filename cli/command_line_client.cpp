@@ -7,9 +7,11 @@
 #include <sstream>
 
 #include "arguments.h"
+#include "audit_subcommands.h"
 #include "clock_subcommands.h"
 #include "command_code.h"
 #include "device_map.h"
+#include "event_log_file.h"
 #include "exit_status.h"
 #include "intensity_subcommands.h"
 #include "line_hold.h"
@@ -61,6 +63,7 @@ CommandLineClient::CommandLineClient(std::ostream &out, std::ostream &err, bool 
     LogAndTestSubcommands::AddTo(m_table);
     PasswordAndPortSubcommands::AddTo(m_table, m_passwords, m_portSetup);
     NvramSubcommands::AddTo(m_table, m_progress.get());
+    AuditSubcommands::AddTo(m_table, m_priceSetup);
 }
 
 CommandLineClient::~CommandLineClient() = default;
@@ -175,12 +178,26 @@ int CommandLineClient::Execute(SignSystem &system, const Prepared &prepared) {
     const bool streams = prepared.subcommand->streams && !prepared.call.Has("--json");
     if (streams) printed.stream = &m_out;
     int result = ExitStatus::kOk;
+    // Every supervisor change the run makes goes to the event log beside voxa.ini.
+    std::optional<EventLogFile> events;
+    if (m_priceSetup.logFolder && prepared.subcommand->usesLine) {
+        events.emplace(*m_priceSetup.logFolder, "voxa-ctl");
+        system.SetJournal(&*events);
+    }
     {
         // The whole run keeps the line, so that another program's command cannot land
         // between two of its exchanges (a price's check and its sending, say). It is taken
         // with the first exchange: a run refused before it sends anything never holds it.
         LineHold hold(system, "running " + prepared.name);
         result = prepared.subcommand->run(system, prepared.call, printed, m_err);
+    }
+    if (events) {
+        system.SetJournal(nullptr);
+        if (const std::string notice = events->TakeNotice(); !notice.empty())
+            m_err << "voxa-ctl: " << notice << '\n';
+        // The change itself went through (or not) all the same.
+        if (!events->Problem().empty())
+            m_err << "voxa-ctl: supervisor change not logged: " << events->Problem() << '\n';
     }
     if (system.FailedTransactionCount() > 0) {
         ExplainQuietFailure(system);

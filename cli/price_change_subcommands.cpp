@@ -101,7 +101,7 @@ public:
                 refused = true;
             } else if (const auto question = m_update->LimitQuestion(line, price);
                        question && !force) {
-                m_update->HoldBack(line, price);
+                m_update->HoldBack(line, price, *question);
                 m_err << "voxa-ctl: " << question->substr(0, question->find('\n') - 1)
                       << ": outside the limits in voxa.ini (--force sends it)\n";
                 refused = true;
@@ -116,6 +116,9 @@ public:
             }
         }
         if (refused) return Refused(listSet);
+        // With --force, the lines that break the grade order go out marked as forced.
+        const std::optional<std::string> orderQuestion = m_update->OrderQuestion(prices, installed);
+        const std::set<int> orderBreaking = m_update->OrderBreakingLines(prices, installed);
 
         std::vector<std::pair<int, std::string>> set;
         std::vector<std::pair<int, std::string>> left(prices.begin(), prices.end());
@@ -130,7 +133,9 @@ public:
                 }
                 return Finish(ExitStatus::kTransactionFailed);
             }
-            const PriceUpdate::Result result = m_update->Send(line, price);
+            // With --force, a price outside the limits goes out marked as forced.
+            const PriceUpdate::Result result = m_update->Send(
+                line, price, m_update->ForcedQuestion(line, price, orderBreaking, orderQuestion));
             if (result.outcome == PriceOutcome::Sent || result.outcome == PriceOutcome::Confirmed) {
                 set.emplace_back(line, price);
                 left.erase(left.begin());

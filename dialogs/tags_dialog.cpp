@@ -89,11 +89,21 @@ void TagsDialog::Apply() {
             // Refused whole rather than cut: a tag is stored as it was typed, or not at all.
             ShowMessage(kLineTagRefusedText);
         } else {
+            const std::string before = System().GetLineTag(line);
             System().SetLineTag(line, tag.toStdString());
+            if (before != System().GetLineTag(line)) {
+                System().RecordChange("line tag (line " + std::to_string(line + 1) + ")", before,
+                                      System().GetLineTag(line), "done");
+            }
         }
     }
     if (const int face = SelectedFace(); face >= 0) {
+        const std::string before = System().GetFaceTag(face);
         System().SetFaceTag(face, m_faceTag->text().toStdString());
+        if (before != System().GetFaceTag(face)) {
+            System().RecordChange("face tag (face " + std::to_string(face) + ")", before,
+                                  System().GetFaceTag(face), "done");
+        }
     }
     System().SetLineTagsDisplayPending(true);
 }

@@ -250,7 +250,12 @@ void PortDialog::TryPort(int number, bool newMapping, const std::string &device)
                 .arg(what, stays, note.isEmpty() ? Reason(System().LinkProblem()) : note));
         return;
     }
+    const std::string before = System().GetPortName();
     System().SetPortName(name);
+    if (before != System().GetPortName()) {
+        System().RecordChange("port", before.empty() ? std::nullopt : std::optional(before),
+                              System().GetPortName(), "done");
+    }
     System().SetShowPortDialog(m_startup->isChecked());
     done(Ids::Result::kOk);
 }

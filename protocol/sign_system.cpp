@@ -1,5 +1,6 @@
 #include "sign_system.h"
 
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 
@@ -120,6 +121,7 @@ std::string SignSystem::NoDataText(int commandCode) {
 int SignSystem::RunTransaction(const CommandFrame &request) {
     m_requestReached = false;
     m_requestResent = false;
+    m_lastSkipped = false;
     const bool despiteAStop = m_runNextDespiteAStop;
     m_runNextDespiteAStop = false;
     if (!m_programEndRequested && !despiteAStop && m_platform.StopRequested()) {
@@ -129,6 +131,7 @@ int SignSystem::RunTransaction(const CommandFrame &request) {
         // Nothing goes out. The outcome kept is still that of the last transaction run (the
         // one that ended the program, as a rule); the value fields hold older replies,
         // which must not pass for this request's answer.
+        m_lastSkipped = true;
         return kNotRun;
     }
     // Read before anything else: the request is often the frame builder's own frame,
@@ -220,6 +223,98 @@ void SignSystem::RequestProgramEnd() {
     }
 }
 
+// ---- The journal ----
+
+namespace {
+
+const char *OnOff(bool on) {
+    return on ? "on" : "off";
+}
+
+std::string ShortTimeText(const ShortTimeRecord &time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d %s", time.hour, time.minute, time.ampm.c_str());
+    return text;
+}
+
+std::string TimeText(const TimeRecord &time) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d %s", time.hour, time.minute, time.second,
+                  time.ampm.c_str());
+    return text;
+}
+
+std::string DateText(const DateRecord &date) {
+    return std::to_string(date.month) + "/" + std::to_string(date.day) + "/" +
+           std::to_string(date.year);
+}
+
+std::string ModeText(int mode) {
+    switch (mode) {
+        case 1:
+            return "manual";
+        case 2:
+            return "time of day";
+        case 3:
+            return "light sensor";
+        default:
+            return std::to_string(mode);
+    }
+}
+
+// "duty cycle (level 3)", "switch time (2)".
+std::string Indexed(const char *what, int index, const char *name = nullptr) {
+    return std::string(what) + " (" + (name != nullptr ? std::string(name) + " " : "") +
+           std::to_string(index) + ")";
+}
+
+std::string FaceSlot(int face, int slot) {
+    return "face level (face " + std::to_string(face) + ", slot " + std::to_string(slot) + ")";
+}
+
+}  // namespace
+
+void SignSystem::RecordChange(const std::string &what, const std::optional<std::string> &before,
+                              const std::string &after, const std::string &outcome) {
+    if (m_journal != nullptr) m_journal->Record({what, before, after, outcome});
+}
+
+std::optional<std::string> SignSystem::ReadValue(const std::string &what) const {
+    const auto found = m_readValues.find(what);
+    if (found == m_readValues.end()) return std::nullopt;
+    return found->second;
+}
+
+std::string SignSystem::LastOutcomeText() const {
+    if (m_lastOutcome == 0) return "done";
+    if (m_requestResent) return "unknown";
+    if (m_lastOutcome > 0) return "refused";
+    if (m_lastSkipped) return "not sent";
+    if (m_requestReached) return "unknown";
+    return "no answer";
+}
+
+void SignSystem::Remember(const std::string &what, const std::string &value) {
+    // A value whose read failed is not known: the one read before must not pass for it.
+    if (m_lastOutcome == 0 && !m_lastSkipped) {
+        m_readValues[what] = value;
+    } else {
+        m_readValues.erase(what);
+    }
+}
+
+void SignSystem::Changed(const std::string &what, const std::string &after) {
+    // A command that was not run (the program is ending) changed nothing.
+    if (m_lastSkipped) return;
+    RecordChange(what, ReadValue(what), after, LastOutcomeText());
+    // What the controller took is what it holds now; after any other outcome it is not known.
+    if (m_lastOutcome == 0 && !after.empty() && what.rfind("password", 0) != 0) {
+        m_readValues[what] = after;
+    } else {
+        m_readValues.erase(what);
+    }
+}
+
 // ---- Controller commands ----
 
 void SignSystem::ReadLineFormats() {
@@ -248,37 +343,46 @@ int SignSystem::GetNumberOfLines() {
 
 void SignSystem::ChangePassword(const std::string &password) {
     RunTransaction(m_builder->ChangePassword(password));
+    // Never the password itself.
+    Changed("password changed", "");
 }
 
 void SignSystem::SetDaylightSaving(bool on) {
     RunTransaction(m_builder->SetDaylightSaving(on));
+    Changed("daylight saving", OnOff(on));
 }
 
 bool SignSystem::GetDaylightSaving() {
     RunTransaction(m_builder->GetDaylightSaving());
+    Remember("daylight saving", OnOff(m_daylightSaving));
     return m_daylightSaving;
 }
 
 void SignSystem::SetTime(const TimeRecord &time) {
     RunTransaction(m_builder->SetTime(time));
+    Changed("time", TimeText(time));
 }
 
 TimeRecord SignSystem::GetTime() {
     RunTransaction(m_builder->GetTime());
+    Remember("time", TimeText(m_ccTime));
     return m_ccTime;
 }
 
 DateRecord SignSystem::GetDate() {
     RunTransaction(m_builder->GetDate());
+    Remember("date", DateText(m_ccDate));
     return m_ccDate;
 }
 
 void SignSystem::SetDate(const DateRecord &date) {
     RunTransaction(m_builder->SetDate(date));
+    Changed("date", DateText(date));
 }
 
 void SignSystem::ClearResetLog() {
     RunTransaction(m_builder->ClearResetLog());
+    Changed("reset log cleared", "");
 }
 
 std::string SignSystem::GetResetCount() {
@@ -288,6 +392,7 @@ std::string SignSystem::GetResetCount() {
 
 void SignSystem::ClearFailLog() {
     RunTransaction(m_builder->ClearFailLog());
+    Changed("fail log cleared", "");
 }
 
 std::string SignSystem::GetFailLog() {
@@ -297,64 +402,78 @@ std::string SignSystem::GetFailLog() {
 
 void SignSystem::StartSignTest() {
     RunTransaction(m_builder->StartSignTest());
+    Changed("sign test", "started");
 }
 
 void SignSystem::SetOnOffTime(int index, const ShortTimeRecord &time) {
     RunTransaction(m_builder->SetOnOffTime(index, time));
+    Changed(Indexed("on/off time", index), ShortTimeText(time));
 }
 
 ShortTimeRecord SignSystem::GetOnOffTime(int index) {
     RunTransaction(m_builder->GetOnOffTime(index));
+    Remember(Indexed("on/off time", index), ShortTimeText(m_onOffTime));
     return m_onOffTime;
 }
 
 void SignSystem::SetOnOffTimerSwitch(bool on) {
     RunTransaction(m_builder->SetOnOffTimerSwitch(on));
+    Changed("on/off timer", OnOff(on));
 }
 
 bool SignSystem::GetOnOffTimerSwitch() {
     RunTransaction(m_builder->GetOnOffTimerSwitch());
+    Remember("on/off timer", OnOff(m_onOffTimerSwitch));
     return m_onOffTimerSwitch;
 }
 
 void SignSystem::SetDutyCycle(int level, int percent) {
     RunTransaction(m_builder->SetDutyCycle(level, percent));
+    Changed(Indexed("duty cycle", level, "level"), std::to_string(percent));
 }
 
 int SignSystem::GetDutyCycle(int level) {
     RunTransaction(m_builder->GetDutyCycle(level));
+    Remember(Indexed("duty cycle", level, "level"), std::to_string(m_lastDutyCycle));
     return m_lastDutyCycle;
 }
 
 void SignSystem::SetSwitchTime(int /*face*/, int index, const ShortTimeRecord &time) {
     RunTransaction(m_builder->SetSwitchTime(index, time));
+    Changed(Indexed("switch time", index), ShortTimeText(time));
 }
 
 ShortTimeRecord SignSystem::GetSwitchTime(int /*face*/, int index) {
     RunTransaction(m_builder->GetSwitchTime(index));
+    Remember(Indexed("switch time", index), ShortTimeText(m_switchTime));
     return m_switchTime;
 }
 
 void SignSystem::SetFaceLevel(int face, int slot, int level) {
     RunTransaction(m_builder->SetFaceLevel(face, slot, level));
+    Changed(FaceSlot(face, slot), std::to_string(level));
 }
 
 int SignSystem::GetFaceLevel(int face, int slot) {
     RunTransaction(m_builder->GetFaceLevel(face, slot));
+    Remember(FaceSlot(face, slot), std::to_string(m_lastFaceLevel));
     return m_lastFaceLevel;
 }
 
 void SignSystem::SetManualLevel(int face, int level) {
     RunTransaction(m_builder->SetManualLevel(face, level));
+    Changed(Indexed("manual level", face, "face"), std::to_string(level));
 }
 
 int SignSystem::GetManualLevel(int face) {
     RunTransaction(m_builder->GetManualLevel(face));
+    Remember(Indexed("manual level", face, "face"), std::to_string(m_lastManualLevel));
     return m_lastManualLevel;
 }
 
 IntensityMode SignSystem::GetIntensityMode(int face) {
     RunTransaction(m_builder->GetIntensityMode(face));
+    Remember(Indexed("intensity mode", face, "face"), ModeText(m_lastIntensityMode));
     switch (m_lastIntensityMode) {
         case 2:
             return IntensityMode::TimeOfDay;
@@ -367,6 +486,7 @@ IntensityMode SignSystem::GetIntensityMode(int face) {
 
 void SignSystem::SetIntensityMode(int face, int mode) {
     RunTransaction(m_builder->SetIntensityMode(face, mode));
+    Changed(Indexed("intensity mode", face, "face"), ModeText(mode));
 }
 
 void SignSystem::ReadFaceMasks() {
@@ -381,6 +501,9 @@ bool SignSystem::VerifyPassword(const std::string &password) {
     // Cleared first, so a verification whose transaction fails answers false.
     m_passwordAccepted = false;
     RunTransaction(m_builder->VerifyPassword(password));
+    // Never the password itself.
+    RecordChange(m_passwordAccepted ? "password verified" : "password refused", std::nullopt, "",
+                 m_passwordAccepted ? "done" : LastOutcomeText());
     return m_passwordAccepted;
 }
 

@@ -3,9 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "change_journal.h"
 #include "controller_link.h"
 #include "frame_builder.h"
 #include "link_owner.h"
@@ -101,6 +104,22 @@ public:
     int LastIntensityMode() const { return m_lastIntensityMode; }
     std::uint8_t LastFaceMask() const { return m_lastFaceMask; }
     const NvramBlock &LastNvramBlock() const { return m_lastNvramBlock; }
+
+    // ---- The journal of supervisor changes ----
+    // Every command that changes the controller's settings (and every password
+    // verification) is put on record there, with the value before when this program read it
+    // with status 0 since, and the outcome. Nothing is recorded while none is set.
+    void SetJournal(ChangeJournal *journal) { m_journal = journal; }
+    ChangeJournal *Journal() const { return m_journal; }
+    // Puts a change that is not a controller command on record (a tag, the port, the
+    // supervisor mode, an NVRAM image): before and after as given.
+    void RecordChange(const std::string &what, const std::optional<std::string> &before,
+                      const std::string &after, const std::string &outcome);
+    // The value of what as last read with status 0 (or set since); nothing when it was not
+    // read, or its last read failed.
+    std::optional<std::string> ReadValue(const std::string &what) const;
+    // The outcome of the last transaction in the journal's words.
+    std::string LastOutcomeText() const;
 
     // ---- Controller commands: one transaction each ----
     void ReadLineFormats();
@@ -213,6 +232,11 @@ public:
     void Report(int code) override;
 
 private:
+    // After a read: keeps the value read, or forgets it when the read failed.
+    void Remember(const std::string &what, const std::string &value);
+    // After a command that changes a setting: puts it on record with what was read before.
+    void Changed(const std::string &what, const std::string &after);
+
     friend class ReplyDecoder;
     friend class StatusHandler;
 
@@ -244,6 +268,11 @@ private:
     std::array<bool, kMaxLines> m_lineChanged{};
     bool m_lineTagsDisplayPending = true;
     bool m_passwordAccepted = false;
+    ChangeJournal *m_journal = nullptr;
+    // The last transaction was not run: the program is ending.
+    bool m_lastSkipped = false;
+    // The values read with status 0 (or set since), by what the journal calls them.
+    std::map<std::string, std::string> m_readValues;
     std::array<std::string, kMaxLines> m_lineTags;
     int m_numberOfLines = 6;
     bool m_daylightSaving = true;

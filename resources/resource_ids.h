@@ -265,6 +265,8 @@ inline constexpr int kSummary = 1094;
 // Writes the rows shown to a CSV file.
 inline constexpr int kExport = 1095;
 inline constexpr int kClose = Result::kCancel;
+// Which kind: "All kinds", "Prices", "Supervisor changes", or one kind of change.
+inline constexpr int kKindFilter = 1097;
 }  // namespace PriceHistory
 
 // The main window's menu bar and its commands.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "chained_log.h"
 #include "command_code.h"
 #include "line_hold.h"
+#include "sha256.h"
 #include "sign_system.h"
 
 namespace {
@@ -45,7 +47,8 @@ bool NvramTransfer::Run(const CommandFrame &request) {
     return outcome == ControllerStatus::kOk && !Ending();
 }
 
-NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progress &progress) {
+NvramTransfer::Result NvramTransfer::SaveImage(const std::string &path, const Progress &progress,
+                                               std::vector<std::uint8_t> &image) {
     Result result;
     std::string reason;
     std::string refused;
@@ -65,7 +68,6 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
     Run(build.NvramTransferPrepare());
     const bool sizeKnown = Run(build.GetNvramSize());
 
-    std::vector<std::uint8_t> image;
     result.outcome = sizeKnown ? Outcome::Complete : Outcome::Incomplete;
     if (sizeKnown && m_system.NvramSize() == 0) {
         // An empty image would replace a good one with nothing.
@@ -104,9 +106,9 @@ NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progres
     return result;
 }
 
-NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progress &progress) {
+NvramTransfer::Result NvramTransfer::LoadImage(const std::string &path, const Progress &progress,
+                                               std::vector<std::uint8_t> &image) {
     Result result;
-    std::vector<std::uint8_t> image;
     bool tooLarge = false;
     std::string reason;
     if (!ReadImage(path, image, tooLarge, reason)) {
@@ -146,4 +148,44 @@ NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progres
         result.message = kNotLoadedText;
     }
     return result;
+}
+
+NvramTransfer::Result NvramTransfer::Save(const std::string &path, const Progress &progress) {
+    std::vector<std::uint8_t> image;
+    const Result result = SaveImage(path, progress, image);
+    // A save the controller was never asked for changed nothing anyone need know of.
+    if (result.commandsSent || result.outcome == Outcome::Complete)
+        Record("NVRAM image saved", path, image, result, result.outcome == Outcome::Complete);
+    return result;
+}
+
+NvramTransfer::Result NvramTransfer::Load(const std::string &path, const Progress &progress) {
+    std::vector<std::uint8_t> image;
+    const Result result = LoadImage(path, progress, image);
+    if (result.commandsSent) Record("NVRAM image loaded", path, image, result, true);
+    return result;
+}
+
+void NvramTransfer::Record(const std::string &what, const std::string &path,
+                           const std::vector<std::uint8_t> &image, const Result &result,
+                           bool withImage) {
+    const bool whole = result.outcome == Outcome::Complete;
+    std::string after = path;
+    // A save that did not go through wrote no file: there is no image to name.
+    if (withImage) {
+        const std::string_view bytes(reinterpret_cast<const char *>(image.data()), image.size());
+        const std::string described =
+            " (" + std::to_string(image.size()) + " bytes, SHA-256 " + Sha256::Hex(bytes) + ")";
+        // The log keeps 255 bytes of a value: a long path gives up its beginning, never the
+        // digest.
+        const std::size_t room = ChainedLog::kFieldRoom - 1 - described.size();
+        if (after.size() > room) after = "..." + after.substr(after.size() - (room - 3));
+        after += described;
+    }
+    std::string outcome = "done";
+    if (!whole) {
+        outcome = "failed after " + std::to_string(result.blocksDone) + " of " +
+                  std::to_string(result.blocks) + " blocks";
+    }
+    m_system.RecordChange(what, std::nullopt, after, outcome);
 }

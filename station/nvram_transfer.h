@@ -87,6 +87,14 @@ public:
     static NvramBlock BlockOf(const std::vector<std::uint8_t> &image, int index);
 
 private:
+    Result SaveImage(const std::string &path, const Progress &progress,
+                     std::vector<std::uint8_t> &image);
+    Result LoadImage(const std::string &path, const Progress &progress,
+                     std::vector<std::uint8_t> &image);
+    // Puts the transfer on the sign system's journal: the file, its size and its SHA-256.
+    void Record(const std::string &what, const std::string &path,
+                const std::vector<std::uint8_t> &image, const Result &result, bool withImage);
+
     // The operating system's half: the image file itself.
     // Reads a whole image of at most kLargestImage bytes; tooLarge when it is longer.
     static bool ReadImage(const std::string &path, std::vector<std::uint8_t> &bytes, bool &tooLarge,

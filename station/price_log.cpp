@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -42,4 +43,15 @@ const char *PriceOutcomeName(PriceOutcome outcome) {
         if (value == outcome) return name;
     }
     return "";
+}
+
+std::string PriceOutcomeText(PriceOutcome outcome, bool forced) {
+    return std::string(PriceOutcomeName(outcome)) + (forced ? kForcedMark : "");
+}
+
+std::optional<PriceOutcome> PriceOutcomeOfText(std::string_view text) {
+    const std::string_view mark = kForcedMark;
+    if (text.size() > mark.size() && text.substr(text.size() - mark.size()) == mark)
+        text.remove_suffix(mark.size());
+    return PriceOutcomeNamed(text);
 }

@@ -27,6 +27,9 @@ std::size_t LongestPriceOutcomeName();
 // The outcome a word stands for; nothing for a word that is none of them.
 std::optional<PriceOutcome> PriceOutcomeNamed(std::string_view name);
 
+// What the log says of an attempt sent although it broke one of the site's limits.
+constexpr const char *kForcedMark = " (forced)";
+
 // One attempt, as the price update knows it. The log adds when and by whom.
 struct PriceAttempt {
     int line = 0;  // 1-8
@@ -34,7 +37,17 @@ struct PriceAttempt {
     std::string oldPrice;  // empty when no price is known for the line
     std::string newPrice;
     PriceOutcome outcome = PriceOutcome::Sent;
+    // Sent although it broke a limit (the question answered Yes, or --force): the outcome
+    // is logged as "sent (forced)", "confirmed (forced)", ...
+    bool forced = false;
+    // The question about the limits, for a forced or a held-back price.
+    std::string question;
 };
+
+// The log's word for an attempt's outcome, marked when the attempt was forced.
+std::string PriceOutcomeText(PriceOutcome outcome, bool forced);
+// The outcome an outcome text stands for, its mark left aside.
+std::optional<PriceOutcome> PriceOutcomeOfText(std::string_view text);
 
 // Where the price update records every attempt, one record each. The workstation and
 // voxa-ctl append to a file; tests record.

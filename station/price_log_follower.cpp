@@ -154,10 +154,20 @@ bool PriceLogFollower::Take(std::int64_t begin, std::int64_t end, PriceLogFile::
         const bool known = std::any_of(m_watched.begin(), m_watched.end(),
                                        [begin](const Watched &w) { return w.begin == begin; });
         if (!known) {
-            m_watched.push_back(Watched{begin, end});
+            m_watched.push_back(Watched{begin, end, KeyOf(entry)});
             if (m_watched.size() > kWatchedLines) m_watched.erase(m_watched.begin());
         }
         return false;
+    }
+    // The outcome of a watched line, come as a line of its own: it stands where that line
+    // stands, and the watch is over.
+    const std::string key = KeyOf(entry);
+    if (const auto completed =
+            std::find_if(m_watched.begin(), m_watched.end(),
+                         [&key, begin](const Watched &w) { return w.key == key && w.begin < begin; });
+        completed != m_watched.end()) {
+        begin = completed->begin;
+        m_watched.erase(completed);
     }
     if (m_history || !TakenOutcome(entry.outcome) || entry.newPrice.empty()) return false;
     if (m_since) {
@@ -169,6 +179,11 @@ bool PriceLogFollower::Take(std::int64_t begin, std::int64_t end, PriceLogFile::
     lastChange = begin;
     changes.push_back(Change{*line, entry.newPrice, entry.source, entry.user, entry.time});
     return false;
+}
+
+std::string PriceLogFollower::KeyOf(const PriceLogFile::Entry &entry) {
+    return entry.time + '\n' + entry.source + '\n' + entry.user + '\n' + entry.line + '\n' +
+           entry.newPrice;
 }
 
 void PriceLogFollower::CheckWatched(std::vector<Change> &changes) {

@@ -57,10 +57,14 @@ public:
 
 private:
     // A line of another program whose outcome is not in yet.
+    // Its outcome comes in its place, or (once other lines followed it) as a line of its own
+    // with the same time, program, user, line and price, which key names.
     struct Watched {
         std::int64_t begin = 0;
         std::int64_t end = 0;
+        std::string key;
     };
+    static std::string KeyOf(const PriceLogFile::Entry &entry);
     // A line read, waiting to be taken until it is known whether it was the last.
     struct Held {
         std::int64_t begin = 0;

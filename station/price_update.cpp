@@ -27,7 +27,7 @@ const std::optional<std::string> &PriceUpdate::KnownPrice(int line) const {
 
 bool PriceUpdate::CheckFormat(int line, const std::string &price) {
     if (m_system.PriceCheck(price, line)) return true;
-    Record(line, price, PriceOutcome::BadValue);
+    Record(AttemptOf(line, price, PriceOutcome::BadValue));
     return false;
 }
 
@@ -35,8 +35,10 @@ std::optional<std::string> PriceUpdate::LimitQuestion(int line, const std::strin
     return m_limits.Question(line, KnownPrice(line).value_or(""), price);
 }
 
-void PriceUpdate::HoldBack(int line, const std::string &price) {
-    Record(line, price, PriceOutcome::OutsideLimits);
+void PriceUpdate::HoldBack(int line, const std::string &price, const std::string &question) {
+    PriceAttempt attempt = AttemptOf(line, price, PriceOutcome::OutsideLimits);
+    attempt.question = question;
+    Record(std::move(attempt));
 }
 
 PriceLimits::LinePrices PriceUpdate::PricesAfter(const std::map<int, std::string> &changes,
@@ -58,19 +60,35 @@ std::optional<std::string> PriceUpdate::OrderQuestion(const std::map<int, std::s
     return m_limits.OrderQuestion(PricesAfter(changes, installed));
 }
 
-int PriceUpdate::HoldBackOrder(const std::map<int, std::string> &changes, int installed) {
-    std::set<int> held;
+std::set<int> PriceUpdate::OrderBreakingLines(const std::map<int, std::string> &changes,
+                                              int installed) const {
+    std::set<int> breaking;
     for (const PriceLimits::OrderStep &step :
          m_limits.OrderBreaks(PricesAfter(changes, installed))) {
         for (const int line : {step.lower, step.upper}) {
-            if (changes.count(line) != 0) held.insert(line);
+            if (changes.count(line) != 0) breaking.insert(line);
         }
     }
-    for (const int line : held) HoldBack(line, changes.at(line));
+    return breaking;
+}
+
+std::optional<std::string> PriceUpdate::ForcedQuestion(
+    int line, const std::string &price, const std::set<int> &orderBreaking,
+    const std::optional<std::string> &orderQuestion) const {
+    if (auto own = LimitQuestion(line, price)) return own;
+    if (orderQuestion && orderBreaking.count(line) != 0) return orderQuestion;
+    return std::nullopt;
+}
+
+int PriceUpdate::HoldBackOrder(const std::map<int, std::string> &changes, int installed) {
+    const std::string question = OrderQuestion(changes, installed).value_or("");
+    const std::set<int> held = OrderBreakingLines(changes, installed);
+    for (const int line : held) HoldBack(line, changes.at(line), question);
     return held.empty() ? 0 : *held.begin();
 }
 
-PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
+PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price,
+                                      const std::optional<std::string> &forcedQuestion) {
     Result result;
     if (m_system.ProgramEndRequested() || m_system.StopRequested()) {
         // Nothing goes out any more: there is no attempt to record.
@@ -80,7 +98,10 @@ PriceUpdate::Result PriceUpdate::Send(int line, const std::string &price) {
     // On record before it goes out: a program stopped while the controller may be taking
     // the price (killed, or the machine switched off) leaves it as "sending". A price on
     // record as going out goes out, whatever stop request comes meanwhile.
-    Begin(line, price);
+    PriceAttempt attempt = AttemptOf(line, price, PriceOutcome::Sending);
+    attempt.forced = forcedQuestion.has_value();
+    attempt.question = forcedQuestion.value_or("");
+    Begin(std::move(attempt));
     m_system.RunNextDespiteAStop();
     if (!m_system.SetLinePrice(line, price)) {
         // The controller's own message has been shown by now.
@@ -137,12 +158,12 @@ PriceAttempt PriceUpdate::AttemptOf(int line, const std::string &price,
     return attempt;
 }
 
-void PriceUpdate::Record(int line, const std::string &price, PriceOutcome outcome) {
-    if (m_log != nullptr) m_log->Append(AttemptOf(line, price, outcome));
+void PriceUpdate::Record(PriceAttempt attempt) {
+    if (m_log != nullptr) m_log->Append(attempt);
 }
 
-void PriceUpdate::Begin(int line, const std::string &price) {
-    if (m_log != nullptr) m_log->Begin(AttemptOf(line, price, PriceOutcome::Sending));
+void PriceUpdate::Begin(PriceAttempt attempt) {
+    if (m_log != nullptr) m_log->Begin(attempt);
 }
 
 void PriceUpdate::Complete(PriceOutcome outcome) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -50,8 +51,9 @@ public:
     // The question to ask before the price goes out, or nothing when it is within the
     // site's limits. Records nothing: the answer decides.
     std::optional<std::string> LimitQuestion(int line, const std::string &price) const;
-    // Records a price held back at the limits; nothing is sent.
-    void HoldBack(int line, const std::string &price);
+    // Records a price held back at the limits, with the question that was asked (or would
+    // have been); nothing is sent.
+    void HoldBack(int line, const std::string &price, const std::string &question = {});
 
     // What each line will show once changes (line to new price) are sent: the new price
     // where one fits its line's format, the known price elsewhere; nothing for a line past
@@ -61,21 +63,32 @@ public:
     // The grade-order question before changes go out, or nothing. Records nothing.
     std::optional<std::string> OrderQuestion(const std::map<int, std::string> &changes,
                                              int installed) const;
+    // The changed lines whose new prices break the grade order.
+    std::set<int> OrderBreakingLines(const std::map<int, std::string> &changes,
+                                     int installed) const;
+    // The question a price was sent against: its own limit question, or the grade order's
+    // when line is one that breaks it (orderQuestion, answered Yes or overruled by --force).
+    std::optional<std::string> ForcedQuestion(int line, const std::string &price,
+                                              const std::set<int> &orderBreaking,
+                                              const std::optional<std::string> &orderQuestion) const;
     // Records every changed line that breaks the grade order as held back at the limits;
     // nothing is sent. The first such line, 0 when none.
     int HoldBackOrder(const std::map<int, std::string> &changes, int installed);
 
     // Sends a checked price and, with confirmation on, reads it back; records the attempt
     // before the price goes out, then its outcome, and what the line shows now (nothing
-    // known when the outcome is Unknown).
-    Result Send(int line, const std::string &price);
+    // known when the outcome is Unknown). A price sent although it broke a limit comes with
+    // the question that was answered Yes (or overruled by --force): it is logged as forced,
+    // with the question.
+    Result Send(int line, const std::string &price,
+                const std::optional<std::string> &forcedQuestion = std::nullopt);
 
 private:
     // What became of a price whose Set line price failed.
     PriceOutcome FailedOutcome() const;
     PriceAttempt AttemptOf(int line, const std::string &price, PriceOutcome outcome) const;
-    void Record(int line, const std::string &price, PriceOutcome outcome);
-    void Begin(int line, const std::string &price);
+    void Record(PriceAttempt attempt);
+    void Begin(PriceAttempt attempt);
     void Complete(PriceOutcome outcome);
 
     SignSystem &m_system;

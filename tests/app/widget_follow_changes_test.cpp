@@ -43,7 +43,7 @@ public:
 };
 
 PriceAttempt Attempt(int line, const std::string &newPrice, PriceOutcome outcome) {
-    return PriceAttempt{line, "Plus", "3.599", newPrice, outcome};
+    return PriceAttempt{line, "Plus", "3.599", newPrice, outcome, false, ""};
 }
 
 }  // namespace

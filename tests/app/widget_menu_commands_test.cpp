@@ -13,6 +13,7 @@
 
 #include "control_builder.h"
 #include "device_map.h"
+#include "event_log_file.h"
 #include "help_window.h"
 #include "main_menu.h"
 #include "main_window.h"
@@ -46,6 +47,7 @@ private slots:
     void RefusedPasswordRunsNothing();
     void PasswordCommandAlwaysAsks();
     void SupervisorModeSwitchesWithTheCheckMark();
+    void SupervisorModeIsOnRecord();
     void CancelledLoginLeavesSupervisorModeOff();
     void PromptFollowsTheHighlightedItem();
     void EveryPromptFitsItsField();
@@ -92,7 +94,7 @@ void MenuCommandsTest::Start() {
     m_window->Commands().SetModalRunner([this](QDialog &dialog) {
         m_dialogs << dialog.objectName();
         return dialog.objectName() == IdName(Ids::Dialog::kPassword) ? m_passwordAnswer
-                                                                    : Ids::Result::kCancel;
+                                                                     : Ids::Result::kCancel;
     });
     m_site->controller.ClearRequests();
     m_site->console.messages.clear();
@@ -100,11 +102,12 @@ void MenuCommandsTest::Start() {
 
 void MenuCommandsTest::GuardedCommandsAskEveryTimeUnlessSupervisor() {
     // Only the guard is under test here: the guarded handlers are recorded, not run.
-    m_window->Commands().SetHandlerRunner(
-        [this](int id, const std::function<void()> &handler) {
-            if (id == M::kSupervisorMode) handler();
-            else m_handled.push_back(id);
-        });
+    m_window->Commands().SetHandlerRunner([this](int id, const std::function<void()> &handler) {
+        if (id == M::kSupervisorMode)
+            handler();
+        else
+            m_handled.push_back(id);
+    });
     for (int round = 0; round < 2; ++round) {
         for (int id : kGuardedCommands) m_window->RunCommand(id);
     }
@@ -270,16 +273,36 @@ void MenuCommandsTest::ManualContentsLinksReachTheirHeadings() {
 void MenuCommandsTest::HeadingAnchors_data() {
     QTest::addColumn<QString>("heading");
     QTest::addColumn<QString>("anchor");
-    QTest::newRow("words") << "The main window" << "the-main-window";
-    QTest::newRow("punctuation") << "Load NVRAM Image ..." << "load-nvram-image-";
-    QTest::newRow("slash and colon") << "On/Off time: daily" << "onoff-time-daily";
-    QTest::newRow("hyphen kept") << "voxa-ctl for scripts" << "voxa-ctl-for-scripts";
+    QTest::newRow("words") << "The main window"
+                           << "the-main-window";
+    QTest::newRow("punctuation") << "Load NVRAM Image ..."
+                                 << "load-nvram-image-";
+    QTest::newRow("slash and colon") << "On/Off time: daily"
+                                     << "onoff-time-daily";
+    QTest::newRow("hyphen kept") << "voxa-ctl for scripts"
+                                 << "voxa-ctl-for-scripts";
 }
 
 void MenuCommandsTest::HeadingAnchors() {
     QFETCH(QString, heading);
     QFETCH(QString, anchor);
     QCOMPARE(HelpWindow::AnchorFor(heading), anchor);
+}
+
+// Each switch of the supervisor mode is one row of the event log beside the settings.
+void MenuCommandsTest::SupervisorModeIsOnRecord() {
+    m_window->RunCommand(M::kSupervisorMode);
+    m_window->RunCommand(M::kSupervisorMode);
+    const EventLogFile *log = m_window->EventLogInUse();
+    QVERIFY(log != nullptr);
+    std::vector<EventLogFile::Entry> entries;
+    std::string reason;
+    QVERIFY(log->ReadEach([&](EventLogFile::Entry &&e) { entries.push_back(e); }, reason));
+    QCOMPARE(entries.size(), std::size_t{2});
+    QCOMPARE(entries[0].source, std::string("workstation"));
+    QCOMPARE(entries[0].what, std::string("supervisor mode on"));
+    QCOMPARE(entries[1].what, std::string("supervisor mode off"));
+    QCOMPARE(entries[1].outcome, std::string("done"));
 }
 
 QTEST_MAIN(MenuCommandsTest)

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "csv_text.h"
+#include "event_log_file.h"
 #include "price_history_dialog.h"
 #include "price_history_filter.h"
 #include "recording_console.h"
@@ -60,6 +61,7 @@ private slots:
     void ExportWritesTheRowsShownInTheirOrder();
     void ExportNeverWritesOverTheLog();
     void AnEmptyLogSaysSoAndHasNothingToExport();
+    void SupervisorChangesShowBesideThePricesByKind();
 
 private:
     void Open();
@@ -214,6 +216,43 @@ void PriceHistoryTest::AnEmptyLogSaysSoAndHasNothingToExport() {
     QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
              QString("No price changes are logged yet."));
     QVERIFY(!m_dialog->findChild<QPushButton *>(Id(P::kExport))->isEnabled());
+    QVERIFY(m_console.messages.empty());
+}
+
+// The event log's rows among the prices, in time order; the kind filter picks prices, every
+// change, or one kind; an export with changes has the history's columns.
+void PriceHistoryTest::SupervisorChangesShowBesideThePricesByKind() {
+    EventLogFile events(m_dir->path().toStdString(), "voxa-ctl");
+    events.SetUser("pos");
+    events.SetClock([] { return std::time_t{1796630400}; });  // 2026-12-07
+    events.Record({"manual level (face 0)", std::string("3"), "4", "done"});
+    events.Record({"date", std::nullopt, "12/7/2026", "refused"});
+    QCOMPARE(events.Problem(), std::string());
+    m_log = std::make_unique<PriceLogFile>(m_dir->path().toStdString(), "workstation");
+    m_dialog = std::make_unique<PriceHistoryDialog>(*m_log, m_console, nullptr, &events);
+    m_table = m_dialog->findChild<QTableView *>(Id(P::kTable));
+    QCOMPARE(m_table->model()->rowCount(), 7);
+    QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
+             QString("Showing 7 of 5 price changes and 2 supervisor changes."));
+    auto *kind = m_dialog->findChild<QComboBox *>(Id(P::kKindFilter));
+    QVERIFY(kind != nullptr);
+    kind->setCurrentText("Prices");
+    QCOMPARE(m_table->model()->rowCount(), 5);
+    kind->setCurrentText("Supervisor changes");
+    QCOMPARE(Column(PriceHistoryFilter::kTag).size(), 2);
+    QVERIFY(Column(PriceHistoryFilter::kTag).contains("manual level (face 0)"));
+    kind->setCurrentText("clock");
+    QCOMPARE(Column(PriceHistoryFilter::kTag), QStringList{"date"});
+    QCOMPARE(Column(PriceHistoryFilter::kOld), QStringList{""});
+    QCOMPARE(Column(PriceHistoryFilter::kOutcome), QStringList{"refused"});
+
+    kind->setCurrentText("All kinds");
+    const QString target = m_dir->filePath("all.csv");
+    m_dialog->SetExportChooser([&target] { return target; });
+    m_dialog->Export();
+    const std::vector<CsvText::Row> rows = CsvText::Parse(ReadFile(target));
+    QCOMPARE(rows.size(), std::size_t{8});
+    QCOMPARE(rows[0], CsvText::Parse(std::string(PriceHistoryDialog::kHistoryHeader) + "\n")[0]);
     QVERIFY(m_console.messages.empty());
 }
 

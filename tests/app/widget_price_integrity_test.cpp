@@ -16,6 +16,7 @@
 #include "command_code.h"
 #include "csv_text.h"
 #include "device_map.h"
+#include "event_log_file.h"
 #include "file_size_limit.h"
 #include "main_window.h"
 #include "menu_commands.h"
@@ -56,6 +57,8 @@ private slots:
     void PriceHistoryOpensWithoutThePassword();
     void StartUpAndSendUpdateHoldTheLineThroughout();
     void APriceOfUnknownOutcomeAsksForALookAtTheSign();
+    void StartUpCheck_data();
+    void StartUpCheck();
 
 private:
     void WriteSettings(const std::string &extra);
@@ -126,7 +129,8 @@ std::vector<CsvText::Row> PriceIntegrityTest::LogRows(const char *name) const {
     text << in.rdbuf();
     std::vector<CsvText::Row> rows = CsvText::Parse(text.str());
     if (!rows.empty()) {
-        if (rows.front() != CsvText::Parse(std::string(PriceLogFile::kHeader) + "\n").front())
+        if (rows.front() !=
+            CsvText::Parse(std::string(PriceLogFile::kChainedHeader) + "\n").front())
             return {};
         rows.erase(rows.begin());
     }
@@ -141,8 +145,8 @@ void PriceIntegrityTest::WithoutConfirmOrLimitsTheLineTrafficIsUnchanged() {
     QCOMPARE(m_site->model.Current().lines[1].price, std::string("3.559"));
     const auto rows = LogRows();
     QCOMPARE(rows.size(), std::size_t{1});
-    // time, source, user, line, tag, old (as read at start-up), new, outcome
-    QCOMPARE(rows[0].size(), std::size_t{8});
+    // time, source, user, line, tag, old (as read at start-up), new, outcome, question, chain
+    QCOMPARE(rows[0].size(), std::size_t{10});
     QCOMPARE(rows[0][1], std::string("workstation"));
     QCOMPARE(rows[0][2], PriceLogFile::ProcessUser());
     QCOMPARE(rows[0][3], std::string("2"));
@@ -211,7 +215,7 @@ void PriceIntegrityTest::LimitQuestion_data() {
     QTest::addColumn<QString>("lastUpdate");
     QTest::addColumn<QString>("outcome");
     QTest::newRow("yes sends") << true << "Last Update:\n12/7/2026 2:07 PM"
-                               << "sent";
+                               << "sent (forced)";
     QTest::newRow("no stops") << false << "Error:\nNot Sent, Price #1"
                               << "outside limits";
 }
@@ -232,14 +236,17 @@ void PriceIntegrityTest::LimitQuestion() {
     QCOMPARE(LastUpdate(), lastUpdate);
     QCOMPARE(m_window->System()->LineChanged(1), !answerYes);
     QCOMPARE(QString::fromStdString(LogRows().at(0)[7]), outcome);
+    // The question answered is kept with the price, whichever the answer.
+    QCOMPARE(LogRows().at(0)[8],
+             std::string("Price #1 changes from 3.499 to 8.599 (+146%). Send anyway?"));
 }
 
 void PriceIntegrityTest::OrderQuestion_data() {
     QTest::addColumn<bool>("answerYes");
     QTest::addColumn<QString>("lastUpdate");
     QTest::addColumn<QString>("outcome");
-    QTest::newRow("yes sends") << true << "Last Update:\n12/7/2026 2:07 PM"
-                               << "sent";
+    QTest::newRow("yes sends, marked as forced") << true << "Last Update:\n12/7/2026 2:07 PM"
+                                                 << "sent (forced)";
     QTest::newRow("no holds every line back") << false << "Error:\nNot Sent, Price #2"
                                               << "outside limits";
 }
@@ -268,6 +275,11 @@ void PriceIntegrityTest::OrderQuestion() {
     QCOMPARE(rows.size(), std::size_t{answerYes ? 2u : 1u});
     QCOMPARE(rows.at(0)[3], std::string("2"));
     QCOMPARE(QString::fromStdString(rows.at(0)[7]), outcome);
+    // Either way the row keeps the question; line 3, within the order, is no forced send.
+    // (its line break a blank, as in every field of the log).
+    QCOMPARE(rows.at(0)[8], std::string("The grade order 1<2<3 is broken: Price #2 3.399 is not "
+                                        "above Price #1 3.499. Send anyway?"));
+    if (answerYes) QCOMPARE(QString::fromStdString(rows.at(1)[7]), QString("sent"));
 }
 
 // The start-up reads and Send Update keep the line from their first transaction to their
@@ -408,6 +420,51 @@ void PriceIntegrityTest::APriceOfUnknownOutcomeAsksForALookAtTheSign() {
     const auto rows = LogRows();
     QCOMPARE(rows.size(), std::size_t{1});
     QCOMPARE(rows[0][7], std::string("unknown"));
+}
+
+void PriceIntegrityTest::StartUpCheck_data() {
+    QTest::addColumn<QString>("edit");  // what becomes of the event log's text
+    QTest::addColumn<QString>("told");  // a part of the one message, or empty for none
+    QTest::newRow("as written") << ""
+                                << "";
+    QTest::newRow("a level changed") << "level"
+                                     << "voxa-events.csv: line 2 does not fit the chain";
+    QTest::newRow("cut by a crash") << "cut"
+                                    << "";
+}
+
+// The workstation checks both logs once at start-up, and tells an edit (only an edit) once.
+void PriceIntegrityTest::StartUpCheck() {
+    QFETCH(QString, edit);
+    QFETCH(QString, told);
+    const std::string path = m_dir->filePath("voxa-events.csv").toStdString();
+    {
+        EventLogFile events(m_dir->path().toStdString(), "voxa-ctl");
+        events.Record({"manual level (face 0)", std::string("3"), "4", "done"});
+        events.Record({"date", std::nullopt, "12/7/2026", "done"});
+    }
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        text = all.str();
+    }
+    if (edit == "level") text.replace(text.find(",3,4,"), 5, ",3,5,");
+    if (edit == "cut") text.resize(text.size() - 20);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    Start();
+    std::vector<std::string> found;
+    for (const std::string &message : m_site->console.messages) {
+        if (message.find("does not fit the chain") != std::string::npos) found.push_back(message);
+    }
+    if (told.isEmpty()) {
+        QVERIFY(found.empty());
+        return;
+    }
+    QCOMPARE(found.size(), std::size_t{1});
+    QVERIFY2(found[0].find(told.toStdString()) != std::string::npos, found[0].c_str());
+    QVERIFY(found[0].find(MainWindow::kLogEditedText) != std::string::npos);
 }
 
 QTEST_MAIN(PriceIntegrityTest)

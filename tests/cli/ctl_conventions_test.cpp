@@ -308,6 +308,8 @@ TEST_F(CtlProcess, EveryJsonIsOneObjectOfItsDocumentedKeys) {
         {{"verify-password", "voxa"}},
         {{"test-open", "COM1"}},
         {{"list-ports"}},
+        {{"verify-logs"}},
+        {{"history"}},
     };
     std::set<std::string> covered;
     for (const JsonCase &c : cases) covered.insert(c.args[0]);

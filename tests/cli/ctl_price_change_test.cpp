@@ -204,7 +204,9 @@ TEST_F(CtlPriceTest, APriceOutsideTheLimitsNeedsForce) {
     const auto log = Log();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0][7], "outside limits");
-    EXPECT_EQ(log[1][7], "sent");
+    // Sent although it broke a limit: marked, with the question it would have been asked.
+    EXPECT_EQ(log[1][7], "sent (forced)");
+    EXPECT_EQ(log[1][8], log[0][8]);
 }
 
 // The grade order holds the new prices against the others the controller shows now, lines
@@ -237,7 +239,9 @@ TEST_F(CtlPriceTest, APriceThatBreaksTheGradeOrderNeedsForce) {
     EXPECT_EQ(log[2][3], "3");
     EXPECT_EQ(log[2][7], "outside limits");
     EXPECT_EQ(log[5][6], "3.399");
-    EXPECT_EQ(log[5][7], "sent");
+    // Sent against the order: marked as forced, with the order's question kept.
+    EXPECT_EQ(log[5][7], "sent (forced)");
+    EXPECT_NE(log[5][8].find("The grade order"), std::string::npos) << log[5][8];
 }
 
 TEST_F(CtlPriceTest, BadLimitsAreToldAndNotUsed) {
@@ -362,7 +366,9 @@ TEST_F(CtlPriceProcess, TheLogKeepsEveryRunAndConfirmationCatchesAMangledPrice) 
 
     const CtlRun history = RunCtl({"price-history", "--line", "1"}, m_dir);
     EXPECT_EQ(history.status, ExitStatus::kOk) << history.err;
-    EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(rows[0]));
+    // The columns of price-history, without the question and the chain value.
+    const CsvText::Row printed(rows[0].begin(), rows[0].begin() + 8);
+    EXPECT_EQ(history.out, std::string(PriceLogFile::kHeader) + "\n" + CsvText::Line(printed));
 }
 
 TEST_F(CtlPriceProcess, ReportJsonThroughTheRealPort) {

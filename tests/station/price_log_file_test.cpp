@@ -27,7 +27,19 @@ constexpr std::time_t kNoon = 1796212800;  // a fixed moment; shown in local tim
 
 PriceAttempt Attempt(int line, const std::string &tag, const std::string &oldPrice,
                      const std::string &newPrice, PriceOutcome outcome) {
-    return PriceAttempt{line, tag, oldPrice, newPrice, outcome};
+    return PriceAttempt{line, tag, oldPrice, newPrice, outcome, false, ""};
+}
+
+// The rows of a log as its writer chains them: each text (a row up to its chain value) with
+// the chain value that follows it.
+std::string Chained(const std::vector<std::string> &texts,
+                    std::string carry = std::string(ChainedLog::kFirstCarry)) {
+    std::string lines;
+    for (const std::string &text : texts) {
+        carry = ChainedLog::ChainValue(carry, text);
+        lines += text + ',' + carry + '\n';
+    }
+    return lines;
 }
 
 class PriceLogFileTest : public ::testing::Test {
@@ -50,25 +62,26 @@ TEST_F(PriceLogFileTest, EveryOutcomeIsAppendedUnderOneHeaderAcrossRuns) {
         PriceOutcome::NotConfirmed, PriceOutcome::Refused,      PriceOutcome::NoAnswer,
         PriceOutcome::BadValue,     PriceOutcome::OutsideLimits};
     const std::string time = PriceLogFile::TimeText(kNoon);
-    std::string expected = std::string(PriceLogFile::kHeader) + "\n";
+    std::vector<std::string> texts;
     {
         const auto first = Run("workstation");
         EXPECT_EQ(first->Prepare(), "");
         for (PriceOutcome outcome : outcomes) {
             ASSERT_TRUE(first->Append(Attempt(2, "Plus", "3.599", "3.559", outcome)));
-            expected +=
-                time + ",workstation,op,2,Plus,3.599,3.559," + PriceOutcomeName(outcome) + "\n";
+            texts.push_back(time + ",workstation,op,2,Plus,3.599,3.559," +
+                            PriceOutcomeName(outcome) + ",");
         }
     }
     const std::string afterFirst = ReadWholeFile(m_dir / "voxa-prices.csv");
-    EXPECT_EQ(afterFirst, expected);
+    EXPECT_EQ(afterFirst, std::string(PriceLogFile::kChainedHeader) + "\n" + Chained(texts));
 
     const auto second = Run("voxa-ctl");
     EXPECT_EQ(second->Prepare(), "");
     ASSERT_TRUE(second->Append(Attempt(1, "Regular", "", "3.459", PriceOutcome::Sent)));
     const std::string afterSecond = ReadWholeFile(m_dir / "voxa-prices.csv");
     // Never rewritten: the first run's lines stand as they were, the new one after them.
-    EXPECT_EQ(afterSecond, afterFirst + time + ",voxa-ctl,op,1,Regular,,3.459,sent\n");
+    texts.push_back(time + ",voxa-ctl,op,1,Regular,,3.459,sent,");
+    EXPECT_EQ(afterSecond, std::string(PriceLogFile::kChainedHeader) + "\n" + Chained(texts));
     EXPECT_EQ(second->Problem(), "");
 
     std::vector<PriceLogFile::Entry> entries;
@@ -119,7 +132,7 @@ TEST_F(PriceLogFileTest, AFileReplacedDuringTheSessionIsNotAppendedTo) {
     ASSERT_TRUE(log->Append(Attempt(1, "Regular", "3.459", "3.449", PriceOutcome::Sent)));
     EXPECT_EQ(ReadWholeFile(m_dir / "voxa-prices.csv"), "something else\n");
     EXPECT_NE(log->TakeNotice().find("logged in voxa-prices-1.csv"), std::string::npos);
-    EXPECT_NE(ReadWholeFile(m_dir / "voxa-prices-1.csv").find(",3.459,3.449,sent\n"),
+    EXPECT_NE(ReadWholeFile(m_dir / "voxa-prices-1.csv").find(",3.459,3.449,sent,,"),
               std::string::npos);
 }
 
@@ -183,6 +196,11 @@ std::string Header() {
     return std::string(PriceLogFile::kHeader) + "\n";
 }
 
+// The header of a log begun now.
+std::string ChainedHeader() {
+    return std::string(PriceLogFile::kChainedHeader) + "\n";
+}
+
 // A line cut short with its quote open, as a full disk left it, hides nothing after it: the
 // reader starts afresh at every line.
 TEST_F(PriceLogFileTest, ATornLineWithAnOpenQuoteIsDamagedAndTheLinesAfterItStay) {
@@ -233,8 +251,10 @@ TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
     const std::string time = PriceLogFile::TimeText(kNoon);
     const std::string head = time + ",voxa-ctl,op,1,Regular,3.499,3.459,";
     ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
-    EXPECT_EQ(ReadWholeFile(log->Path()),
-              Header() + head + "sending" + std::string(LongestPriceOutcomeName() - 7, ' ') + "\n");
+    const std::string sending = Chained({head + "sending,"});
+    EXPECT_EQ(ReadWholeFile(log->Path()), ChainedHeader() + sending.substr(0, sending.size() - 1) +
+                                              std::string(LongestPriceOutcomeName() + 9 - 7, ' ') +
+                                              "\n");
     std::vector<PriceLogFile::Entry> entries;
     std::string reason;
     ASSERT_TRUE(log->Read(entries, reason));
@@ -242,13 +262,14 @@ TEST_F(PriceLogFileTest, APriceOnItsWayIsSendingUntilItsOutcomeIsIn) {
     EXPECT_EQ(entries[0].outcome, "sending");
 
     ASSERT_TRUE(log->Complete(PriceOutcome::Sent));
-    EXPECT_EQ(ReadWholeFile(log->Path()), Header() + head + "sent\n");
+    EXPECT_EQ(ReadWholeFile(log->Path()), ChainedHeader() + Chained({head + "sent,"}));
     EXPECT_EQ(log->Problem(), "");
 }
 
-// Another program wrote after the line while its price went out: the outcome goes into the
-// line's own room, in place, and the other's line stays as it was.
-TEST_F(PriceLogFileTest, AnOutcomeGoesInPlaceWhenOthersWroteAfterIt) {
+// Another program wrote after the line while its price went out: the outcome comes as a row of
+// its own after the other's, which stays as it was (its chain value rests on the first row as
+// it was written), and the reader folds it into its price's row.
+TEST_F(PriceLogFileTest, AnOutcomeComesAsARowOfItsOwnWhenOthersWroteAfterIt) {
     const auto workstation = Run("workstation");
     const auto script = Run("voxa-ctl");
     ASSERT_TRUE(workstation->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
@@ -263,8 +284,13 @@ TEST_F(PriceLogFileTest, AnOutcomeGoesInPlaceWhenOthersWroteAfterIt) {
     EXPECT_EQ(entries[1].source, "voxa-ctl");
     EXPECT_EQ(entries[1].outcome, "confirmed");
     const std::vector<CsvText::Row> rows = CsvText::Parse(ReadWholeFile(script->Path()));
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1][7].substr(0, 7), "sending");
     EXPECT_EQ(rows[2][7], "confirmed");
+    EXPECT_EQ(rows[3][7], "not confirmed");
+    ChainedLog::Verdict verdict;
+    ASSERT_TRUE(script->Verify(verdict, reason)) << reason;
+    EXPECT_TRUE(verdict.fits) << verdict.Text("log");
 }
 
 // The log moved away while a price went out (rotated, say): the attempt is logged whole
@@ -274,8 +300,9 @@ TEST_F(PriceLogFileTest, AnOutcomeWhoseLineIsGoneIsLoggedWhole) {
     ASSERT_TRUE(log->Begin(Attempt(1, "Regular", "3.499", "3.459", PriceOutcome::Sending)));
     fs::rename(log->Path(), m_dir / "voxa-prices.csv.1");
     ASSERT_TRUE(log->Complete(PriceOutcome::Unknown));
-    EXPECT_EQ(ReadWholeFile(log->Path()), Header() + PriceLogFile::TimeText(kNoon) +
-                                              ",voxa-ctl,op,1,Regular,3.499,3.459,unknown\n");
+    EXPECT_EQ(ReadWholeFile(log->Path()),
+              ChainedHeader() + Chained({PriceLogFile::TimeText(kNoon) +
+                                         ",voxa-ctl,op,1,Regular,3.499,3.459,unknown,"}));
 }
 
 // Every attempt is one line, and a field holds at most its room: a 100 kB argument is not

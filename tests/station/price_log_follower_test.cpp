@@ -21,7 +21,7 @@ using Change = PriceLogFollower::Change;
 constexpr std::time_t kStart = 1796212800;
 
 PriceAttempt Attempt(int line, const std::string &newPrice, PriceOutcome outcome) {
-    return PriceAttempt{line, "Regular", "3.499", newPrice, outcome};
+    return PriceAttempt{line, "Regular", "3.499", newPrice, outcome, false, ""};
 }
 
 class PriceLogFollowerTest : public ::testing::Test {
@@ -104,7 +104,7 @@ TEST_F(PriceLogFollowerTest, OwnLinesAreNotChanges) {
 TEST_F(PriceLogFollowerTest, ALineCutShortIsReadOnceWhole) {
     m_follower.Start(kStart);
     PriceLogFile::Entry entry{
-        PriceLogFile::TimeText(kStart), "voxa-ctl", "hq", "2", "Plus", "3.599", "3.559", "sent"};
+        PriceLogFile::TimeText(kStart), "voxa-ctl", "hq", "2", "Plus", "3.599", "3.559", "sent", ""};
     const std::string line = PriceLogFile::LineOf(entry);
     Other("voxa-ctl")->Append(Attempt(1, "3.399", PriceOutcome::Sent));
     for (const std::size_t cut :
@@ -177,7 +177,7 @@ TEST_F(PriceLogFollowerTest, AGrowingLogCostsNoReread) {
                               "Diesel",
                               "3.499",
                               "3.459",
-                              "refused"};
+                              "refused", ""};
     std::string block;
     while (block.size() < 1024 * 1024) block += PriceLogFile::LineOf(entry);
     ctl->Append(Attempt(1, "3.399", PriceOutcome::Sent));
@@ -211,7 +211,7 @@ TEST_F(PriceLogFollowerTest, FollowsTheLogToTheFileItMovesTo) {
         std::ofstream(m_dir / "voxa-prices-1.csv", std::ios::binary)
             << PriceLogFile::kHeader << '\n';
         PriceLogFile::Entry old{
-            PriceLogFile::TimeText(kStart - 600), "voxa-ctl", "hq", "5", "", "", "1.00", "sent"};
+            PriceLogFile::TimeText(kStart - 600), "voxa-ctl", "hq", "5", "", "", "1.00", "sent", ""};
         AppendRaw(PriceLogFile::LineOf(old), "voxa-prices-1.csv");
     }
     fs::remove(m_dir / "voxa-prices.csv");
