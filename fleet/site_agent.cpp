@@ -98,8 +98,8 @@ void SiteAgent::Received(const std::string &topic, const std::string &payload) {
         HandleChange(*change, now);
     }
     Save();
-    SendOutbox();
     ApplyDue(now);
+    SendOutbox();
     PublishState();
 }
 
@@ -232,6 +232,7 @@ void SiteAgent::ApplyDue(std::time_t now) {
         Answer(result);
         m_store.RemoveWaiting(id);
         Save();
+        SendOutbox();
         PublishState();
     }
 }
