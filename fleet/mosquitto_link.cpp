@@ -146,7 +146,9 @@ void MosquittoLink::Loop(std::chrono::milliseconds limit) {
         }
         if (!m_socketOpen) return;
     }
+    m_refused = false;
     const int rc = mosquitto_loop(m_client, static_cast<int>(limit.count()), 1);
+    if (m_refused) return;  // told with the broker's reason by OnConnect()
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN) {
         Lost("lost the broker at " + m_settings.host + ":" + std::to_string(m_settings.port) +
              ": " + ErrorText(rc));
@@ -184,6 +186,7 @@ bool MosquittoLink::Subscribe(const std::string &topic) {
 void MosquittoLink::OnConnect(mosquitto * /*client*/, void *self, int code) {
     auto *link = static_cast<MosquittoLink *>(self);
     if (code != 0) {
+        link->m_refused = true;
         link->Lost(std::string(ConnackText(code)) + " (" + link->m_settings.host + ":" +
                    std::to_string(link->m_settings.port) + ", user " + link->m_settings.user + ")");
         return;
@@ -196,7 +199,8 @@ void MosquittoLink::OnConnect(mosquitto * /*client*/, void *self, int code) {
 
 void MosquittoLink::OnDisconnect(mosquitto * /*client*/, void *self, int code) {
     auto *link = static_cast<MosquittoLink *>(self);
-    if (code == 0) {
+    // A goodbye of ours, or the end of a connection the broker refused (said already).
+    if (code == 0 || !link->m_connected) {
         link->m_connected = false;
         return;
     }

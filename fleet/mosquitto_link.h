@@ -85,6 +85,8 @@ private:
     Handlers m_handlers;
     bool m_connected = false;
     bool m_socketOpen = false;
+    // The broker refused the connection in the last Loop().
+    bool m_refused = false;
     std::chrono::steady_clock::time_point m_nextTry{};
     std::chrono::seconds m_retry = kFirstRetry;
     std::string m_lastProblem;
