@@ -282,7 +282,6 @@ int HeadOffice::Await(const std::string &id, const std::vector<std::string> &sit
 }
 
 int HeadOffice::RunStatus(const std::vector<std::string> &sites, bool json) {
-    std::map<std::string, SiteAlert> alerts;
     m_onMessage = [this](const std::string &topic, const std::string &payload) {
         std::string site;
         std::string kind;
@@ -294,39 +293,44 @@ int HeadOffice::RunStatus(const std::vector<std::string> &sites, bool json) {
     GatherStates();
     std::vector<std::string> shown = sites.empty() ? KnownSites() : sites;
     nlohmann::ordered_json report = nlohmann::ordered_json::array();
-    if (!json) {
-        m_out << std::left << std::setw(16) << "SITE" << ' ' << std::setw(7) << "ONLINE" << ' '
-              << std::setw(28) << "PRICES" << ' ' << std::setw(24) << "LAST CHANGE" << ' '
-              << std::setw(11) << "OUTCOME" << ' ' << "CONTROLLER\n";
-    }
+    // The table's rows first, so that each column is as wide as its widest cell.
+    std::vector<std::vector<std::string>> rows = {
+        {"SITE", "ONLINE", "PRICES", "LAST CHANGE", "OUTCOME", "CONTROLLER"}};
     int missing = 0;
     for (const std::string &site : shown) {
         const auto found = m_states.find(site);
         if (found == m_states.end()) {
             ++missing;
-            if (json) {
-                report.push_back({{"site", site}, {"online", false}, {"known", false}});
-            } else {
-                m_out << std::left << std::setw(16) << site << ' ' << "never reported\n";
-            }
+            report.push_back({{"site", site}, {"online", false}, {"known", false}});
+            rows.push_back({site, "-", "-", "-", "-", "never reported"});
             continue;
         }
         const SiteState &state = found->second;
-        if (json) {
-            report.push_back(state.ToJson());
-            continue;
-        }
+        report.push_back(state.ToJson());
         std::string controller = Condition(state);
         if (state.clockOffsetSeconds != 0)
             controller += ", clock " + std::to_string(state.clockOffsetSeconds) + " s behind";
         if (!state.waiting.empty())
             controller += ", " + std::to_string(state.waiting.size()) + " waiting";
-        m_out << std::left << std::setw(16) << site << ' ' << std::setw(7)
-              << (state.online ? "yes" : "no") << ' ' << std::setw(28) << Prices(state.prices)
-              << ' ' << std::setw(24) << (state.lastChangeId.empty() ? "-" : state.lastChangeId)
-              << ' ' << std::setw(11)
-              << (state.lastChangeOutcome.empty() ? "-" : state.lastChangeOutcome) << ' '
-              << controller << '\n';
+        rows.push_back({site, state.online ? "yes" : "no", Prices(state.prices),
+                        state.lastChangeId.empty() ? "-" : state.lastChangeId,
+                        state.lastChangeOutcome.empty() ? "-" : state.lastChangeOutcome,
+                        controller});
+    }
+    if (!json) {
+        std::vector<std::size_t> widths(rows[0].size(), 0);
+        for (const auto &row : rows) {
+            for (std::size_t i = 0; i < row.size(); ++i)
+                widths[i] = std::max(widths[i], row[i].size());
+        }
+        for (const auto &row : rows) {
+            std::string line;
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                line += row[i];
+                if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+            }
+            m_out << line << '\n';
+        }
     }
     if (json) m_out << report.dump() << '\n';
     m_out.flush();

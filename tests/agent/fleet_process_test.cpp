@@ -78,7 +78,7 @@ TEST_F(FleetProcess, SiteOfflineDuringThePushGetsTheChangeWhenBack) {
     EXPECT_TRUE(PriceRows("north").empty());
 
     const HqRun offline = Hq({"status"});
-    EXPECT_NE(offline.out.find("north            no"), std::string::npos) << offline.out;
+    EXPECT_NE(offline.out.find("north  no  "), std::string::npos) << offline.out;
 
     StartAgent("north");
     ASSERT_TRUE(WaitForPriceRows("north", 1, 20s));
