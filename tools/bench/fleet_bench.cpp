@@ -196,8 +196,10 @@ std::optional<FleetBench::Nanos> FleetBench::Push(int sites, const std::string &
             if (!FleetTopics::Split(message.topic, site, kind) || kind != "results") continue;
             const auto result =
                 ChangeResult::FromJson(nlohmann::json::parse(message.payload, nullptr, false));
-            if (result && result->id == change.id && result->final)
-                outcomes[site] = result->outcome;
+            if (result && result->id == change.id && result->final) {
+                outcomes[site] = result->outcome +
+                                 (result->reason.empty() ? "" : " (" + result->reason + ")");
+            }
         }
         m_received.clear();
     }
