@@ -94,7 +94,7 @@ void FleetProcess::StartAgent(const std::string &site) {
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < end) {
         const auto line = station.agent->ReadErrorLine(1s);
-        if (line && line->find("connected to") != std::string::npos) return;
+        if (line && line->rfind("voxa-agent: connected to", 0) == 0) return;
     }
     FAIL() << "voxa-agent for " << site << " did not connect: " << station.agent->ErrText();
 }

@@ -197,7 +197,8 @@ TEST_F(FleetProcess, AgentVerifiesTheBrokersCertificate) {
     ChildProcess agent(VOXA_AGENT_PATH, {"--folder", StationFolder("north").string()});
     std::this_thread::sleep_for(3s);
     agent.Terminate();
-    EXPECT_EQ(agent.ErrText().find("connected to"), std::string::npos) << agent.ErrText();
+    EXPECT_EQ(agent.ErrText().find("voxa-agent: connected to"), std::string::npos)
+        << agent.ErrText();
     EXPECT_NE(agent.ErrText().find("trying again"), std::string::npos) << agent.ErrText();
 }
 

@@ -53,10 +53,15 @@ int BrokerProcess::FreePort() {
     return port;
 }
 
-BrokerProcess::BrokerProcess(std::filesystem::path folder, const std::vector<std::string> &sites)
-    : m_folder(std::move(folder)), m_port(FreePort()) {
+BrokerProcess::BrokerProcess(std::filesystem::path folder, std::vector<std::string> sites)
+    : m_folder(std::move(folder)), m_sites(std::move(sites)) {
+    SetUp();
+}
+
+void BrokerProcess::SetUp() {
+    m_port = FreePort();
     std::vector<std::string> args = {m_folder.string(), std::to_string(m_port)};
-    args.insert(args.end(), sites.begin(), sites.end());
+    args.insert(args.end(), m_sites.begin(), m_sites.end());
     ChildProcess setup(VOXA_FLEET_BROKER_SCRIPT, args);
     const auto status = setup.Finish(30s);
     if (status != 0) {
@@ -70,6 +75,16 @@ BrokerProcess::~BrokerProcess() {
 }
 
 bool BrokerProcess::Start() {
+    // Another test may take the free port between its choice and the broker's start: the
+    // first start then sets the broker up again on another port.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (StartOnce() || m_started) return m_started;
+        SetUp();
+    }
+    return false;
+}
+
+bool BrokerProcess::StartOnce() {
     if (m_port == 0) return false;
     const std::string program = MosquittoPath();
     if (program.empty()) {
@@ -80,7 +95,10 @@ bool BrokerProcess::Start() {
         program, std::vector<std::string>{"-c", (m_folder / "mosquitto.conf").string()});
     const auto end = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < end) {
-        if (Accepts(m_port)) return true;
+        if (Accepts(m_port)) {
+            m_started = true;
+            return true;
+        }
         std::this_thread::sleep_for(20ms);
     }
     m_broker->Terminate();

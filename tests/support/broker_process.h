@@ -13,12 +13,13 @@
 class BrokerProcess {
 public:
     // Sets the broker up in folder for the sites; Problem() says what failed.
-    BrokerProcess(std::filesystem::path folder, const std::vector<std::string> &sites);
+    BrokerProcess(std::filesystem::path folder, std::vector<std::string> sites);
     ~BrokerProcess();
     BrokerProcess(const BrokerProcess &) = delete;
     BrokerProcess &operator=(const BrokerProcess &) = delete;
 
     // Starts the broker and waits until it takes connections; false with Problem() set.
+    // Started again after Stop(), it keeps its port.
     bool Start();
     // Ends it as a service manager would (SIGTERM), so it saves its sessions.
     void Stop();
@@ -37,8 +38,14 @@ public:
     static int FreePort();
 
 private:
+    // Runs scripts/fleet-broker for a new free port.
+    void SetUp();
+    bool StartOnce();
+
     std::filesystem::path m_folder;
+    std::vector<std::string> m_sites;
     int m_port = 0;
+    bool m_started = false;  // once: a start after that keeps the port
     std::unique_ptr<ChildProcess> m_broker;
     std::string m_problem;
     std::string m_log;

@@ -197,8 +197,8 @@ std::optional<FleetBench::Nanos> FleetBench::Push(int sites, const std::string &
             const auto result =
                 ChangeResult::FromJson(nlohmann::json::parse(message.payload, nullptr, false));
             if (result && result->id == change.id && result->final) {
-                outcomes[site] = result->outcome +
-                                 (result->reason.empty() ? "" : " (" + result->reason + ")");
+                outcomes[site] =
+                    result->outcome + (result->reason.empty() ? "" : " (" + result->reason + ")");
             }
         }
         m_received.clear();
