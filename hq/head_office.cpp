@@ -59,6 +59,8 @@ HeadOffice::HeadOffice(HeadOfficeSettings settings, std::string password, std::o
     : m_settings(std::move(settings)), m_password(std::move(password)), m_out(out), m_err(err) {}
 
 HeadOffice::~HeadOffice() {
+    // The handler of the last command holds references into its frame, which is gone.
+    m_onMessage = nullptr;
     if (m_link) m_link->Close();
     std::fill(m_password.begin(), m_password.end(), '\0');
 }
@@ -92,9 +94,9 @@ bool HeadOffice::Connect(const std::vector<std::string> &topics) {
     settings.password = m_password;
     settings.cleanSession = true;
     MosquittoLink::Handlers handlers;
-    bool connected = false;
-    handlers.connected = [&connected, this, topics] {
-        connected = true;
+    // The handlers outlive this call (a reconnection calls them again): they hold only
+    // this object and copies.
+    handlers.connected = [this, topics] {
         m_pendingSubscriptions = static_cast<int>(topics.size());
         for (const std::string &topic : topics) m_link->Subscribe(topic);
     };
@@ -119,8 +121,6 @@ bool HeadOffice::Connect(const std::vector<std::string> &topics) {
               << '\n';
         return false;
     }
-    // The handlers above refer to this call's frame only through connected.
-    (void)connected;
     return true;
 }
 
