@@ -6,22 +6,25 @@
 # name, so a header name is used once in the whole tree. Prints every break of a rule and
 # fails when there is one.
 
-set(qt_free files protocol station simulator cli)
+set(qt_free files protocol station fleet simulator cli agent hq)
 set(below_files "")
 set(below_protocol files)
 set(below_station protocol files)
+set(below_fleet station protocol files)
 set(below_simulator frame generated)
 set(below_widgets station protocol files resources)
 set(below_dialogs widgets station protocol files resources)
 set(below_maintenance dialogs widgets station protocol files resources)
 set(below_app maintenance dialogs widgets station protocol files resources generated)
 set(below_cli station protocol files generated)
+set(below_agent fleet station protocol files generated)
+set(below_hq fleet station protocol files generated)
 set(below_resources "")
-set(below_tools/bench simulator station protocol files)
+set(below_tools/bench fleet simulator station protocol files)
 set(below_tools/screen-grab "")
 set(below_tools/artwork "")
-set(folders files protocol station simulator widgets dialogs maintenance app cli resources
-            tools/bench tools/screen-grab tools/artwork)
+set(folders files protocol station fleet simulator widgets dialogs maintenance app cli agent hq
+            resources tools/bench tools/screen-grab tools/artwork)
 # The frame definitions inside protocol/, which the simulator may include.
 set(frame_headers command_frame.h command_code.h)
 # Headers made by the build.

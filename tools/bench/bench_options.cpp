@@ -8,6 +8,7 @@ namespace {
 constexpr int kMostRuns = 100;
 constexpr int kLongestReplyDelayMs = 60000;
 constexpr int kLongestIdleSeconds = 3600;
+constexpr int kMostFleetSites = 120;
 
 bool ParseInteger(const std::string &text, int low, int high, int &value) {
     int parsed = 0;
@@ -60,6 +61,10 @@ std::string BenchOptions::Usage() {
            "                     workstation (default all)\n"
            "  --ccsim PATH       the simulator to run (default the one built beside)\n"
            "  --voxa PATH        the workstation to run (default the one built beside)\n"
+           "  --fleet N          instead: a Mosquitto broker, N simulators and N agents\n"
+           "                     (1-120); one change with read-back pushed to one site,\n"
+           "                     then to all N, timed until every result is in\n"
+           "  --agent PATH       the agent to run (default the one built beside)\n"
            "  --help             show this text\n"
            "\n"
            "The whole run takes about 5 minutes (7 with --paced), most of it the NVRAM\n"
@@ -80,7 +85,8 @@ std::optional<BenchOptions> BenchOptions::Parse(const std::vector<std::string> &
             continue;
         }
         static const std::set<std::string> kValued{"--runs",    "--reply-delay", "--idle-seconds",
-                                                   "--measure", "--ccsim",       "--voxa"};
+                                                   "--measure", "--ccsim",       "--voxa",
+                                                   "--fleet",   "--agent"};
         if (kValued.count(name) == 0) {
             error = "unknown option '" + name + "'";
             return std::nullopt;
@@ -102,6 +108,11 @@ std::optional<BenchOptions> BenchOptions::Parse(const std::vector<std::string> &
             options.idleTime = std::chrono::seconds(number);
         } else if (name == "--measure") {
             good = ParseWork(value, options.work);
+        } else if (name == "--fleet") {
+            good = ParseInteger(value, 1, kMostFleetSites, options.fleetSites);
+        } else if (name == "--agent") {
+            good = !value.empty();
+            options.agentPath = value;
         } else {
             good = !value.empty();
             (name == "--ccsim" ? options.ccsimPath : options.voxaPath) = value;

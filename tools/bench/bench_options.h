@@ -17,6 +17,9 @@ struct BenchOptions {
     std::set<Work> work{Work::Transaction, Work::StartUp, Work::NvramSave, Work::Workstation};
     std::string ccsimPath;
     std::string voxaPath;
+    std::string agentPath;
+    // Sites of the fleet bench; 0 runs the workstation's measurements instead.
+    int fleetSites = 0;
     bool help = false;
 
     // Reads the arguments after the program name over the given defaults. On failure

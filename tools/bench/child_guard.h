@@ -9,7 +9,8 @@
 // itself be killed outright (see ChildProgram).
 namespace ChildGuard {
 
-inline constexpr int kSlots = 8;
+// Room for the fleet bench: a broker, and a simulator and an agent for each of its sites.
+inline constexpr int kSlots = 256;
 
 // Installs the handlers; call once, before the first child starts.
 bool Install();

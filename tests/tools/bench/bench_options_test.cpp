@@ -70,3 +70,18 @@ TEST(BenchOptions, BadArgumentsAreRefusedWithAReason) {
 }
 
 }  // namespace
+
+TEST(BenchOptions, FleetTakesItsSitesAndTheAgent) {
+    std::string error;
+    const auto options =
+        BenchOptions::Parse({"--fleet", "100", "--agent", "/opt/voxa-agent"}, Defaults(), error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->fleetSites, 100);
+    EXPECT_EQ(options->agentPath, "/opt/voxa-agent");
+    EXPECT_EQ(Defaults().fleetSites, 0);
+    for (const Args &args : {Args{"--fleet", "0"}, Args{"--fleet", "121"}, Args{"--fleet"},
+                             Args{"--fleet", "ten"}, Args{"--agent", ""}}) {
+        EXPECT_FALSE(BenchOptions::Parse(args, Defaults(), error)) << args[0] << ' ' << args.size();
+        EXPECT_FALSE(error.empty());
+    }
+}
