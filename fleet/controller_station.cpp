@@ -1,6 +1,7 @@
 #include "controller_station.h"
 
 #include <ostream>
+#include <set>
 
 #include "line_hold.h"
 #include "link_platform.h"
@@ -126,7 +127,16 @@ SignStation::Applied ControllerStation::Apply(const PriceChange &change) {
                                                        std::to_string(installed) + ")");
         }
     }
-    for (const auto &[line, price] : change.prices) {
+    // The prices the lines show now: the log's old prices, what a change is measured from,
+    // and for the other lines of the grade order what the new prices are held against.
+    std::set<int> known;
+    for (const auto &[line, price] : change.prices) known.insert(line);
+    for (const PriceLimits::OrderStep &step : update.Limits().Order()) {
+        for (const int line : {step.lower, step.upper}) {
+            if (line <= installed) known.insert(line);
+        }
+    }
+    for (const int line : known) {
         update.SetKnownPrice(line, reads.ReadPrice(line));
         if (job.system.FailedTransactionCount() > 0)
             return finish(ChangeResult::kFailed, job.Problem("the controller did not answer"));
@@ -148,6 +158,21 @@ SignStation::Applied ControllerStation::Apply(const PriceChange &change) {
                   first + ")";
         }
         if (!why.empty()) refusal += (refusal.empty() ? "" : "; ") + why;
+    }
+    // A set that breaks the grade order (premium cheaper than regular: a mistyped digit at
+    // head office) is refused whole, as the workstation would ask and voxa-ctl would refuse.
+    if (refusal.empty()) {
+        if (const auto question = update.OrderQuestion(change.prices, installed)) {
+            const std::set<int> breaking = update.OrderBreakingLines(change.prices, installed);
+            update.HoldBackOrder(change.prices, installed);
+            for (ChangeResult::Line &result : applied.lines) {
+                if (breaking.count(result.line) != 0)
+                    result.outcome = PriceOutcomeName(PriceOutcome::OutsideLimits);
+            }
+            std::string first = question->substr(0, question->find('\n'));
+            while (!first.empty() && (first.back() == '.' || first.back() == '?')) first.pop_back();
+            refusal = first + ": against [Limits] Order in voxa.ini";
+        }
     }
     if (!refusal.empty()) {
         return finish(ChangeResult::kRejected, refusal + "; nothing was sent");

@@ -137,6 +137,13 @@ INSTANTIATE_TEST_SUITE_P(Changes, ControllerStationRefuses,
                                                        {{1, "1.459"}},
                                                        "line 1 is outside the limits",
                                                        "outside limits"},
+                                           // Line 1 is not in the change: its price on
+                                           // the sign is what line 2 is held against.
+                                           RefusedCase{"BreaksTheGradeOrder",
+                                                       "[Limits]\nOrder=1<2\n",
+                                                       {{2, "3.399"}},
+                                                       "The grade order 1<2 is broken",
+                                                       "outside limits"},
                                            RefusedCase{"LineNotInstalled",
                                                        "",
                                                        {{1, "3.459"}, {7, "1.25"}},
@@ -151,6 +158,20 @@ TEST_F(ControllerStationTest, RefusalsAreInThePriceLog) {
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].outcome, "outside limits");
     EXPECT_EQ(entries[0].source, "head-office");
+}
+
+// A set that moves both lines keeps the order and goes; the one that breaks it is on record
+// as held back with the order's question.
+TEST_F(ControllerStationTest, GradeOrderJudgesTheWholeSet) {
+    Settings("[Limits]\nOrder=1<2\n");
+    EXPECT_EQ(station.Apply(Change({{1, "3.299"}, {2, "3.399"}})).outcome, "sent");
+    EXPECT_EQ(station.Apply(Change({{1, "3.499"}})).outcome, "rejected");
+    EXPECT_EQ(state.lines[0].price, "3.299");
+    const auto entries = LogEntries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2].outcome, "outside limits");
+    EXPECT_NE(entries[2].question.find("The grade order 1<2 is broken"), std::string::npos)
+        << entries[2].question;
 }
 
 TEST_F(ControllerStationTest, SilentControllerFailsTheChange) {
