@@ -116,18 +116,26 @@ void DateTimeDialog::ApplyTime() {
     }
 }
 
+int DateTimeDialog::DaysIn(int month, int year) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 void DateTimeDialog::ApplyDate() {
     const int day = EntryText::ToInt(m_day->text());
     const int month = EntryText::ToInt(m_month->text());
     const int year = EntryText::ToInt(m_year->text());
-    // Day 0 and month 0 pass, and the day is not held against the month's length: the
-    // controller has always been left to settle those.
-    if (day > 31 || day < 0) {
+    // Only a day on the calendar goes out: the controller takes day 0 or February 31 and
+    // rolls it into another day (3/3 for 2/31), which the sign would then show as the date.
+    if (day > 31 || day < 1) {
         ShowMessage("Date:Day Out of Range");
-    } else if (month > 12 || month < 0) {
+    } else if (month > 12 || month < 1) {
         ShowMessage("Date:Month Out of Range");
     } else if (year > kHighestYear || year < 0) {
         ShowMessage("Date:Year Out of Range");
+    } else if (day > DaysIn(month, year)) {
+        ShowMessage("Date:Day Out of Range");
     } else {
         System().SetDate({month, day, year});
     }

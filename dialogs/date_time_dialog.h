@@ -20,6 +20,8 @@ class DateTimeDialog : public ControllerDialog {
 public:
     // The frame carries the year as two bytes, year / 100 and year % 100.
     static constexpr int kHighestYear = 9999;
+    // The days of a month (1-12) of a year, leap years counted.
+    static int DaysIn(int month, int year);
 
     explicit DateTimeDialog(SignSystem &system, QWidget *parent = nullptr);
 

@@ -150,7 +150,7 @@ SignStation::Applied ControllerStation::Apply(const PriceChange &change) {
             why = "the price of line " + std::to_string(result.line) + " does not fit its format " +
                   job.system.GetLineFormat(result.line);
         } else if (const auto question = update.LimitQuestion(result.line, result.price)) {
-            update.HoldBack(result.line, result.price);
+            update.HoldBack(result.line, result.price, *question);
             result.outcome = PriceOutcomeName(PriceOutcome::OutsideLimits);
             std::string first = question->substr(0, question->find('\n'));
             while (!first.empty() && (first.back() == '.' || first.back() == '?')) first.pop_back();

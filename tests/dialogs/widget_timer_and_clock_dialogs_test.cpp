@@ -282,16 +282,24 @@ void TimerAndClockDialogsTest::DateTimeApplyPartsAreIndependent_data() {
     QTest::newRow("minute 60 and second 60")
         << QStringList{"10", "60", "60"} << goodDate << QStringList{"11 6 15 26 20", "6"}
         << QStringList{kMinutes};
-    QTest::newRow("day 0 and month 0")
-        << goodTime << QStringList{"0", "0", "2026"}
-        << QStringList{"8 10 20 30", "11 0 0 26 20", "6"} << QStringList{};
+    // Days off the calendar are refused: the controller would roll them into another day.
+    QTest::newRow("day 0") << goodTime << QStringList{"6", "0", "2026"}
+                           << QStringList{"8 10 20 30", "6"} << QStringList{kDay};
+    QTest::newRow("month 0") << goodTime << QStringList{"0", "15", "2026"}
+                             << QStringList{"8 10 20 30", "6"} << QStringList{kMonth};
+    QTest::newRow("February 29 of a leap year")
+        << goodTime << QStringList{"2", "29", "2028"}
+        << QStringList{"8 10 20 30", "11 2 29 28 20", "6"} << QStringList{};
+    QTest::newRow("February 29 of 2026") << goodTime << QStringList{"2", "29", "2026"}
+                                         << QStringList{"8 10 20 30", "6"} << QStringList{kDay};
+    QTest::newRow("April 31") << goodTime << QStringList{"4", "31", "2026"}
+                              << QStringList{"8 10 20 30", "6"} << QStringList{kDay};
     QTest::newRow("day 32") << goodTime << QStringList{"6", "32", "2026"}
                             << QStringList{"8 10 20 30", "6"} << QStringList{kDay};
     QTest::newRow("month 13") << goodTime << QStringList{"13", "15", "2026"}
                               << QStringList{"8 10 20 30", "6"} << QStringList{kMonth};
     QTest::newRow("February 31") << goodTime << QStringList{"2", "31", "2026"}
-                                 << QStringList{"8 10 20 30", "11 2 31 26 20", "6"}
-                                 << QStringList{};
+                                 << QStringList{"8 10 20 30", "6"} << QStringList{kDay};
     QTest::newRow("year 3") << goodTime << QStringList{"6", "15", "3"}
                             << QStringList{"8 10 20 30", "11 6 15 3", "6"} << QStringList{};
     QTest::newRow("year 9999") << goodTime << QStringList{"6", "15", "9999"}
