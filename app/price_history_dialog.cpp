@@ -243,9 +243,16 @@ void PriceHistoryDialog::ShowSummary() {
     if (m_entries.empty() && m_changes.empty()) {
         m_summary->setText("No price changes are logged yet.");
     } else {
-        m_summary->setText(QString("Showing %1 of %2.")
-                               .arg(shown)
-                               .arg(Counted(m_entries.size(), m_changes.size())));
+        // With both kinds, "Showing 7 of 5 price changes and 2 supervisor changes" would read
+        // as 7 of 5: the whole is counted first, then its parts.
+        const std::size_t all = m_entries.size() + m_changes.size();
+        m_summary->setText(
+            m_changes.empty()
+                ? QString("Showing %1 of %2.").arg(shown).arg(Counted(m_entries.size(), 0))
+                : QString("Showing %1 of %2 rows: %3.")
+                      .arg(shown)
+                      .arg(all)
+                      .arg(Counted(m_entries.size(), m_changes.size())));
     }
     m_export->setEnabled(shown > 0);
 }

@@ -233,7 +233,7 @@ void PriceHistoryTest::SupervisorChangesShowBesideThePricesByKind() {
     m_table = m_dialog->findChild<QTableView *>(Id(P::kTable));
     QCOMPARE(m_table->model()->rowCount(), 7);
     QCOMPARE(m_dialog->findChild<QLabel *>(Id(P::kSummary))->text(),
-             QString("Showing 7 of 5 price changes and 2 supervisor changes."));
+             QString("Showing 7 of 7 rows: 5 price changes and 2 supervisor changes."));
     auto *kind = m_dialog->findChild<QComboBox *>(Id(P::kKindFilter));
     QVERIFY(kind != nullptr);
     kind->setCurrentText("Prices");
