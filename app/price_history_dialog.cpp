@@ -175,16 +175,7 @@ void PriceHistoryDialog::Fill() {
     if (m_events != nullptr) {
         const bool read = m_events->ReadEach(
             [this](EventLogFile::Entry &&e) {
-                StationHistory::Row row;
-                row.kind = StationHistory::KindOf(e.what);
-                row.time = std::move(e.time);
-                row.source = std::move(e.source);
-                row.user = std::move(e.user);
-                row.what = std::move(e.what);
-                row.before = std::move(e.before);
-                row.after = std::move(e.after);
-                row.outcome = std::move(e.outcome);
-                m_changes.push_back(std::move(row));
+                m_changes.push_back(StationHistory::RowOf(std::move(e)));
             },
             reason);
         if (!read) {

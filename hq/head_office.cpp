@@ -138,6 +138,25 @@ void HeadOffice::GatherStates() {
               std::chrono::seconds(10));
 }
 
+void HeadOffice::KeepState(const std::string &topic, const std::string &payload) {
+    std::string site;
+    std::string kind;
+    if (!FleetTopics::Split(topic, site, kind) || kind != "state") return;
+    if (const auto state = SiteState::FromJson(nlohmann::json::parse(payload, nullptr, false)))
+        m_states[site] = *state;
+}
+
+bool HeadOffice::AllKnownSites(std::vector<std::string> &sites) {
+    GatherStates();
+    sites = KnownSites();
+    if (sites.empty()) {
+        m_err << "voxa-hq: no site has reported to the broker yet: name the sites with "
+                 "--site\n";
+        return false;
+    }
+    return true;
+}
+
 std::vector<std::string> HeadOffice::KnownSites() const {
     std::vector<std::string> sites;
     for (const auto &[site, state] : m_states) sites.push_back(site);
@@ -171,23 +190,11 @@ int HeadOffice::RunPush(const Push &push) {
     if (push.all) topics.push_back("voxa/+/state");
     std::map<std::string, ChangeResult> results;
     m_onMessage = [this](const std::string &topic, const std::string &payload) {
-        std::string site;
-        std::string kind;
-        if (!FleetTopics::Split(topic, site, kind) || kind != "state") return;
-        const nlohmann::json json = nlohmann::json::parse(payload, nullptr, false);
-        if (const auto state = SiteState::FromJson(json)) m_states[site] = *state;
+        KeepState(topic, payload);
     };
     if (!Connect(topics)) return kFailed;
     std::vector<std::string> sites = push.sites;
-    if (push.all) {
-        GatherStates();
-        sites = KnownSites();
-        if (sites.empty()) {
-            m_err << "voxa-hq: no site has reported to the broker yet: name the sites with "
-                     "--site\n";
-            return kFailed;
-        }
-    }
+    if (push.all && !AllKnownSites(sites)) return kFailed;
     const std::time_t now = std::time(nullptr);
     PriceChange change;
     change.id = NewId("c", now);
@@ -283,11 +290,7 @@ int HeadOffice::Await(const std::string &id, const std::vector<std::string> &sit
 
 int HeadOffice::RunStatus(const std::vector<std::string> &sites, bool json) {
     m_onMessage = [this](const std::string &topic, const std::string &payload) {
-        std::string site;
-        std::string kind;
-        if (!FleetTopics::Split(topic, site, kind) || kind != "state") return;
-        if (const auto state = SiteState::FromJson(nlohmann::json::parse(payload, nullptr, false)))
-            m_states[site] = *state;
+        KeepState(topic, payload);
     };
     if (!Connect({"voxa/+/state"})) return kFailed;
     GatherStates();
@@ -429,22 +432,10 @@ int HeadOffice::RunCancel(const std::string &id, std::vector<std::string> sites,
     std::vector<std::string> topics = {"voxa/+/results"};
     if (all) topics.push_back("voxa/+/state");
     m_onMessage = [this](const std::string &topic, const std::string &payload) {
-        std::string site;
-        std::string kind;
-        if (!FleetTopics::Split(topic, site, kind) || kind != "state") return;
-        if (const auto state = SiteState::FromJson(nlohmann::json::parse(payload, nullptr, false)))
-            m_states[site] = *state;
+        KeepState(topic, payload);
     };
     if (!Connect(topics)) return kFailed;
-    if (all) {
-        GatherStates();
-        sites = KnownSites();
-        if (sites.empty()) {
-            m_err << "voxa-hq: no site has reported to the broker yet: name the sites with "
-                     "--site\n";
-            return kFailed;
-        }
-    }
+    if (all && !AllKnownSites(sites)) return kFailed;
     const std::time_t now = std::time(nullptr);
     PriceChange cancel;
     cancel.id = NewId("x", now);

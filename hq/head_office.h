@@ -61,6 +61,10 @@ private:
     // The retained state of every site (or of the sites named), gathered until quiet.
     void GatherStates();
     std::vector<std::string> KnownSites() const;
+    // Keeps the state a message carries, when it is a site's state.
+    void KeepState(const std::string &topic, const std::string &payload);
+    // Every site that reported its state, for --all; false (told) when none did.
+    bool AllKnownSites(std::vector<std::string> &sites);
     // Publishes a change to each site and waits for the broker to take them all.
     bool Send(const std::vector<std::string> &sites, const std::string &payload);
     // Waits for each site's final result for id (or the scheduled one when enough); prints

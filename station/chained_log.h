@@ -175,6 +175,8 @@ private:
     bool AppendRow(const CsvText::Row &fields, std::size_t room, Pending *pending);
 
     // The platform's half.
+    // Whether the file open on fd starts with the log's header, or an earlier version's.
+    bool HasHeader(int fd) const;
     Kind Inspect(const std::filesystem::path &path, std::string &reason) const;
     // Appends the row, chained onto the last line of the file, under the header (written
     // first into an empty file) while holding the file's lock, and syncs it; a write that

@@ -104,6 +104,10 @@ constexpr std::int64_t kTailRoom = 256 * 1024;
 
 }  // namespace
 
+bool ChainedLog::HasHeader(int fd) const {
+    return StartsWith(fd, m_layout.header) || StartsWith(fd, m_layout.legacyHeader);
+}
+
 ChainedLog::Kind ChainedLog::Inspect(const std::filesystem::path &path, std::string &reason) const {
     Found found = Found::Log;
     const Descriptor fd(OpenLog(path, O_RDONLY, found, reason));
@@ -117,8 +121,7 @@ ChainedLog::Kind ChainedLog::Inspect(const std::filesystem::path &path, std::str
     }
     // An empty file is taken as a log not written yet: the first row gives it its header.
     if (status.st_size == 0) return Kind::Ours;
-    if (StartsWith(fd.Get(), m_layout.header) || StartsWith(fd.Get(), m_layout.legacyHeader))
-        return Kind::Ours;
+    if (HasHeader(fd.Get())) return Kind::Ours;
     reason = "its first line is not the log's header";
     return Kind::Foreign;
 }
@@ -189,8 +192,7 @@ ChainedLog::Kind ChainedLog::AppendLocked(const std::filesystem::path &path,
     if (size == 0) {
         bytes = m_layout.header + '\n';
     } else {
-        if (!StartsWith(fd.Get(), m_layout.header) &&
-            !StartsWith(fd.Get(), m_layout.legacyHeader)) {
+        if (!HasHeader(fd.Get())) {
             reason = "its first line is not the log's header";
             return Kind::Foreign;
         }
@@ -346,8 +348,7 @@ ChainedLog::NewLines ChainedLog::ReadNew(
         return NewLines::Replaced;
     }
     if (status.st_size == 0) return NewLines::Read;
-    if (!StartsWith(fd.Get(), m_layout.header) && !StartsWith(fd.Get(), m_layout.legacyHeader))
-        return NewLines::NotOurs;
+    if (!HasHeader(fd.Get())) return NewLines::NotOurs;
 
     const std::int64_t end = std::min<std::int64_t>(status.st_size, until);
     std::int64_t at = mark.offset;
@@ -403,8 +404,7 @@ ChainedLog::NewLines ChainedLog::MarkLastLine(ReadMark &mark, std::string &reaso
     }
     mark = ReadMark{m_path, status.st_dev, status.st_ino, 0};
     if (status.st_size == 0) return NewLines::Read;
-    if (!StartsWith(fd.Get(), m_layout.header) && !StartsWith(fd.Get(), m_layout.legacyHeader))
-        return NewLines::NotOurs;
+    if (!HasHeader(fd.Get())) return NewLines::NotOurs;
     const std::int64_t size = status.st_size;
     const std::int64_t from = std::max<std::int64_t>(0, size - kMarkTailRoom);
     std::string tail(static_cast<std::size_t>(size - from), '\0');

@@ -74,6 +74,19 @@ std::optional<std::time_t> StationHistory::MomentOf(std::string_view time) {
     return local - offset;
 }
 
+StationHistory::Row StationHistory::RowOf(EventLogFile::Entry &&change) {
+    Row row;
+    row.kind = KindOf(change.what);
+    row.time = std::move(change.time);
+    row.source = std::move(change.source);
+    row.user = std::move(change.user);
+    row.what = std::move(change.what);
+    row.before = std::move(change.before);
+    row.after = std::move(change.after);
+    row.outcome = std::move(change.outcome);
+    return row;
+}
+
 bool StationHistory::Read(const PriceLogFile &prices, const EventLogFile &events,
                           std::vector<Row> &rows, std::string &reason) {
     rows.clear();
@@ -96,18 +109,7 @@ bool StationHistory::Read(const PriceLogFile &prices, const EventLogFile &events
     }
     std::string eventReason;
     const bool eventsRead = events.ReadEach(
-        [&rows](EventLogFile::Entry &&e) {
-            Row row;
-            row.kind = KindOf(e.what);
-            row.time = std::move(e.time);
-            row.source = std::move(e.source);
-            row.user = std::move(e.user);
-            row.what = std::move(e.what);
-            row.before = std::move(e.before);
-            row.after = std::move(e.after);
-            row.outcome = std::move(e.outcome);
-            rows.push_back(std::move(row));
-        },
+        [&rows](EventLogFile::Entry &&e) { rows.push_back(RowOf(std::move(e))); },
         eventReason);
     // A time that cannot be read keeps its place at the start.
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {

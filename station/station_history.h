@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-class EventLogFile;
+#include "event_log_file.h"
+
 class PriceLogFile;
 
 // The station's history: the rows of the price log and of the event log as one list in the
@@ -32,6 +33,8 @@ public:
     static const std::vector<std::string> &Kinds();
     // The kind of a supervisor change, by what it changed.
     static std::string KindOf(std::string_view what);
+    // The row of one supervisor change of the event log.
+    static Row RowOf(EventLogFile::Entry &&change);
     // The moment an ISO 8601 time with its offset names, in seconds since the epoch; nothing
     // for a text that is not one.
     static std::optional<std::time_t> MomentOf(std::string_view time);
