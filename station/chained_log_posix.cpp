@@ -321,8 +321,7 @@ bool ChainedLog::ReadLines(const std::filesystem::path &path,
 }
 
 ChainedLog::NewLines ChainedLog::ReadNew(
-    ReadMark &mark,
-    const std::function<void(std::int64_t, std::int64_t, std::string_view)> &visit,
+    ReadMark &mark, const std::function<void(std::int64_t, std::int64_t, std::string_view)> &visit,
     std::string &reason, std::int64_t &read, std::int64_t until) const {
     read = 0;
     Found found = Found::Log;

@@ -109,8 +109,7 @@ bool StationHistory::Read(const PriceLogFile &prices, const EventLogFile &events
     }
     std::string eventReason;
     const bool eventsRead = events.ReadEach(
-        [&rows](EventLogFile::Entry &&e) { rows.push_back(RowOf(std::move(e))); },
-        eventReason);
+        [&rows](EventLogFile::Entry &&e) { rows.push_back(RowOf(std::move(e))); }, eventReason);
     // A time that cannot be read keeps its place at the start.
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
         return MomentOf(a.time).value_or(0) < MomentOf(b.time).value_or(0);
